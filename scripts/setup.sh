@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs. Safe to run again: apt skips what is present.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+  # engine libraries
+  libasio-dev libssl-dev nlohmann-json3-dev libicu-dev
+  libavahi-client-dev libavformat-dev libavcodec-dev libavutil-dev
+  libcurl4-openssl-dev libsecret-1-dev libsqlite3-dev libcpp-httplib-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # services the tests start themselves
+  avahi-daemon avahi-utils dbus iproute2 openssl ffmpeg
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets up the machine and runs every test: the g++ build, then the clang build under
+# AddressSanitizer and UndefinedBehaviorSanitizer, which also runs each fuzz target briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+for preset in default sanitize; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done

@@ -21,16 +21,16 @@ std::optional<Bytes> decode(std::string_view text) {
     }
     // EVP_DecodeBlock skips surrounding white space, so the alphabet is checked here first.
     const auto isAlphabet = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/';
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+               c == '/';
     };
     const std::size_t padding = text.ends_with("==") ? 2 : text.ends_with("=") ? 1 : 0;
     if (!std::all_of(text.begin(), text.end() - padding, isAlphabet)) {
         return std::nullopt;
     }
     Bytes bytes(3 * (text.size() / 4));
-    if (!text.empty() &&
-        EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
-                        static_cast<int>(text.size())) < 0) {
+    if (!text.empty() && EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
+                                         static_cast<int>(text.size())) < 0) {
         return std::nullopt;
     }
     bytes.resize(bytes.size() - padding);

@@ -19,14 +19,28 @@ template <typename Integer> Integer readWidth(ByteView bytes, std::size_t at) {
 
 } // namespace
 
-void appendBigEndian(Bytes& bytes, std::uint16_t value) { appendWidth(bytes, value); }
-void appendBigEndian(Bytes& bytes, std::uint32_t value) { appendWidth(bytes, value); }
-void appendBigEndian(Bytes& bytes, std::uint64_t value) { appendWidth(bytes, value); }
+void appendBigEndian(Bytes& bytes, std::uint16_t value) {
+    appendWidth(bytes, value);
+}
+void appendBigEndian(Bytes& bytes, std::uint32_t value) {
+    appendWidth(bytes, value);
+}
+void appendBigEndian(Bytes& bytes, std::uint64_t value) {
+    appendWidth(bytes, value);
+}
 
-std::uint16_t bigEndianUInt16(ByteView bytes, std::size_t at) { return readWidth<std::uint16_t>(bytes, at); }
-std::uint32_t bigEndianUInt32(ByteView bytes, std::size_t at) { return readWidth<std::uint32_t>(bytes, at); }
-std::uint64_t bigEndianUInt64(ByteView bytes, std::size_t at) { return readWidth<std::uint64_t>(bytes, at); }
+std::uint16_t bigEndianUInt16(ByteView bytes, std::size_t at) {
+    return readWidth<std::uint16_t>(bytes, at);
+}
+std::uint32_t bigEndianUInt32(ByteView bytes, std::size_t at) {
+    return readWidth<std::uint32_t>(bytes, at);
+}
+std::uint64_t bigEndianUInt64(ByteView bytes, std::size_t at) {
+    return readWidth<std::uint64_t>(bytes, at);
+}
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 } // namespace tarnwick

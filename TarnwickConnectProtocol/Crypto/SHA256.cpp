@@ -6,7 +6,9 @@
 
 namespace tarnwick {
 
-void SHA256::ContextDeleter::operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+void SHA256::ContextDeleter::operator()(EVP_MD_CTX* context) const {
+    EVP_MD_CTX_free(context);
+}
 
 SHA256::SHA256() : context_(EVP_MD_CTX_new()) {
     if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1) {
@@ -14,7 +16,9 @@ SHA256::SHA256() : context_(EVP_MD_CTX_new()) {
     }
 }
 
-void SHA256::update(ByteView bytes) { EVP_DigestUpdate(context_.get(), bytes.data(), bytes.size()); }
+void SHA256::update(ByteView bytes) {
+    EVP_DigestUpdate(context_.get(), bytes.data(), bytes.size());
+}
 
 Bytes SHA256::finish() {
     Bytes digest(digestSize);

@@ -62,34 +62,66 @@ TWCPError::TWCPError(Case errorCase, Value value) : case_(errorCase), value_(std
     }
 }
 
-TWCPError TWCPError::truncatedHeader(std::int64_t got) { return {Case::truncatedHeader, got}; }
-TWCPError TWCPError::badMagic(std::uint32_t value) { return {Case::badMagic, std::uint64_t{value}}; }
+TWCPError TWCPError::truncatedHeader(std::int64_t got) {
+    return {Case::truncatedHeader, got};
+}
+TWCPError TWCPError::badMagic(std::uint32_t value) {
+    return {Case::badMagic, std::uint64_t{value}};
+}
 TWCPError TWCPError::unsupportedVersion(std::uint8_t version) {
     return {Case::unsupportedVersion, std::uint64_t{version}};
 }
-TWCPError TWCPError::unknownFrameKind(std::uint8_t kind) { return {Case::unknownFrameKind, std::uint64_t{kind}}; }
+TWCPError TWCPError::unknownFrameKind(std::uint8_t kind) {
+    return {Case::unknownFrameKind, std::uint64_t{kind}};
+}
 TWCPError TWCPError::payloadTooLarge(std::uint32_t length) {
     return {Case::payloadTooLarge, std::uint64_t{length}};
 }
-TWCPError TWCPError::handshakeTimeout() { return {Case::handshakeTimeout, {}}; }
+TWCPError TWCPError::handshakeTimeout() {
+    return {Case::handshakeTimeout, {}};
+}
 TWCPError TWCPError::versionNegotiationFailed(std::uint8_t peerVersion) {
     return {Case::versionNegotiationFailed, std::uint64_t{peerVersion}};
 }
-TWCPError TWCPError::authenticationFailed() { return {Case::authenticationFailed, {}}; }
-TWCPError TWCPError::notPaired() { return {Case::notPaired, {}}; }
-TWCPError TWCPError::pairingRejected() { return {Case::pairingRejected, {}}; }
-TWCPError TWCPError::pairingExpired() { return {Case::pairingExpired, {}}; }
-TWCPError TWCPError::unknownStream(std::uint64_t streamID) { return {Case::unknownStream, streamID}; }
+TWCPError TWCPError::authenticationFailed() {
+    return {Case::authenticationFailed, {}};
+}
+TWCPError TWCPError::notPaired() {
+    return {Case::notPaired, {}};
+}
+TWCPError TWCPError::pairingRejected() {
+    return {Case::pairingRejected, {}};
+}
+TWCPError TWCPError::pairingExpired() {
+    return {Case::pairingExpired, {}};
+}
+TWCPError TWCPError::unknownStream(std::uint64_t streamID) {
+    return {Case::unknownStream, streamID};
+}
 TWCPError TWCPError::integrityMismatch(std::string itemID) {
     return {Case::integrityMismatch, std::move(itemID)};
 }
-TWCPError TWCPError::fileVanished() { return {Case::fileVanished, {}}; }
-TWCPError TWCPError::rejectedByPeer(std::string reason) { return {Case::rejectedByPeer, std::move(reason)}; }
-TWCPError TWCPError::cancelled() { return {Case::cancelled, {}}; }
-TWCPError TWCPError::flowViolation() { return {Case::flowViolation, {}}; }
-TWCPError TWCPError::rangeOutOfBounds() { return {Case::rangeOutOfBounds, {}}; }
-TWCPError TWCPError::previewUnavailable() { return {Case::previewUnavailable, {}}; }
-TWCPError TWCPError::peerClosed() { return {Case::peerClosed, {}}; }
+TWCPError TWCPError::fileVanished() {
+    return {Case::fileVanished, {}};
+}
+TWCPError TWCPError::rejectedByPeer(std::string reason) {
+    return {Case::rejectedByPeer, std::move(reason)};
+}
+TWCPError TWCPError::cancelled() {
+    return {Case::cancelled, {}};
+}
+TWCPError TWCPError::flowViolation() {
+    return {Case::flowViolation, {}};
+}
+TWCPError TWCPError::rangeOutOfBounds() {
+    return {Case::rangeOutOfBounds, {}};
+}
+TWCPError TWCPError::previewUnavailable() {
+    return {Case::previewUnavailable, {}};
+}
+TWCPError TWCPError::peerClosed() {
+    return {Case::peerClosed, {}};
+}
 TWCPError TWCPError::malformedPayload(std::string expected) {
     return {Case::malformedPayload, std::move(expected)};
 }
@@ -106,7 +138,9 @@ std::optional<TWCPError::Case> TWCPError::caseForCode(std::uint16_t code) {
     return std::nullopt;
 }
 
-bool TWCPError::isFatal() const { return infoFor(case_).isFatal; }
+bool TWCPError::isFatal() const {
+    return infoFor(case_).isFatal;
+}
 
 std::uint64_t TWCPError::number() const {
     if (const auto* number = std::get_if<std::uint64_t>(&value_)) {
@@ -128,6 +162,8 @@ const std::string& TWCPError::text() const {
     return text ? *text : none;
 }
 
-const char* caseName(TWCPError::Case errorCase) { return infoFor(errorCase).name; }
+const char* caseName(TWCPError::Case errorCase) {
+    return infoFor(errorCase).name;
+}
 
 } // namespace tarnwick

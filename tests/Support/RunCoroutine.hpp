@@ -1,0 +1,46 @@
+#pragma once
+
+#include <asio/co_spawn.hpp>
+#include <asio/io_context.hpp>
+#include <asio/use_future.hpp>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace tarnwick::testing {
+
+/// Drives an io_context on a number of threads until a test coroutine finishes, and returns its result
+/// (or rethrows its error). A coroutine that runs past the limit fails the test instead of hanging it.
+class Engine {
+public:
+    explicit Engine(int threads = 1) : threads_(threads) {}
+
+    asio::any_io_executor executor() { return context_.get_executor(); }
+
+    template <typename T>
+    T run(asio::awaitable<T> body, std::chrono::seconds limit = std::chrono::seconds(30)) {
+        auto future = asio::co_spawn(context_, std::move(body), asio::use_future);
+        auto guard = asio::make_work_guard(context_);
+        std::vector<std::jthread> workers;
+        for (int i = 0; i < threads_; ++i) {
+            workers.emplace_back([this] { context_.run(); });
+        }
+        const bool finished = future.wait_for(limit) == std::future_status::ready;
+        guard.reset();
+        context_.stop();
+        workers.clear();
+        context_.restart();
+        if (!finished) {
+            throw std::runtime_error("test coroutine did not finish in time");
+        }
+        return future.get();
+    }
+
+private:
+    asio::io_context context_;
+    int threads_;
+};
+
+} // namespace tarnwick::testing

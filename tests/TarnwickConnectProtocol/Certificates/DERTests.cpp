@@ -1,0 +1,125 @@
+#include "TarnwickConnectProtocol/Certificates/DER.hpp"
+#include "TarnwickConnectProtocol/Certificates/ObjectIdentifiers.hpp"
+
+#include <gtest/gtest.h>
+#include <openssl/objects.h>
+
+#include <string>
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono;
+
+DER::Instant at(year_month_day date, hours h = hours{0}, minutes m = minutes{0}, seconds s = seconds{0}) {
+    return sys_days{date} + h + m + s;
+}
+
+std::string text(const Bytes& bytes, std::size_t from) {
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end());
+}
+
+TEST(DER, LengthUsesShortFormBelow128AndMinimalLongFormAbove) {
+    EXPECT_EQ(DER::length(0), Bytes{0x00});
+    EXPECT_EQ(DER::length(127), Bytes{0x7F});
+    EXPECT_EQ(DER::length(128), (Bytes{0x81, 0x80}));
+    EXPECT_EQ(DER::length(200), (Bytes{0x81, 0xC8}));
+    EXPECT_EQ(DER::length(256), (Bytes{0x82, 0x01, 0x00}));
+    EXPECT_EQ(DER::length(300), (Bytes{0x82, 0x01, 0x2C}));
+    EXPECT_EQ(DER::length(65536), (Bytes{0x83, 0x01, 0x00, 0x00}));
+
+    const Bytes element = DER::octetString(Bytes(200, 0xAB));
+    ASSERT_EQ(element.size(), 203u);
+    EXPECT_EQ(Bytes(element.begin(), element.begin() + 3), (Bytes{0x04, 0x81, 0xC8}));
+}
+
+TEST(DER, IntegerFromMagnitudeIsMinimalAndNeverNegative) {
+    EXPECT_EQ(DER::integer(Bytes{0x80}), (Bytes{0x02, 0x02, 0x00, 0x80}));
+    EXPECT_EQ(DER::integer(Bytes{0x00, 0x00, 0x01}), (Bytes{0x02, 0x01, 0x01}));
+    EXPECT_EQ(DER::integer(Bytes{0x00, 0x90}), (Bytes{0x02, 0x02, 0x00, 0x90}));
+    EXPECT_EQ(DER::integer(Bytes{0x00, 0x00, 0x90}), (Bytes{0x02, 0x02, 0x00, 0x90}));
+    EXPECT_EQ(DER::integer(Bytes{0x00, 0x00}), (Bytes{0x02, 0x01, 0x00}));
+    EXPECT_EQ(DER::integer(Bytes{}), (Bytes{0x02, 0x00}));
+}
+
+TEST(DER, IntegerFromMachineValue) {
+    EXPECT_EQ(DER::integer(std::uint64_t{0}), (Bytes{0x02, 0x01, 0x00}));
+    EXPECT_EQ(DER::integer(std::uint64_t{2}), (Bytes{0x02, 0x01, 0x02}));
+    EXPECT_EQ(DER::integer(std::uint64_t{128}), (Bytes{0x02, 0x02, 0x00, 0x80}));
+    EXPECT_EQ(DER::integer(std::uint64_t{2048}), (Bytes{0x02, 0x02, 0x08, 0x00}));
+    EXPECT_EQ(DER::integer(UINT64_MAX),
+              (Bytes{0x02, 0x09, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST(DER, SimpleElements) {
+    EXPECT_EQ(DER::boolean(true), (Bytes{0x01, 0x01, 0xFF}));
+    EXPECT_EQ(DER::boolean(false), (Bytes{0x01, 0x01, 0x00}));
+    EXPECT_EQ(DER::null(), (Bytes{0x05, 0x00}));
+    EXPECT_EQ(DER::bitString(Bytes{0x04, 0x01}), (Bytes{0x03, 0x03, 0x00, 0x04, 0x01}));
+    EXPECT_EQ(DER::utf8String("é"), (Bytes{0x0C, 0x02, 0xC3, 0xA9}));
+    EXPECT_EQ(DER::contextConstructed(3, Bytes{0x05, 0x00}), (Bytes{0xA3, 0x02, 0x05, 0x00}));
+    EXPECT_EQ(DER::contextPrimitive(2, bytesOf("Mac")), (Bytes{0x82, 0x03, 'M', 'a', 'c'}));
+    EXPECT_EQ(DER::encode(0x13, bytesOf("A")), (Bytes{0x13, 0x01, 'A'}));
+}
+
+// A set keeps the order it is given; sorting would be the caller's business.
+TEST(DER, SequenceAndSetKeepOrder) {
+    const Bytes two = DER::integer(std::uint64_t{2});
+    const Bytes one = DER::integer(std::uint64_t{1});
+    EXPECT_EQ(DER::sequence({two, one}), (Bytes{0x30, 0x06, 0x02, 0x01, 0x02, 0x02, 0x01, 0x01}));
+    EXPECT_EQ(DER::set({two, one}), (Bytes{0x31, 0x06, 0x02, 0x01, 0x02, 0x02, 0x01, 0x01}));
+    EXPECT_EQ(DER::sequence({}), (Bytes{0x30, 0x00}));
+}
+
+// OpenSSL's own encoder is the witness for every identifier we write.
+TEST(DER, ObjectIdentifiersMatchOpenSSL) {
+    namespace OID = ObjectIdentifiers;
+    for (const std::string_view dotted :
+         {OID::ecPublicKey, OID::prime256v1, OID::ecdsaWithSHA256, OID::organizationName, OID::commonName,
+          OID::basicConstraints, OID::keyUsage, OID::extKeyUsage, OID::subjectAltName, OID::serverAuth,
+          OID::clientAuth, OID::data, OID::encryptedData, OID::pkcs8ShroudedKeyBag, OID::certBag,
+          OID::x509Certificate, OID::localKeyId, OID::pbeWithSHAAnd3KeyTripleDESCBC, OID::sha1}) {
+        ASN1_OBJECT* object = OBJ_txt2obj(std::string(dotted).c_str(), 1);
+        ASSERT_NE(object, nullptr) << dotted;
+        unsigned char* der = nullptr;
+        const int length = i2d_ASN1_OBJECT(object, &der);
+        EXPECT_EQ(DER::objectIdentifier(dotted), Bytes(der, der + length)) << dotted;
+        OPENSSL_free(der);
+        ASN1_OBJECT_free(object);
+    }
+    EXPECT_EQ(DER::objectIdentifier("1.2.840.10045.2.1"),
+              (Bytes{0x06, 0x07, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01}));
+}
+
+// The first subidentifier is base 128 too once it passes 127 (X.690's own example).
+TEST(DER, ObjectIdentifierWithLargeSecondArc) {
+    EXPECT_EQ(DER::objectIdentifier("2.999.3"), (Bytes{0x06, 0x03, 0x88, 0x37, 0x03}));
+}
+
+TEST(DER, ObjectIdentifierThatNamesNothingIsEmpty) {
+    for (const char* dotted : {"", "1", "1.", ".1.2", "1..2", "1.2a", "-1.2", "3.1", "1.40", "1.+2",
+                               "2.18446744073709551600", "1.2.99999999999999999999"}) {
+        EXPECT_TRUE(DER::objectIdentifier(dotted).empty()) << dotted;
+    }
+}
+
+TEST(DER, TimeSwitchesToGeneralizedTimeIn2050) {
+    const Bytes last = DER::time(at(2049y / December / 31, hours{23}, minutes{59}, seconds{59}));
+    EXPECT_EQ(last[0], 0x17);
+    EXPECT_EQ(last[1], 13);
+    EXPECT_EQ(text(last, 2), "491231235959Z");
+
+    const Bytes first = DER::time(at(2050y / January / 1));
+    EXPECT_EQ(first[0], 0x18);
+    EXPECT_EQ(first[1], 15);
+    EXPECT_EQ(text(first, 2), "20500101000000Z");
+}
+
+TEST(DER, TimeDropsFractionsAndPadsFields) {
+    const Bytes written =
+        DER::time(at(2007y / March / 4, hours{5}, minutes{6}, seconds{7}) + milliseconds{999});
+    EXPECT_EQ(text(written, 2), "070304050607Z");
+}
+
+} // namespace
+} // namespace tarnwick

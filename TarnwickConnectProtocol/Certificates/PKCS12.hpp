@@ -30,7 +30,7 @@ SecIdentity identity(ByteView from, const std::string& password);
 Bytes pkcs8PrivateKey(ByteView privateKeyX963);
 
 /// RFC 7292 appendix B.2 with SHA-1; id 1 derives a cipher key, 2 an IV, 3 a MAC key. The password
-/// is taken as UTF-8 (a malformed sequence counts as U+FFFD) and used as a terminated BMPString.
+/// is UTF-8 (or else ISO 8859-1), used as a BMPString with its 00 00 terminator.
 Bytes pkcs12KDF(std::string_view password, ByteView salt, unsigned iterations, std::uint8_t id,
                 std::size_t length);
 

@@ -12,18 +12,30 @@ namespace {
 constexpr std::size_t hashSize = 20;  // u: SHA-1 output
 constexpr std::size_t blockSize = 64; // v: SHA-1 input block
 
-/// UTF-16 code units, big-endian, then the terminating 00 00: so even "" yields two bytes.
-Bytes bmpString(std::string_view password) {
-    // UTF-16 never needs more code units than UTF-8 has bytes, even with U+FFFD substitutions.
+/// The password's UTF-16 code units. Text that is not UTF-8 counts as ISO 8859-1, one code unit per
+/// byte, which is how the OpenSSL importer reads such a password, so every container imports again.
+std::u16string utf16(std::string_view password) {
+    // UTF-16 never needs more code units than UTF-8 has bytes.
     std::u16string units(password.size(), u'\0');
     int32_t count = 0;
     UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &count, password.data(),
-                         static_cast<int32_t>(password.size()), 0xFFFD, nullptr, &status);
-    units.resize(U_SUCCESS(status) ? static_cast<std::size_t>(count) : 0);
+    u_strFromUTF8(units.data(), static_cast<int32_t>(units.size()), &count, password.data(),
+                  static_cast<int32_t>(password.size()), &status);
+    if (U_FAILURE(status)) {
+        units.clear();
+        for (const char byte : password) {
+            units.push_back(static_cast<unsigned char>(byte));
+        }
+        return units;
+    }
+    units.resize(static_cast<std::size_t>(count));
+    return units;
+}
+
+/// Big-endian code units, then the terminating 00 00: so even "" yields two bytes.
+Bytes bmpString(std::string_view password) {
     Bytes bytes;
-    bytes.reserve(units.size() * 2 + 2);
-    for (const char16_t unit : units) {
+    for (const char16_t unit : utf16(password)) {
         appendBigEndian(bytes, static_cast<std::uint16_t>(unit));
     }
     bytes.insert(bytes.end(), {0x00, 0x00});

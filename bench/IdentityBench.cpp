@@ -1,0 +1,65 @@
+#include "TarnwickConnectProtocol/Bytes/Base64.hpp"
+#include "TarnwickConnectProtocol/Certificates/PKCS12.hpp"
+#include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
+#include "tests/TarnwickConnectProtocol/Certificates/TestP256Key.hpp"
+
+#include <benchmark/benchmark.h>
+#include <openssl/rand.h>
+
+namespace {
+
+using namespace tarnwick;
+
+Bytes certificateFor(const test::TestP256Key& key) {
+    return SelfSignedCertificate::make(key.publicKeyX963(), "Studio Mac", "Tarnwick", std::nullopt,
+                                       std::chrono::system_clock::now(), 315'360'000,
+                                       [&](ByteView toBeSigned) { return key.sign(toBeSigned); });
+}
+
+std::string freshPassword() {
+    Bytes secret(32);
+    RAND_bytes(secret.data(), static_cast<int>(secret.size()));
+    return Base64::encode(secret);
+}
+
+// What every start pays: a key, its certificate, a container under a fresh password, the import.
+void fullIdentity(benchmark::State& state) {
+    for (auto _ : state) {
+        const test::TestP256Key key;
+        const Bytes certificate = certificateFor(key);
+        const std::string password = freshPassword();
+        const Bytes container = PKCS12::make(key.privateKeyX963(), certificate, password);
+        benchmark::DoNotOptimize(PKCS12::identity(container, password));
+    }
+}
+BENCHMARK(fullIdentity)->Unit(benchmark::kMillisecond);
+
+void certificateOnly(benchmark::State& state) {
+    const test::TestP256Key key;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(certificateFor(key));
+    }
+}
+BENCHMARK(certificateOnly)->Unit(benchmark::kMicrosecond);
+
+void containerOnly(benchmark::State& state) {
+    const test::TestP256Key key;
+    const Bytes certificate = certificateFor(key);
+    const std::string password = freshPassword();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(PKCS12::make(key.privateKeyX963(), certificate, password));
+    }
+}
+BENCHMARK(containerOnly)->Unit(benchmark::kMillisecond);
+
+void importOnly(benchmark::State& state) {
+    const test::TestP256Key key;
+    const std::string password = freshPassword();
+    const Bytes container = PKCS12::make(key.privateKeyX963(), certificateFor(key), password);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(PKCS12::identity(container, password));
+    }
+}
+BENCHMARK(importOnly)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,238 @@
+#include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
+#include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/CancelMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/CurrentFileMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/ErrorMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/FileDescriptor.hpp"
+#include "TarnwickConnectProtocol/Messages/FlowMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/HelloAckMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/HelloMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/OfferMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/RangeEndMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/RangeRequestMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/TWCPCoding.hpp"
+#include "tests/TarnwickConnectProtocol/ExpectTWCPError.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace tarnwick {
+namespace {
+
+std::string text(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+template <class Message> Message decoded(const std::string& json) {
+    return TWCPCoding::decode<Message>(bytesOf(json));
+}
+
+template <class Message> void expectMalformed(const std::string& json) {
+    SCOPED_TRACE(json);
+    expectTWCPError([&] { decoded<Message>(json); }, TWCPError::malformedPayload(Message::typeName));
+}
+
+// 32 bytes of 0xFF: a digest-sized value whose base64 is nearly all "/".
+const Bytes allOnes(32, 0xFF);
+const std::string allOnesBase64 = std::string(42, '/') + "8=";
+
+FileDescriptor bareDescriptor() {
+    return {
+        .fileID = "F1", .name = "a.txt", .byteCount = 12, .utType = "public.plain-text", .sha256 = allOnes};
+}
+
+TEST(TWCPCoding, WritesABareDescriptorWithItsFiveKeysSorted) {
+    EXPECT_EQ(allOnesBase64.size(), 44u);
+    EXPECT_EQ(text(TWCPCoding::encode(bareDescriptor())),
+              R"({"byteCount":12,"fileID":"F1","name":"a.txt","sha256":")" + allOnesBase64 +
+                  R"(","utType":"public.plain-text"})");
+}
+
+TEST(TWCPCoding, WritesHelloWithExactKeysAndWireValues) {
+    const HelloMessage hello{.version = 1,
+                             .role = TWCPRole::initiator,
+                             .deviceID = "D",
+                             .deviceName = "Studio",
+                             .platform = DevicePlatform::macOS,
+                             .osVersion = "12",
+                             .appVersion = "1.0",
+                             .spkiSHA256 = "k_-",
+                             .capabilities = {PeerCapabilities::watchFolder | PeerCapabilities::resume},
+                             .nonce = bytesOf("ab")};
+    EXPECT_EQ(text(TWCPCoding::encode(hello)),
+              R"({"appVersion":"1.0","capabilities":10,"deviceID":"D","deviceName":"Studio","nonce":"YWI=",)"
+              R"("osVersion":"12","platform":"macOS","role":"initiator","spkiSHA256":"k_-","version":1})");
+}
+
+// Equal messages must encode to identical bytes, so nested objects and map keys are sorted too.
+TEST(TWCPCoding, SortsKeysAtEveryLevel) {
+    const CurrentFileMessage current{.sessionID = "S", .file = bareDescriptor(), .transcodeProgress = 0.5};
+    EXPECT_EQ(text(TWCPCoding::encode(current)),
+              R"({"file":{"byteCount":12,"fileID":"F1","name":"a.txt","sha256":")" + allOnesBase64 +
+                  R"(","utType":"public.plain-text"},"sessionID":"S","transcodeProgress":0.5})");
+    const AcceptMessage accept{.offerID = "O", .resumeOffsets = {{"b", 2}, {"B", 3}, {"a", 1}}};
+    EXPECT_EQ(text(TWCPCoding::encode(accept)), R"({"offerID":"O","resumeOffsets":{"B":3,"a":1,"b":2}})");
+}
+
+TEST(TWCPCoding, AlwaysWritesResumeOffsetsAndRequiresThem) {
+    EXPECT_EQ(text(TWCPCoding::encode(AcceptMessage{.offerID = "O"})),
+              R"({"offerID":"O","resumeOffsets":{}})");
+    expectMalformed<AcceptMessage>(R"({"offerID":"O"})");
+}
+
+TEST(TWCPCoding, ReadsNullOptionalsAsAbsentAndIgnoresUnknownKeys) {
+    const auto descriptor = decoded<FileDescriptor>(
+        R"({"byteCount":12,"fileID":"F1","name":"a.txt","sha256":")" + allOnesBase64 +
+        R"(","utType":"public.plain-text","pixelWidth":null,"future":{"nested":[1,{"deep":true}]}})");
+    EXPECT_EQ(descriptor, bareDescriptor());
+}
+
+TEST(TWCPCoding, CancelWithNeitherFieldIsAnEmptyObject) {
+    EXPECT_EQ(text(TWCPCoding::encode(CancelMessage{})), "{}");
+    EXPECT_EQ(decoded<CancelMessage>("{}"), CancelMessage{});
+    EXPECT_EQ(decoded<CancelMessage>(R"({"fileID":"F"})"), CancelMessage{.fileID = "F"});
+}
+
+TEST(TWCPCoding, KeepsCapabilityBitsWithoutNames) {
+    const HelloAckMessage ack{.sharedCapabilities = {0x80000000 | PeerCapabilities::livePreview}};
+    const auto back = TWCPCoding::decode<HelloAckMessage>(TWCPCoding::encode(ack));
+    EXPECT_EQ(back.sharedCapabilities.rawValue, 0x80000001u);
+    const PeerCapabilities ours{PeerCapabilities::watchFolder | PeerCapabilities::resume};
+    EXPECT_EQ(ours.intersection(PeerCapabilities{PeerCapabilities::resume | 0x40}).rawValue,
+              PeerCapabilities::resume);
+    EXPECT_TRUE(ours.contains(PeerCapabilities::resume));
+    EXPECT_FALSE(ours.contains(PeerCapabilities::resume | PeerCapabilities::transcode));
+}
+
+// Failures inside a nested descriptor are reported under the outer message's name.
+TEST(TWCPCoding, RefusesUnknownEnumerationStringsNamingTheMessage) {
+    const std::string hello =
+        R"({"appVersion":"1","capabilities":0,"deviceID":"D","deviceName":"N","nonce":"",)"
+        R"("osVersion":"1","spkiSHA256":"k","version":1,)";
+    EXPECT_EQ(decoded<HelloMessage>(hello + R"("platform":"iPadOS","role":"responder"})").platform,
+              DevicePlatform::iPadOS);
+    expectMalformed<HelloMessage>(hello + R"("platform":"linux","role":"responder"})");
+    expectMalformed<HelloMessage>(hello + R"("platform":"macOS","role":"Initiator"})");
+    expectMalformed<OfferMessage>(
+        R"({"offerID":"O","files":[{"byteCount":1,"fileID":"F","name":"n","sha256":"",)"
+        R"("utType":"u","playability":"maybe"}]})");
+}
+
+TEST(TWCPCoding, RefusesDocumentsThatAreNotTheMessage) {
+    for (const char* json :
+         {"", "{", "[]", "null", R"("x")", R"({"fileID":"F","consumedBytes":1} x)", R"({"fileID":"F"})",
+          R"({"fileID":null,"consumedBytes":1})", R"({"fileID":7,"consumedBytes":1})",
+          R"({"fileID":"F","consumedBytes":"1"})", R"({"fileID":"F","consumedBytes":true})",
+          R"({"fileID":"\ud800","consumedBytes":1})"}) {
+        expectMalformed<FlowMessage>(json);
+    }
+    expectMalformed<OfferMessage>(R"({"offerID":"O","files":{}})");
+    expectMalformed<CurrentFileMessage>(R"({"sessionID":"S","file":[]})");
+    expectMalformed<AcceptMessage>(R"({"offerID":"O","resumeOffsets":{"F":-1}})");
+}
+
+// Integers must be integral JSON numbers inside their type's range: no floats, booleans or wrap-around.
+TEST(TWCPCoding, ChecksEveryIntegerAgainstItsRange) {
+    const auto flow = [](const std::string& count) {
+        return R"({"fileID":"F","consumedBytes":)" + count + "}";
+    };
+    EXPECT_EQ(decoded<FlowMessage>(flow("18446744073709551615")).consumedBytes, 18446744073709551615u);
+    for (const char* bad : {"18446744073709551616", "-1", "1.5", "1.0", "1e3"}) {
+        expectMalformed<FlowMessage>(flow(bad));
+    }
+    const auto error = [](const std::string& code) {
+        return R"({"code":)" + code + R"(,"message":"m","isFatal":false})";
+    };
+    EXPECT_EQ(decoded<ErrorMessage>(error("65535")).code, 65535);
+    expectMalformed<ErrorMessage>(error("65536"));
+    expectMalformed<ErrorMessage>(error("-1"));
+    expectMalformed<ErrorMessage>(R"({"code":1,"message":"m","isFatal":1})");
+
+    const auto ack = [](const std::string& version, const std::string& capabilities) {
+        return R"({"negotiatedVersion":)" + version + R"(,"sharedCapabilities":)" + capabilities +
+               R"(,"deviceID":"D","deviceName":"N","platform":"iOS","spkiSHA256":"k","requiresPairing":false})";
+    };
+    EXPECT_EQ(decoded<HelloAckMessage>(ack("255", "4294967295")).negotiatedVersion, 255);
+    expectMalformed<HelloAckMessage>(ack("256", "0"));
+    expectMalformed<HelloAckMessage>(ack("1", "4294967296"));
+    expectMalformed<HelloAckMessage>(ack("true", "0"));
+
+    const auto range = [](const std::string& length) {
+        return R"({"requestID":"R","fileID":"F","offset":0,"length":)" + length + "}";
+    };
+    EXPECT_EQ(decoded<RangeRequestMessage>(range("-9223372036854775808")).length,
+              std::numeric_limits<std::int64_t>::min());
+    expectMalformed<RangeRequestMessage>(range("9223372036854775808"));
+    expectMalformed<RangeEndMessage>(R"({"requestID":"R","deliveredBytes":1,"isEndOfFile":"true"})");
+}
+
+TEST(TWCPCoding, ReadsAnyFiniteNumberAsFloatingPoint) {
+    const std::string file =
+        R"({"byteCount":1,"fileID":"F","name":"n","sha256":"","utType":"u","durationSeconds":)";
+    EXPECT_EQ(decoded<FileDescriptor>(file + "3}").durationSeconds, 3.0);
+    EXPECT_EQ(decoded<FileDescriptor>(file + "-2.5e-3}").durationSeconds, -0.0025);
+    for (const char* bad : {"1e400", "true", R"("1")", "[]"}) {
+        expectMalformed<FileDescriptor>(file + bad + "}");
+    }
+}
+
+TEST(TWCPCoding, RefusesInvalidBase64) {
+    const auto file = [](const std::string& digest) {
+        return R"({"byteCount":1,"fileID":"F","name":"n","utType":"u","sha256":")" + digest + "\"}";
+    };
+    EXPECT_EQ(decoded<FileDescriptor>(file("YWI=")).sha256, bytesOf("ab"));
+    for (const char* bad : {"YWI", "YW=I", "YWI=\\n", "Y-I=", " YWI="}) {
+        expectMalformed<FileDescriptor>(file(bad));
+    }
+}
+
+// Unknown keys may nest, but not without bound: 8 MiB of brackets must not become gigabytes of nodes.
+TEST(TWCPCoding, RefusesAbsurdlyDeepNesting) {
+    const std::string deep = std::string(100'000, '[') + std::string(100'000, ']');
+    expectMalformed<CancelMessage>(R"({"future":)" + deep + "}");
+    const std::string shallow = std::string(20, '[') + std::string(20, ']');
+    EXPECT_EQ(decoded<CancelMessage>(R"({"future":)" + shallow + "}"), CancelMessage{});
+}
+
+TEST(TWCPCoding, RefusesToWriteValuesJSONCannotHold) {
+    FileDescriptor file = bareDescriptor();
+    file.durationSeconds = std::nan("");
+    expectTWCPError(
+        [&] { TWCPCoding::encode(file); },
+        TWCPError::internalFailure("encode FileDescriptor: durationSeconds is not a finite number"));
+    file.durationSeconds.reset();
+    const CurrentFileMessage current{.file = file, .transcodeProgress = -INFINITY};
+    expectTWCPError(
+        [&] { TWCPCoding::encode(current); },
+        TWCPError::internalFailure("encode CurrentFileMessage: transcodeProgress is not a finite number"));
+    file.durationSeconds = INFINITY;
+    expectTWCPError(
+        [&] { TWCPCoding::encode(CurrentFileMessage{.file = file}); },
+        TWCPError::internalFailure("encode CurrentFileMessage: file.durationSeconds is not a finite number"));
+}
+
+// A Linux file name need not be UTF-8; JSON text must be, so such a name is refused rather than mangled.
+TEST(TWCPCoding, RefusesToWriteTextThatIsNotUTF8) {
+    FileDescriptor file = bareDescriptor();
+    file.name = "caf\xE9.txt";
+    try {
+        TWCPCoding::encode(file);
+        FAIL();
+    } catch (const TWCPError& error) {
+        EXPECT_EQ(error.errorCase(), TWCPError::Case::internalFailure);
+        EXPECT_TRUE(error.text().starts_with("encode FileDescriptor: ")) << error.text();
+    }
+}
+
+TEST(ErrorMessage, TakesCodeAndFatalityFromTheError) {
+    EXPECT_EQ(ErrorMessage(TWCPError::cancelled(), "offer failed"),
+              ErrorMessage(1204, "offer failed", false));
+    EXPECT_EQ(ErrorMessage(TWCPError::flowViolation(), "chunk failed"),
+              ErrorMessage(1205, "chunk failed", true));
+}
+
+} // namespace
+} // namespace tarnwick

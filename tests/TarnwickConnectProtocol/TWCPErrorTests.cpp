@@ -17,14 +17,5 @@ TEST(TWCPError, EqualOnlyWithTheSameCaseAndValue) {
     EXPECT_EQ(TWCPError::cancelled(), TWCPError::cancelled());
 }
 
-TEST(TWCPError, CarriesCodeAndFatalityForThePeer) {
-    EXPECT_EQ(TWCPError::unknownFrameKind(0).code(), 1003);
-    EXPECT_FALSE(TWCPError::unknownFrameKind(0).isFatal());
-    EXPECT_EQ(TWCPError::flowViolation().code(), 1205);
-    EXPECT_TRUE(TWCPError::flowViolation().isFatal());
-    EXPECT_EQ(TWCPError::caseForCode(1401), TWCPError::Case::malformedPayload);
-    EXPECT_FALSE(TWCPError::caseForCode(1500).has_value());
-}
-
 } // namespace
 } // namespace tarnwick

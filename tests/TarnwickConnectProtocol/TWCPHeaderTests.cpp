@@ -93,14 +93,5 @@ TEST(TWCPFrameKind, ListsKindsInDeclarationOrderWithWireValues) {
     EXPECT_EQ(known, 21);
 }
 
-TEST(TWCPFrameKind, OnlyChunkAndRangeDataAreBinary) {
-    for (const auto kind : allFrameKinds()) {
-        EXPECT_EQ(hasBinaryPayload(kind), kind == TWCPFrameKind::chunk || kind == TWCPFrameKind::rangeData)
-            << caseName(kind);
-    }
-    EXPECT_STREQ(caseName(TWCPFrameKind::helloAck), "helloAck");
-    EXPECT_STREQ(caseName(TWCPFrameKind::rangeError), "rangeError");
-}
-
 } // namespace
 } // namespace tarnwick

@@ -26,6 +26,11 @@ protected:
         return asio::co_spawn(strand_, std::move(operation), asio::use_awaitable);
     }
 
+    /// A copy of one field of the actor's state, taken on the strand.
+    template <typename T> asio::awaitable<T> readOnStrand(const T& field) const {
+        return enter([](const T& value) -> asio::awaitable<T> { co_return value; }(field));
+    }
+
 private:
     Strand strand_;
 };

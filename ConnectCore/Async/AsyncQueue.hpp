@@ -77,7 +77,8 @@ private:
     struct End {
         std::exception_ptr error;
     };
-    using Item = std::variant<T, End>;
+    // End comes first: the channel needs a default-constructible message.
+    using Item = std::variant<End, T>;
 
     struct State {
         explicit State(const asio::any_io_executor& executor)

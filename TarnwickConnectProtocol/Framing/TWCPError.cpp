@@ -54,11 +54,11 @@ const CaseInfo& infoFor(Case errorCase) {
 TWCPError::TWCPError(Case errorCase, Value value) : case_(errorCase), value_(std::move(value)) {
     description_ = caseName(case_);
     if (const auto* number = std::get_if<std::uint64_t>(&value_)) {
-        description_ += "(" + std::to_string(*number) + ")";
+        description_.append("(").append(std::to_string(*number)).append(")");
     } else if (const auto* got = std::get_if<std::int64_t>(&value_)) {
-        description_ += "(" + std::to_string(*got) + ")";
+        description_.append("(").append(std::to_string(*got)).append(")");
     } else if (const auto* text = std::get_if<std::string>(&value_)) {
-        description_ += "(" + *text + ")";
+        description_.append("(").append(*text).append(")");
     }
 }
 
@@ -127,6 +127,19 @@ TWCPError TWCPError::malformedPayload(std::string expected) {
 }
 TWCPError TWCPError::internalFailure(std::string description) {
     return {Case::internalFailure, std::move(description)};
+}
+
+std::optional<TWCPError> TWCPError::from(const std::exception_ptr& error) {
+    if (!error) {
+        return std::nullopt;
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const TWCPError& twcp) {
+        return twcp;
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 std::optional<TWCPError::Case> TWCPError::caseForCode(std::uint16_t code) {

@@ -62,6 +62,9 @@ public:
     static TWCPError malformedPayload(std::string expected);
     static TWCPError internalFailure(std::string description);
 
+    /// The error inside an exception, when it is one of these.
+    static std::optional<TWCPError> from(const std::exception_ptr& error);
+
     /// The case whose code this is, if any.
     static std::optional<Case> caseForCode(std::uint16_t code);
 

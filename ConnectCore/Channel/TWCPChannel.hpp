@@ -26,6 +26,8 @@ public:
     virtual asio::awaitable<void> frameConsumed() = 0;
     /// Ends the connection; only the first call has an effect.
     virtual asio::awaitable<void> close(std::optional<TWCPError> reason) = 0;
+    /// The session on this channel has authenticated its peer; limits meant for strangers may be lifted.
+    virtual asio::awaitable<void> handshakeCompleted() { co_return; }
     /// The peer's SPKI fingerprint as the transport itself authenticated it, when it did. A session
     /// refuses a peer whose handshake announces another key, so the handshake is bound to this connection.
     virtual std::optional<std::string> authenticatedPeerSPKISHA256() const { return std::nullopt; }

@@ -44,6 +44,7 @@ asio::awaitable<void> TWCPSession::handshakeOnStrand(std::chrono::steady_clock::
     }
     if (!failure) {
         becomeReady();
+        co_await channel_->handshakeCompleted();
         co_return;
     }
     co_await closeOnStrand(TWCPError::from(failure).value_or(TWCPError::authenticationFailed()));
@@ -74,7 +75,8 @@ asio::awaitable<void> TWCPSession::initiatorSteps() {
     const auto challenge = co_await receiveHandshake<AuthChallengeMessage>(TWCPFrameKind::authChallenge);
     const HandshakeTranscript transcript{identity_->spkiSHA256(), ack.spkiSHA256, localNonce_,
                                          challenge.nonce, negotiatedVersion_};
-    const bool confirm = ack.requiresPairing || !co_await pairing_->isPaired(ack.spkiSHA256);
+    const bool paired = co_await pairing_->isPaired(ack.spkiSHA256);
+    const bool confirm = ack.requiresPairing || !paired;
     if (confirm) {
         co_await confirmPairing(transcript, ack.deviceName, ack.spkiSHA256);
     }
@@ -118,7 +120,9 @@ asio::awaitable<void> TWCPSession::confirmPairing(const HandshakeTranscript& tra
                                                   std::string peerSPKISHA256) {
     const std::string code = PairingCode::code(transcript);
     state_ = State::awaitingPairingConfirmation(code);
-    if (!co_await pairing_->confirmPairing(code, std::move(peerName), std::move(peerSPKISHA256))) {
+    const bool confirmed =
+        co_await pairing_->confirmPairing(code, std::move(peerName), std::move(peerSPKISHA256));
+    if (!confirmed) {
         throw TWCPError::pairingRejected();
     }
     state_ = State::handshaking();

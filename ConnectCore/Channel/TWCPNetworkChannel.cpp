@@ -1,0 +1,210 @@
+#include "ConnectCore/Channel/TWCPNetworkChannel.hpp"
+
+#include "ConnectCore/Async/Race.hpp"
+#include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
+
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/write.hpp>
+#include <openssl/ssl.h>
+
+namespace tarnwick {
+
+TWCPNetworkChannel::TWCPNetworkChannel(asio::ip::tcp::socket socket,
+                                       std::shared_ptr<TWCPParameters::TLSContext> tls, Side side,
+                                       std::chrono::steady_clock::duration tlsTimeout)
+    : Actor(socket.get_executor()),
+      stream_(std::move(socket), tls->context()),
+      tls_(std::move(tls)),
+      side_(side),
+      tlsTimeout_(tlsTimeout),
+      readBuffer_(maximumReadSize),
+      inbound_(strand()) {}
+
+asio::awaitable<void> TWCPNetworkChannel::start() {
+    return enter(startOnStrand());
+}
+asio::awaitable<void> TWCPNetworkChannel::send(TWCPFrame frame) {
+    return enter(sendOnStrand(std::move(frame)));
+}
+asio::awaitable<void> TWCPNetworkChannel::frameConsumed() {
+    return enter(frameConsumedOnStrand());
+}
+asio::awaitable<void> TWCPNetworkChannel::close(std::optional<TWCPError> reason) {
+    return enter(closeOnStrand(std::move(reason)));
+}
+asio::awaitable<void> TWCPNetworkChannel::handshakeCompleted() {
+    return enter(handshakeCompletedOnStrand());
+}
+
+std::optional<std::string> TWCPNetworkChannel::authenticatedPeerSPKISHA256() const {
+    return peerSPKISHA256_;
+}
+
+asio::ip::tcp::endpoint TWCPNetworkChannel::remoteEndpoint() const {
+    asio::error_code ignored;
+    return stream_.lowest_layer().remote_endpoint(ignored);
+}
+
+asio::awaitable<void> TWCPNetworkChannel::startOnStrand() {
+    TWCPParameters::configureSocket(stream_.next_layer());
+    co_await firstToFinish(handshakeTLS(), closeAfter(tlsTimeout_));
+    const unsigned char* protocol = nullptr;
+    unsigned int length = 0;
+    SSL_get0_alpn_selected(stream_.native_handle(), &protocol, &length);
+    const std::string_view agreed(reinterpret_cast<const char*>(protocol), protocol ? length : 0);
+    const auto spki =
+        TWCPParameters::subjectPublicKeyInfo(SSL_get0_peer_certificate(stream_.native_handle()));
+    if (agreed != TWCPParameters::applicationProtocol || !spki) {
+        throw TWCPError::peerClosed();
+    }
+    peerSPKISHA256_ = SPKIFingerprint::compute(*spki);
+    // The loop holds the channel weakly, so dropping the channel ends it.
+    receiveLoop_ = Task::spawn(strand(), receiveLoop(weak_from_this()), nullptr);
+}
+
+asio::awaitable<void> TWCPNetworkChannel::handshakeTLS() {
+    co_await stream_.async_handshake(side_, asio::use_awaitable);
+}
+
+// Closing the socket ends a TLS handshake that a silent peer would otherwise hold forever.
+asio::awaitable<void> TWCPNetworkChannel::closeAfter(std::chrono::steady_clock::duration timeout) {
+    co_await sleepFor(timeout);
+    asio::error_code ignored;
+    stream_.lowest_layer().close(ignored);
+    throw asio::system_error(asio::error::timed_out);
+}
+
+asio::awaitable<void> TWCPNetworkChannel::receiveLoop(std::weak_ptr<TWCPNetworkChannel> weakSelf) {
+    for (;;) {
+        const auto self = weakSelf.lock();
+        if (!self || self->isClosed_) {
+            co_return;
+        }
+        try {
+            if (!co_await self->receiveOnce()) {
+                co_return;
+            }
+        } catch (...) {
+            self->end(std::current_exception());
+            co_return;
+        }
+    }
+}
+
+// One read and what it brings; false once the channel was closed meanwhile.
+asio::awaitable<bool> TWCPNetworkChannel::receiveOnce() {
+    auto [error, count] = co_await stream_.async_read_some(asio::buffer(readBuffer_),
+                                                           asio::experimental::as_tuple(asio::use_awaitable));
+    if (isClosed_) {
+        co_return false;
+    }
+    if (count > 0) {
+        co_await ingest(count);
+    }
+    if (error == asio::error::eof || error == asio::ssl::error::stream_truncated) {
+        throw TWCPError::peerClosed();
+    }
+    if (error) {
+        throw asio::system_error(error);
+    }
+    co_return !isClosed_;
+}
+
+asio::awaitable<void> TWCPNetworkChannel::ingest(std::size_t count) {
+    framer_.append(ByteView(readBuffer_.data(), count));
+    while (auto frame = framer_.nextFrame()) {
+        checkHandshakeLimit(*frame);
+        co_await waitForBufferSpace();
+        if (isClosed_) {
+            co_return;
+        }
+        pendingFrames_ += 1;
+        inbound_.push(std::move(*frame));
+    }
+    if (!handshakeDone_ && framer_.bufferedByteCount() > maximumHandshakeFramePayload + TWCP::headerSize) {
+        throw TWCPError::payloadTooLarge(static_cast<std::uint32_t>(framer_.bufferedByteCount()));
+    }
+}
+
+void TWCPNetworkChannel::checkHandshakeLimit(const TWCPFrame& frame) const {
+    if (!handshakeDone_ && frame.payload.size() > maximumHandshakeFramePayload) {
+        throw TWCPError::payloadTooLarge(frame.header.payloadLength);
+    }
+}
+
+asio::awaitable<void> TWCPNetworkChannel::waitForBufferSpace() {
+    while (pendingFrames_ >= maximumPendingFrames && !isClosed_) {
+        const Completion<bool> space(strand());
+        bufferWaiters_.push_back(space);
+        co_await space.wait();
+    }
+}
+
+asio::awaitable<void> TWCPNetworkChannel::frameConsumedOnStrand() {
+    const int before = pendingFrames_;
+    pendingFrames_ = std::max(0, pendingFrames_ - 1);
+    if (before <= maximumPendingFrames) {
+        releaseBufferWaiters();
+    }
+    co_return;
+}
+
+void TWCPNetworkChannel::releaseBufferWaiters() {
+    for (const auto& waiter : std::exchange(bufferWaiters_, {})) {
+        waiter.resume(true);
+    }
+}
+
+asio::awaitable<void> TWCPNetworkChannel::sendOnStrand(TWCPFrame frame) {
+    if (isClosed_) {
+        throw TWCPError::peerClosed();
+    }
+    const Completion<bool> written(strand());
+    writes_.push_back({frame.encode(), written});
+    if (!writing_) {
+        // This send writes everything queued meanwhile, in order; the others wait for their turn.
+        writing_ = true;
+        co_await writeQueued();
+    }
+    co_await written.wait();
+}
+
+asio::awaitable<void> TWCPNetworkChannel::writeQueued() {
+    while (!writes_.empty()) {
+        PendingWrite write = std::move(writes_.front());
+        writes_.pop_front();
+        auto [error, count] = co_await asio::async_write(stream_, asio::buffer(write.bytes),
+                                                         asio::experimental::as_tuple(asio::use_awaitable));
+        if (error) {
+            write.written.fail(std::make_exception_ptr(asio::system_error(error)));
+        } else {
+            write.written.resume(true);
+        }
+    }
+    writing_ = false;
+}
+
+asio::awaitable<void> TWCPNetworkChannel::handshakeCompletedOnStrand() {
+    handshakeDone_ = true;
+    co_return;
+}
+
+asio::awaitable<void> TWCPNetworkChannel::closeOnStrand(std::optional<TWCPError> reason) {
+    end(reason ? std::make_exception_ptr(*reason) : nullptr);
+    co_return;
+}
+
+void TWCPNetworkChannel::end(std::exception_ptr reason) {
+    if (isClosed_) {
+        return;
+    }
+    isClosed_ = true;
+    releaseBufferWaiters();
+    receiveLoop_.cancel();
+    receiveLoop_ = {};
+    asio::error_code ignored;
+    stream_.lowest_layer().close(ignored);
+    inbound_.finish(reason);
+}
+
+} // namespace tarnwick

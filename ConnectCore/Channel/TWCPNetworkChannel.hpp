@@ -1,0 +1,93 @@
+#pragma once
+
+#include "ConnectCore/Async/Actor.hpp"
+#include "ConnectCore/Async/Completion.hpp"
+#include "ConnectCore/Async/Task.hpp"
+#include "ConnectCore/Channel/TWCPChannel.hpp"
+#include "ConnectCore/Channel/TWCPParameters.hpp"
+#include "TarnwickConnectProtocol/Framing/TWCPFramer.hpp"
+
+#include <asio/ip/tcp.hpp>
+#include <asio/ssl/stream.hpp>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace tarnwick {
+
+/// The channel the application uses: TWCP frames over one TLS 1.3 connection on TCP. It reads at most
+/// 1 MiB at a time into a framer and stops reading while 32 received frames are unconsumed, so TCP
+/// holds the sender back; each frame is written as one buffer.
+class TWCPNetworkChannel : public TWCPChannel,
+                           public Actor,
+                           public std::enable_shared_from_this<TWCPNetworkChannel> {
+public:
+    using Side = asio::ssl::stream_base::handshake_type;
+
+    static constexpr std::size_t maximumReadSize = 0x100000;
+    static constexpr int maximumPendingFrames = 32;
+    /// Before the session is ready nobody sends more than a handshake message; a larger frame is an attack
+    /// on memory and ends the connection.
+    static constexpr std::size_t maximumHandshakeFramePayload = 64 * 1024;
+    /// A connection that has not finished TLS by then is dropped, so silent strangers cannot pile up.
+    static constexpr std::chrono::seconds defaultTLSTimeout{10};
+
+    /// Takes a connected (dialed or accepted) socket; `side` says who starts TLS.
+    TWCPNetworkChannel(asio::ip::tcp::socket socket, std::shared_ptr<TWCPParameters::TLSContext> tls,
+                       Side side, std::chrono::steady_clock::duration tlsTimeout = defaultTLSTimeout);
+
+    /// Runs TLS within the TLS timeout, checks that "twcp/1" was agreed, then starts reading.
+    /// Throws the platform's error when TLS fails, or `peerClosed`.
+    asio::awaitable<void> start();
+
+    asio::awaitable<void> send(TWCPFrame frame) override;
+    AsyncQueue<TWCPFrame> inbound() const override { return inbound_; }
+    asio::awaitable<void> frameConsumed() override;
+    asio::awaitable<void> close(std::optional<TWCPError> reason) override;
+    asio::awaitable<void> handshakeCompleted() override;
+    std::optional<std::string> authenticatedPeerSPKISHA256() const override;
+
+    /// The peer's TCP address, for diagnostics and dialing back.
+    asio::ip::tcp::endpoint remoteEndpoint() const;
+
+private:
+    struct PendingWrite {
+        Bytes bytes;
+        Completion<bool> written;
+    };
+
+    asio::awaitable<void> startOnStrand();
+    asio::awaitable<void> handshakeTLS();
+    asio::awaitable<void> closeAfter(std::chrono::steady_clock::duration timeout);
+    asio::awaitable<void> sendOnStrand(TWCPFrame frame);
+    asio::awaitable<void> writeQueued();
+    asio::awaitable<void> frameConsumedOnStrand();
+    asio::awaitable<void> closeOnStrand(std::optional<TWCPError> reason);
+    asio::awaitable<void> handshakeCompletedOnStrand();
+    static asio::awaitable<void> receiveLoop(std::weak_ptr<TWCPNetworkChannel> weakSelf);
+    asio::awaitable<bool> receiveOnce();
+    asio::awaitable<void> ingest(std::size_t count);
+    asio::awaitable<void> waitForBufferSpace();
+    void checkHandshakeLimit(const TWCPFrame& frame) const;
+    void end(std::exception_ptr reason);
+    void releaseBufferWaiters();
+
+    asio::ssl::stream<asio::ip::tcp::socket> stream_;
+    const std::shared_ptr<TWCPParameters::TLSContext> tls_;
+    const Side side_;
+    const std::chrono::steady_clock::duration tlsTimeout_;
+    TWCPFramer framer_;
+    Bytes readBuffer_;
+    bool isClosed_ = false;
+    bool handshakeDone_ = false;
+    int pendingFrames_ = 0;
+    std::vector<Completion<bool>> bufferWaiters_;
+    std::deque<PendingWrite> writes_;
+    bool writing_ = false;
+    Task receiveLoop_;
+    AsyncQueue<TWCPFrame> inbound_;
+    std::optional<std::string> peerSPKISHA256_;
+};
+
+} // namespace tarnwick

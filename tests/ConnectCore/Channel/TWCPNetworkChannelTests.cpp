@@ -1,0 +1,260 @@
+#include "ConnectCore/Async/Race.hpp"
+#include "ConnectCore/Channel/TWCPNetworkChannel.hpp"
+#include "ConnectCore/Session/SoftwareIdentity.hpp"
+#include "ConnectCore/Session/StaticPairingPolicy.hpp"
+#include "ConnectCore/Session/TWCPSession.hpp"
+#include "TarnwickConnectProtocol/Framing/TWCP.hpp"
+#include "tests/Support/RunCoroutine.hpp"
+#include "tests/Support/TLSIdentity.hpp"
+
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/experimental/awaitable_operators.hpp>
+#include <asio/ssl/stream.hpp>
+#include <asio/write.hpp>
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace asio::experimental::awaitable_operators;
+using tcp = asio::ip::tcp;
+using Side = TWCPNetworkChannel::Side;
+
+/// Two devices connected over TLS on loopback.
+class NetworkChannelTest : public ::testing::Test {
+protected:
+    testing::Engine engine{2};
+    testing::TLSIdentity clientIdentity{"Client"};
+    testing::TLSIdentity serverIdentity{"Server"};
+    std::mutex observedMutex;
+    std::vector<Bytes> observedByServer;
+
+    std::shared_ptr<TWCPParameters::TLSContext> clientTLS =
+        TWCPParameters::make(*clientIdentity.identity, TWCPParameters::Pinning::trustOnFirstUse(nullptr));
+
+    std::shared_ptr<TWCPParameters::TLSContext> serverTLS(bool trusts = true) {
+        return TWCPParameters::make(*serverIdentity.identity,
+                                    {[trusts](const std::string&) { return trusts; },
+                                     [this](const Bytes& spki) {
+                                         std::lock_guard lock(observedMutex);
+                                         observedByServer.push_back(spki);
+                                     }});
+    }
+
+    /// A connected socket pair: (dialed, accepted).
+    std::pair<tcp::socket, tcp::socket> connectedSockets() {
+        tcp::acceptor acceptor(engine.executor(), tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+        tcp::socket dialed(engine.executor());
+        dialed.connect(acceptor.local_endpoint());
+        tcp::socket accepted = acceptor.accept();
+        return {std::move(dialed), std::move(accepted)};
+    }
+
+    struct Pair {
+        std::shared_ptr<TWCPNetworkChannel> client;
+        std::shared_ptr<TWCPNetworkChannel> server;
+    };
+
+    Pair startedPair(std::shared_ptr<TWCPParameters::TLSContext> server) {
+        auto [dialed, accepted] = connectedSockets();
+        Pair pair{std::make_shared<TWCPNetworkChannel>(std::move(dialed), clientTLS, Side::client),
+                  std::make_shared<TWCPNetworkChannel>(std::move(accepted), std::move(server), Side::server)};
+        engine.run(
+            [&]() -> asio::awaitable<void> { co_await (pair.client->start() && pair.server->start()); }());
+        return pair;
+    }
+
+    /// How many frames arrive within a short while.
+    static asio::awaitable<int> countArriving(AsyncQueue<TWCPFrame> inbound,
+                                              std::chrono::milliseconds quiet) {
+        int count = 0;
+        try {
+            for (;;) {
+                co_await withTimeout(nextFrame(inbound), quiet, TWCPError::handshakeTimeout());
+                ++count;
+            }
+        } catch (const TWCPError&) {
+        }
+        co_return count;
+    }
+
+    static asio::awaitable<void> nextFrame(AsyncQueue<TWCPFrame> inbound) {
+        const auto frame = co_await inbound.next();
+        if (!frame) {
+            throw TWCPError::peerClosed();
+        }
+    }
+
+    static asio::awaitable<std::optional<TWCPError>> endOf(AsyncQueue<TWCPFrame> inbound) {
+        try {
+            while (co_await inbound.next()) {
+            }
+        } catch (const TWCPError& error) {
+            co_return error;
+        }
+        co_return std::nullopt;
+    }
+};
+
+TWCPFrame flowFrame(std::size_t payloadSize = 2) {
+    return TWCPFrame(TWCPFrameKind::flow, {}, 3, Bytes(payloadSize, '{'));
+}
+
+TEST_F(NetworkChannelTest, CarriesFramesBothWaysAndKnowsEachOthersKey) {
+    auto pair = startedPair(serverTLS());
+    EXPECT_EQ(pair.client->authenticatedPeerSPKISHA256(), serverIdentity.spkiSHA256);
+    EXPECT_EQ(pair.server->authenticatedPeerSPKISHA256(), clientIdentity.spkiSHA256);
+    ASSERT_EQ(observedByServer.size(), 1u);
+    EXPECT_EQ(SPKIFingerprint::compute(observedByServer[0]), clientIdentity.spkiSHA256);
+
+    const TWCPFrame big(TWCPFrameKind::ping, {}, 7, Bytes(20'000, 0x5A));
+    const auto [toServer, toClient] =
+        engine.run([&]() -> asio::awaitable<std::pair<std::optional<TWCPFrame>, std::optional<TWCPFrame>>> {
+            co_await pair.client->send(big);
+            co_await pair.server->send(flowFrame());
+            auto first = co_await pair.server->inbound().next();
+            auto second = co_await pair.client->inbound().next();
+            co_return std::pair{first, second};
+        }());
+    EXPECT_EQ(toServer, big);
+    EXPECT_EQ(toClient, flowFrame());
+}
+
+// Thirty-two unconsumed frames stop the reading; each acknowledgement lets one more through.
+TEST_F(NetworkChannelTest, HoldsBackReadingAtThirtyTwoUnconsumedFrames) {
+    auto pair = startedPair(serverTLS());
+    const auto [first, afterOne] = engine.run([&]() -> asio::awaitable<std::pair<int, int>> {
+        for (int i = 0; i < 40; ++i) {
+            co_await pair.client->send(flowFrame());
+        }
+        const int first = co_await countArriving(pair.server->inbound(), 300ms);
+        co_await pair.server->frameConsumed();
+        const int more = co_await countArriving(pair.server->inbound(), 300ms);
+        co_return std::pair{first, more};
+    }());
+    EXPECT_EQ(first, 32);
+    EXPECT_EQ(afterOne, 1);
+}
+
+TEST_F(NetworkChannelTest, EndsWithPeerClosedWhenThePeerGoes) {
+    auto pair = startedPair(serverTLS());
+    engine.run(pair.client->close(std::nullopt));
+    EXPECT_EQ(engine.run(endOf(pair.server->inbound())), TWCPError::peerClosed());
+    EXPECT_EQ(engine.run(endOf(pair.client->inbound())), std::nullopt);
+    EXPECT_THROW(engine.run(pair.client->send(flowFrame())), TWCPError);
+}
+
+// Before the session has authenticated the peer, nobody needs frames above 64 KiB.
+TEST_F(NetworkChannelTest, RefusesLargeFramesUntilTheHandshakeIsDone) {
+    auto pair = startedPair(serverTLS());
+    engine.run(pair.client->send(flowFrame(TWCPNetworkChannel::maximumHandshakeFramePayload + 1)));
+    EXPECT_EQ(engine.run(endOf(pair.server->inbound())),
+              TWCPError::payloadTooLarge(TWCPNetworkChannel::maximumHandshakeFramePayload + 1));
+
+    auto trusted = startedPair(serverTLS());
+    const auto size = engine.run([&]() -> asio::awaitable<std::size_t> {
+        co_await trusted.server->handshakeCompleted();
+        co_await trusted.client->send(flowFrame(4 * 1024 * 1024));
+        co_return (co_await trusted.server->inbound().next())->payload.size();
+    }());
+    EXPECT_EQ(size, 4u * 1024 * 1024);
+}
+
+TEST_F(NetworkChannelTest, BrokenFramingEndsTheInboundWithTheFramersError) {
+    auto pair = startedPair(serverTLS());
+    const TWCPHeader unknownKind{static_cast<TWCPFrameKind>(99), {}, 0, 0};
+    engine.run(pair.client->send(TWCPFrame(unknownKind, {})));
+    EXPECT_EQ(engine.run(endOf(pair.server->inbound())), TWCPError::unknownFrameKind(99));
+}
+
+TEST_F(NetworkChannelTest, PinningThatRefusesTheKeyFailsTheStartOnBothSides) {
+    auto [dialed, accepted] = connectedSockets();
+    auto client = std::make_shared<TWCPNetworkChannel>(std::move(dialed), clientTLS, Side::client);
+    auto server = std::make_shared<TWCPNetworkChannel>(std::move(accepted), serverTLS(false), Side::server);
+    const auto [clientFailed, serverFailed] = engine.run([&]() -> asio::awaitable<std::pair<bool, bool>> {
+        auto outcome = [](std::shared_ptr<TWCPNetworkChannel> channel) -> asio::awaitable<bool> {
+            try {
+                co_await channel->start();
+                // TLS 1.3 clients finish before the server has judged their certificate; the refusal then
+                // arrives as the connection's end.
+                co_return (co_await endOf(channel->inbound())).has_value();
+            } catch (const std::exception&) {
+                co_return true;
+            }
+        };
+        auto [a, b] = co_await (outcome(client) && outcome(server));
+        co_return std::pair{a, b};
+    }());
+    EXPECT_TRUE(clientFailed);
+    EXPECT_TRUE(serverFailed);
+}
+
+TEST_F(NetworkChannelTest, ServerRefusesAClientThatDoesNotSpeakTWCP) {
+    auto [dialed, accepted] = connectedSockets();
+    auto server = std::make_shared<TWCPNetworkChannel>(std::move(accepted), serverTLS(), Side::server);
+    asio::ssl::context plain(asio::ssl::context::tls_client);
+    plain.set_verify_mode(asio::ssl::verify_none);
+    asio::ssl::stream<tcp::socket> stranger(std::move(dialed), plain);
+    const bool refused = engine.run([&]() -> asio::awaitable<bool> {
+        auto strangerHandshake = [](asio::ssl::stream<tcp::socket>& stream) -> asio::awaitable<void> {
+            // The stranger's own outcome does not matter; the server's does.
+            co_await stream.async_handshake(asio::ssl::stream_base::client,
+                                            asio::experimental::as_tuple(asio::use_awaitable));
+        };
+        try {
+            co_await (server->start() && strangerHandshake(stranger));
+        } catch (const std::exception&) {
+            co_return true;
+        }
+        co_return false;
+    }());
+    EXPECT_TRUE(refused);
+}
+
+TEST_F(NetworkChannelTest, SilentStrangerIsDroppedAfterTheTLSTimeout) {
+    auto [dialed, accepted] = connectedSockets();
+    auto server = std::make_shared<TWCPNetworkChannel>(std::move(accepted), serverTLS(), Side::server, 200ms);
+    EXPECT_THROW(engine.run(server->start()), asio::system_error);
+}
+
+// The session checks the key announced in its handshake against the key TLS authenticated.
+TEST_F(NetworkChannelTest, SessionsHandshakeOverTLSOnlyWithTheKeyTheyPresented) {
+    const auto sessionOutcome = [&](const P256PrivateKey& clientSessionKey) {
+        auto pair = startedPair(serverTLS());
+        const SoftwareIdentity client("C", "Client", DevicePlatform::macOS, "", "", clientSessionKey);
+        const SoftwareIdentity server("S", "Server", DevicePlatform::iOS, "", "", serverIdentity.key);
+        auto policy = [&](const SoftwareIdentity& peer) {
+            return std::make_shared<StaticPairingPolicy>(engine.executor(), std::set{peer.spkiSHA256()},
+                                                         true);
+        };
+        auto initiator = std::make_shared<TWCPSession>(
+            engine.executor(), TWCPRole::initiator, pair.client,
+            std::make_shared<SoftwareIdentity>(client.trusting(server)), policy(server));
+        auto responder = std::make_shared<TWCPSession>(
+            engine.executor(), TWCPRole::responder, pair.server,
+            std::make_shared<SoftwareIdentity>(server.trusting(client)), policy(client));
+        initiator->start();
+        responder->start();
+        return engine.run([&]() -> asio::awaitable<std::optional<TWCPError>> {
+            auto handshake =
+                [](std::shared_ptr<TWCPSession> session) -> asio::awaitable<std::optional<TWCPError>> {
+                try {
+                    co_await session->handshake(5s);
+                } catch (const TWCPError& error) {
+                    co_return error;
+                }
+                co_return std::nullopt;
+            };
+            auto [first, second] = co_await (handshake(initiator) && handshake(responder));
+            co_return second;
+        }());
+    };
+    EXPECT_EQ(sessionOutcome(clientIdentity.key), std::nullopt);
+    EXPECT_EQ(sessionOutcome(P256PrivateKey::generate()), TWCPError::authenticationFailed());
+}
+
+} // namespace
+} // namespace tarnwick

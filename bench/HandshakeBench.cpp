@@ -21,7 +21,7 @@ void BM_PairedHandshake(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_PairedHandshake)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PairedHandshake)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace tarnwick

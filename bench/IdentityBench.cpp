@@ -1,7 +1,7 @@
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "TarnwickConnectProtocol/Certificates/PKCS12.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
-#include "tests/TarnwickConnectProtocol/Certificates/TestP256Key.hpp"
+#include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
 
 #include <benchmark/benchmark.h>
 #include <openssl/rand.h>
@@ -10,10 +10,10 @@ namespace {
 
 using namespace tarnwick;
 
-Bytes certificateFor(const test::TestP256Key& key) {
-    return SelfSignedCertificate::make(key.publicKeyX963(), "Studio Mac", "Tarnwick", std::nullopt,
+Bytes certificateFor(const P256PrivateKey& key) {
+    return SelfSignedCertificate::make(key.publicKey().x963(), "Studio Mac", "Tarnwick", std::nullopt,
                                        std::chrono::system_clock::now(), 315'360'000,
-                                       [&](ByteView toBeSigned) { return key.sign(toBeSigned); });
+                                       [&](ByteView toBeSigned) { return key.signature(toBeSigned); });
 }
 
 std::string freshPassword() {
@@ -25,17 +25,17 @@ std::string freshPassword() {
 // What every start pays: a key, its certificate, a container under a fresh password, the import.
 void fullIdentity(benchmark::State& state) {
     for (auto _ : state) {
-        const test::TestP256Key key;
+        const P256PrivateKey key = P256PrivateKey::generate();
         const Bytes certificate = certificateFor(key);
         const std::string password = freshPassword();
-        const Bytes container = PKCS12::make(key.privateKeyX963(), certificate, password);
+        const Bytes container = PKCS12::make(key.x963(), certificate, password);
         benchmark::DoNotOptimize(PKCS12::identity(container, password));
     }
 }
 BENCHMARK(fullIdentity)->Unit(benchmark::kMillisecond);
 
 void certificateOnly(benchmark::State& state) {
-    const test::TestP256Key key;
+    const P256PrivateKey key = P256PrivateKey::generate();
     for (auto _ : state) {
         benchmark::DoNotOptimize(certificateFor(key));
     }
@@ -43,19 +43,19 @@ void certificateOnly(benchmark::State& state) {
 BENCHMARK(certificateOnly)->Unit(benchmark::kMicrosecond);
 
 void containerOnly(benchmark::State& state) {
-    const test::TestP256Key key;
+    const P256PrivateKey key = P256PrivateKey::generate();
     const Bytes certificate = certificateFor(key);
     const std::string password = freshPassword();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(PKCS12::make(key.privateKeyX963(), certificate, password));
+        benchmark::DoNotOptimize(PKCS12::make(key.x963(), certificate, password));
     }
 }
 BENCHMARK(containerOnly)->Unit(benchmark::kMillisecond);
 
 void importOnly(benchmark::State& state) {
-    const test::TestP256Key key;
+    const P256PrivateKey key = P256PrivateKey::generate();
     const std::string password = freshPassword();
-    const Bytes container = PKCS12::make(key.privateKeyX963(), certificateFor(key), password);
+    const Bytes container = PKCS12::make(key.x963(), certificateFor(key), password);
     for (auto _ : state) {
         benchmark::DoNotOptimize(PKCS12::identity(container, password));
     }

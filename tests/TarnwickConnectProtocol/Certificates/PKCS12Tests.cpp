@@ -2,7 +2,8 @@
 #include "TarnwickConnectProtocol/Certificates/PKCS12.hpp"
 #include "TarnwickConnectProtocol/Certificates/PlatformError.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
-#include "tests/TarnwickConnectProtocol/Certificates/TestP256Key.hpp"
+#include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
+#include "tests/Support/OpenSSLSignature.hpp"
 
 #include <gtest/gtest.h>
 #include <openssl/err.h>
@@ -162,8 +163,8 @@ class PKCS12Container : public ::testing::Test {
 protected:
     PKCS12Container() {
         certificate = SelfSignedCertificate::make(
-            key.publicKeyX963(), "Studio Mac", "Tarnwick", std::nullopt, sys_days{2026y / January / 1},
-            315'360'000, [this](ByteView toBeSigned) { return key.sign(toBeSigned); });
+            key.publicKey().x963(), "Studio Mac", "Tarnwick", std::nullopt, sys_days{2026y / January / 1},
+            315'360'000, [this](ByteView toBeSigned) { return key.signature(toBeSigned); });
         Bytes secret(32);
         RAND_bytes(secret.data(), static_cast<int>(secret.size()));
         password = Base64::encode(secret);
@@ -172,20 +173,20 @@ protected:
     void expectImportsAsTheIdentity(const Bytes& container, const std::string& with) {
         const SecIdentity identity = PKCS12::identity(container, with);
         EXPECT_EQ(derOf(identity.certificate()), certificate);
-        EXPECT_EQ(EVP_PKEY_eq(identity.privateKey(), key.get()), 1);
+        EXPECT_EQ(EVP_PKEY_eq(identity.privateKey(), key.handle()), 1);
         const Bytes message = bytesOf("transcript");
-        const Bytes signature = test::TestP256Key::signWith(identity.privateKey(), message);
-        EXPECT_TRUE(
-            test::TestP256Key::verifies(X509_get0_pubkey(identity.certificate()), message, signature));
+        const Bytes signature = testing::OpenSSLSignature::sign(identity.privateKey(), message);
+        EXPECT_TRUE(testing::OpenSSLSignature::verifies(X509_get0_pubkey(identity.certificate()), message,
+                                                        signature));
     }
 
-    test::TestP256Key key;
+    P256PrivateKey key = P256PrivateKey::generate();
     Bytes certificate;
     std::string password;
 };
 
 TEST_F(PKCS12Container, ImportsAsTheSameCertificateAndKey) {
-    const Bytes container = PKCS12::make(key.privateKeyX963(), certificate, password);
+    const Bytes container = PKCS12::make(key.x963(), certificate, password);
     EXPECT_EQ((Bytes(container.begin() + 4, container.begin() + 7)), (Bytes{0x02, 0x01, 0x03}));
     expectImportsAsTheIdentity(container, password);
 }
@@ -193,12 +194,12 @@ TEST_F(PKCS12Container, ImportsAsTheSameCertificateAndKey) {
 // Text that is not UTF-8 ("caf\xE9" is ISO 8859-1) must still import with the same password.
 TEST_F(PKCS12Container, EmptyNonASCIIAndNonUTF8PasswordsImport) {
     for (const std::string with : {"", "pässwörd 🔑", "caf\xE9"}) {
-        expectImportsAsTheIdentity(PKCS12::make(key.privateKeyX963(), certificate, with), with);
+        expectImportsAsTheIdentity(PKCS12::make(key.x963(), certificate, with), with);
     }
 }
 
 TEST_F(PKCS12Container, MacVerifiesOnlyWithThePassword) {
-    const Container container = parseContainer(PKCS12::make(key.privateKeyX963(), certificate, password));
+    const Container container = parseContainer(PKCS12::make(key.x963(), certificate, password));
     ASSERT_TRUE(container);
     EXPECT_EQ(PKCS12_verify_mac(container.get(), password.c_str(), -1), 1);
     EXPECT_EQ(PKCS12_verify_mac(container.get(), "not the password", -1), 0);
@@ -219,7 +220,7 @@ TEST_F(PKCS12Container, MacVerifiesOnlyWithThePassword) {
 
 // The shrouded key travels as plain data and the certificate encrypted; one localKeyId ties them.
 TEST_F(PKCS12Container, BagsShareOneLocalKeyID) {
-    const Container container = parseContainer(PKCS12::make(key.privateKeyX963(), certificate, password));
+    const Container container = parseContainer(PKCS12::make(key.x963(), certificate, password));
     ASSERT_TRUE(container);
     STACK_OF(PKCS7)* safes = PKCS12_unpack_authsafes(container.get());
     ASSERT_EQ(sk_PKCS7_num(safes), 2);
@@ -242,7 +243,7 @@ TEST_F(PKCS12Container, BagsShareOneLocalKeyID) {
 }
 
 TEST_F(PKCS12Container, WrongPasswordOrGarbageFailsTheImport) {
-    const Bytes container = PKCS12::make(key.privateKeyX963(), certificate, password);
+    const Bytes container = PKCS12::make(key.x963(), certificate, password);
     for (const Bytes& bytes : {container, Bytes{0x30, 0x03, 0x02, 0x01, 0x03}}) {
         try {
             PKCS12::identity(bytes, "not the password");
@@ -262,7 +263,7 @@ TEST_F(PKCS12Container, OpenSSLToolReadsAWrittenFile) {
     }
     const auto path =
         std::filesystem::temp_directory_path() / ("tarnwick-pkcs12-" + std::to_string(::getpid()) + ".p12");
-    const Bytes container = PKCS12::make(key.privateKeyX963(), certificate, password);
+    const Bytes container = PKCS12::make(key.x963(), certificate, password);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(container.data()),
                static_cast<std::streamsize>(container.size()));

@@ -1,5 +1,5 @@
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
-#include "tests/TarnwickConnectProtocol/Certificates/TestP256Key.hpp"
+#include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
 
 #include <gtest/gtest.h>
 #include <openssl/x509.h>
@@ -67,27 +67,27 @@ bool contains(const Bytes& haystack, const Bytes& needle, std::size_t& at) {
 class SelfSignedCertificateTest : public ::testing::Test {
 protected:
     Bytes make(std::string_view commonName, const std::optional<Bytes>& serial = Bytes{0x01, 0x02}) {
-        return SelfSignedCertificate::make(key.publicKeyX963(), commonName, "Tarnwick", serial, notBefore,
+        return SelfSignedCertificate::make(key.publicKey().x963(), commonName, "Tarnwick", serial, notBefore,
                                            tenYears, [this](ByteView toBeSigned) {
                                                signedBytes = Bytes(toBeSigned.begin(), toBeSigned.end());
-                                               return key.sign(toBeSigned);
+                                               return key.signature(toBeSigned);
                                            });
     }
 
-    test::TestP256Key key;
+    P256PrivateKey key = P256PrivateKey::generate();
     DER::Instant notBefore = sys_days{2026y / January / 1};
     Bytes signedBytes;
 };
 
 TEST_F(SelfSignedCertificateTest, SubjectPublicKeyInfoIsTheStandardEncoding) {
-    const Bytes info = SelfSignedCertificate::subjectPublicKeyInfo(key.publicKeyX963());
+    const Bytes info = SelfSignedCertificate::subjectPublicKeyInfo(key.publicKey().x963());
     const Bytes prefix{0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01, 0x06,
                        0x08, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
     ASSERT_EQ(info.size(), 91u);
     EXPECT_TRUE(std::equal(prefix.begin(), prefix.end(), info.begin()));
 
     unsigned char* der = nullptr;
-    const int length = i2d_PUBKEY(key.get(), &der);
+    const int length = i2d_PUBKEY(key.handle(), &der);
     EXPECT_EQ(info, Bytes(der, der + length));
     OPENSSL_free(der);
 }
@@ -112,10 +112,11 @@ TEST_F(SelfSignedCertificateTest, OpenSSLReadsNamesValidityKeyAndSignature) {
 
     unsigned char* spki = nullptr;
     const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate.get()), &spki);
-    EXPECT_EQ(Bytes(spki, spki + length), SelfSignedCertificate::subjectPublicKeyInfo(key.publicKeyX963()));
+    EXPECT_EQ(Bytes(spki, spki + length),
+              SelfSignedCertificate::subjectPublicKeyInfo(key.publicKey().x963()));
     OPENSSL_free(spki);
 
-    EXPECT_EQ(X509_verify(certificate.get(), key.get()), 1);
+    EXPECT_EQ(X509_verify(certificate.get(), key.handle()), 1);
     EXPECT_EQ(X509_self_signed(certificate.get(), 1), 1);
 }
 
@@ -165,7 +166,7 @@ TEST_F(SelfSignedCertificateTest, DeviceNameIsWrittenUnchanged) {
     ASSERT_TRUE(certificate);
     EXPECT_EQ(entry(X509_get_subject_name(certificate.get()), NID_commonName), name);
     EXPECT_EQ(dnsName(certificate.get()), name);
-    EXPECT_EQ(X509_verify(certificate.get(), key.get()), 1);
+    EXPECT_EQ(X509_verify(certificate.get(), key.handle()), 1);
 }
 
 // The serial's first byte sits at offset 14: 30 82 LL LL 30 82 LL LL A0 03 02 01 02 02 <length>.
@@ -204,8 +205,9 @@ TEST_F(SelfSignedCertificateTest, SameInputsDifferOnlyInSignature) {
 
 TEST_F(SelfSignedCertificateTest, SignerFailureIsPassedOn) {
     struct SignerRefused {};
-    EXPECT_THROW(SelfSignedCertificate::make(key.publicKeyX963(), "Mac", "Tarnwick", std::nullopt, notBefore,
-                                             tenYears, [](ByteView) -> Bytes { throw SignerRefused{}; }),
+    EXPECT_THROW(SelfSignedCertificate::make(key.publicKey().x963(), "Mac", "Tarnwick", std::nullopt,
+                                             notBefore, tenYears,
+                                             [](ByteView) -> Bytes { throw SignerRefused{}; }),
                  SignerRefused);
 }
 

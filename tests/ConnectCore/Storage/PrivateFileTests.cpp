@@ -1,0 +1,102 @@
+#include "ConnectCore/Storage/PrivateFile.hpp"
+#include "tests/Support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+mode_t modeOf(const fs::path& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0);
+    return status.st_mode & 07777;
+}
+
+std::size_t entriesIn(const fs::path& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+/// Files may grow to `limit` bytes at most while it lives; writing beyond fails with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        signal_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{limit, saved_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, signal_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*signal_)(int) = nullptr;
+};
+
+class PrivateFileTest : public ::testing::Test {
+protected:
+    testing::TemporaryFolder home;
+    fs::path folder = home.path() / "share" / "Tarnwick Connect";
+    fs::path file = folder / "device.key";
+    Bytes key = Bytes(32, 0xA5);
+};
+
+// With an empty umask any mode left to chance would show up as 0777 or 0666.
+TEST_F(PrivateFileTest, FoldersAre0700AndFiles0600WhateverTheUmask) {
+    const mode_t savedMask = ::umask(0);
+    PrivateFile::createFolder(folder);
+    PrivateFile::write(file, key);
+    ::umask(savedMask);
+    EXPECT_EQ(modeOf(home.path() / "share"), 0700u);
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(PrivateFile::read(file, 32), key);
+}
+
+TEST_F(PrivateFileTest, WriteReplacesTheFileWholeWithoutLeavingTemporaries) {
+    PrivateFile::createFolder(folder);
+    PrivateFile::write(file, Bytes(100, 0x11));
+    PrivateFile::write(file, key);
+    EXPECT_EQ(PrivateFile::read(file, 32), key);
+    EXPECT_EQ(entriesIn(folder), 1u);
+}
+
+// The write stops after ten bytes, as on a full disk: the old key must survive untouched.
+TEST_F(PrivateFileTest, HalfWrittenFileNeverReplacesTheOldOne) {
+    PrivateFile::createFolder(folder);
+    PrivateFile::write(file, key);
+    {
+        const FileSizeLimit limit(10);
+        EXPECT_THROW(PrivateFile::write(file, Bytes(32, 0x5A)), std::system_error);
+    }
+    EXPECT_EQ(PrivateFile::read(file, 32), key);
+    EXPECT_EQ(entriesIn(folder), 1u);
+}
+
+TEST_F(PrivateFileTest, FolderBlockedByAFileFails) {
+    std::ofstream(home.path() / "share") << "not a folder";
+    EXPECT_THROW(PrivateFile::createFolder(folder), std::system_error);
+    EXPECT_THROW(PrivateFile::write(file, key), std::system_error);
+}
+
+TEST_F(PrivateFileTest, ReadGivesNothingForMissingOrOversizedFiles) {
+    EXPECT_EQ(PrivateFile::read(file, 32), std::nullopt);
+    PrivateFile::createFolder(folder);
+    PrivateFile::write(file, Bytes(33, 1));
+    EXPECT_EQ(PrivateFile::read(file, 32), std::nullopt);
+    EXPECT_EQ(PrivateFile::read(file, 33), Bytes(33, 1));
+    PrivateFile::write(file, {});
+    EXPECT_EQ(PrivateFile::read(file, 32), Bytes{});
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,87 @@
+#include "ConnectCore/Identity/DeviceIdentity.hpp"
+#include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
+#include "tests/Support/OpenSSLSignature.hpp"
+
+#include <gtest/gtest.h>
+#include <openssl/x509.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono;
+
+DeviceIdentity makeIdentity(const std::string& name, const P256PrivateKey& key) {
+    return DeviceIdentity::software("6F1A1C7E-7D3B-4B8E-9C21-0A4D5E6F7A8B", name, DevicePlatform::macOS,
+                                    "Debian GNU/Linux 12 (bookworm)", "1.0.0", key);
+}
+
+Bytes spkiOf(X509* certificate) {
+    unsigned char* der = nullptr;
+    const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), &der);
+    Bytes bytes(der, der + length);
+    OPENSSL_free(der);
+    return bytes;
+}
+
+std::string nameEntry(X509* certificate, int nid) {
+    const X509_NAME* subject = X509_get_subject_name(certificate);
+    const ASN1_STRING* value =
+        X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, X509_NAME_get_index_by_NID(subject, nid, -1)));
+    return std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(value)),
+                       static_cast<std::size_t>(ASN1_STRING_length(value)));
+}
+
+class DeviceIdentityTest : public ::testing::Test {
+protected:
+    P256PrivateKey key = P256PrivateKey::generate();
+    DeviceIdentity identity = makeIdentity("Studio Mac", key);
+    X509* certificate = identity.secIdentity()->certificate();
+};
+
+// Peers fingerprint the key the TLS certificate carries; the handshake names the same one.
+TEST_F(DeviceIdentityTest, FingerprintIsThatOfTheTLSCertificatesKey) {
+    EXPECT_EQ(identity.spkiDER().size(), 91u);
+    EXPECT_EQ(spkiOf(certificate), identity.spkiDER());
+    EXPECT_EQ(SPKIFingerprint::compute(spkiOf(certificate)), identity.spkiSHA256());
+    EXPECT_EQ(X509_check_private_key(certificate, identity.secIdentity()->privateKey()), 1);
+    EXPECT_EQ(EVP_PKEY_eq(identity.secIdentity()->privateKey(), key.handle()), 1);
+}
+
+TEST_F(DeviceIdentityTest, CertificateNamesTheDeviceAndStartsAnHourAgo) {
+    EXPECT_EQ(nameEntry(certificate, NID_commonName), "Studio Mac");
+    EXPECT_EQ(nameEntry(certificate, NID_organizationName), "Tarnwick Connect");
+    int days = 0;
+    int seconds = 0;
+    const std::unique_ptr<ASN1_TIME, decltype(&ASN1_TIME_free)> hourAgo(
+        ASN1_TIME_set(nullptr, system_clock::to_time_t(system_clock::now() - hours(1))), ASN1_TIME_free);
+    ASSERT_EQ(ASN1_TIME_diff(&days, &seconds, hourAgo.get(), X509_get0_notBefore(certificate)), 1);
+    EXPECT_EQ(days, 0);
+    EXPECT_LE(std::abs(seconds), 60);
+    ASSERT_EQ(
+        ASN1_TIME_diff(&days, &seconds, X509_get0_notBefore(certificate), X509_get0_notAfter(certificate)),
+        1);
+    EXPECT_EQ(days, 3650);
+    EXPECT_EQ(seconds, 0);
+}
+
+// The session hands over a 32-byte transcript digest; any ECDSA-SHA256 verifier takes it as the message.
+TEST_F(DeviceIdentityTest, SignatureOverADigestVerifiesWithOpenSSL) {
+    const Bytes digest(32, 0x42);
+    const Bytes signature = identity.sign(digest);
+    EVP_PKEY* certificateKey = X509_get0_pubkey(certificate);
+    EXPECT_TRUE(testing::OpenSSLSignature::verifies(certificateKey, digest, signature));
+    EXPECT_FALSE(testing::OpenSSLSignature::verifies(certificateKey, Bytes(32, 0x43), signature));
+}
+
+TEST_F(DeviceIdentityTest, RenamingChangesTheCertificateButNotTheFingerprint) {
+    const DeviceIdentity renamed = makeIdentity("Jürgen’s Mac", key);
+    EXPECT_EQ(nameEntry(renamed.secIdentity()->certificate(), NID_commonName), "Jürgen’s Mac");
+    EXPECT_EQ(renamed.spkiSHA256(), identity.spkiSHA256());
+}
+
+} // namespace
+} // namespace tarnwick

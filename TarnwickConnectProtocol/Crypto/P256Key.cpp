@@ -8,12 +8,16 @@
 #include <openssl/ecdsa.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
+#include <openssl/x509.h>
+
+#include <string_view>
 
 namespace tarnwick {
 namespace {
 
 constexpr std::size_t scalarSize = 32;
 constexpr std::size_t pointSize = 65;
+constexpr int coordinateSize = 32;
 
 struct Free {
     void operator()(EVP_PKEY_CTX* context) const { EVP_PKEY_CTX_free(context); }
@@ -80,6 +84,33 @@ std::shared_ptr<EVP_PKEY> keyFromParts(ByteView publicPoint, const BIGNUM* scala
 P256PublicKey P256PublicKey::fromX963(ByteView bytes) {
     require(bytes.size() == pointSize && bytes[0] == 0x04, "not an uncompressed P-256 point");
     return P256PublicKey(keyFromParts(bytes, nullptr));
+}
+
+P256PublicKey P256PublicKey::fromDER(ByteView subjectPublicKeyInfo) {
+    const unsigned char* cursor = subjectPublicKeyInfo.data();
+    EVP_PKEY* parsed = d2i_PUBKEY(nullptr, &cursor, static_cast<long>(subjectPublicKeyInfo.size()));
+    require(parsed != nullptr, "not a SubjectPublicKeyInfo");
+    const auto owned = own(parsed);
+    require(cursor == subjectPublicKeyInfo.data() + subjectPublicKeyInfo.size(),
+            "not a SubjectPublicKeyInfo");
+    char group[32] = {};
+    BIGNUM* x = nullptr;
+    BIGNUM* y = nullptr;
+    const bool isP256 = EVP_PKEY_is_a(parsed, "EC") &&
+                        EVP_PKEY_get_group_name(parsed, group, sizeof group, nullptr) == 1 &&
+                        std::string_view(group) == "prime256v1" &&
+                        EVP_PKEY_get_bn_param(parsed, OSSL_PKEY_PARAM_EC_PUB_X, &x) == 1 &&
+                        EVP_PKEY_get_bn_param(parsed, OSSL_PKEY_PARAM_EC_PUB_Y, &y) == 1;
+    const Owned<BIGNUM> ownedX(x);
+    const Owned<BIGNUM> ownedY(y);
+    require(isP256, "not a P-256 key");
+    // Rebuilt from its coordinates, the key has one form whichever form the point arrived in.
+    Bytes uncompressed(pointSize);
+    uncompressed[0] = 0x04;
+    require(BN_bn2binpad(x, uncompressed.data() + 1, coordinateSize) == coordinateSize &&
+                BN_bn2binpad(y, uncompressed.data() + 1 + coordinateSize, coordinateSize) == coordinateSize,
+            "P-256 coordinates too long");
+    return fromX963(uncompressed);
 }
 
 Bytes P256PublicKey::x963() const {

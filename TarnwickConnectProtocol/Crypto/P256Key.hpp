@@ -13,6 +13,9 @@ class P256PublicKey {
 public:
     /// From the 65-byte uncompressed point 04 ‖ X ‖ Y; throws TWCPError::internalFailure when it is not one.
     static P256PublicKey fromX963(ByteView point);
+    /// From a DER SubjectPublicKeyInfo of a P-256 key, with its point in either form; throws
+    /// TWCPError::internalFailure for anything else, trailing bytes included.
+    static P256PublicKey fromDER(ByteView subjectPublicKeyInfo);
 
     /// The 65-byte uncompressed point.
     Bytes x963() const;

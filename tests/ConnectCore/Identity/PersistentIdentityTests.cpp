@@ -1,0 +1,130 @@
+#include "ConnectCore/Host/HostFacts.hpp"
+#include "ConnectCore/Identity/PersistentIdentity.hpp"
+#include "ConnectCore/Storage/PrivateFile.hpp"
+#include "tests/Support/OpenSSLSignature.hpp"
+#include "tests/Support/ScopedEnvironment.hpp"
+#include "tests/Support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+#include <openssl/x509.h>
+
+#include <fstream>
+#include <regex>
+#include <sys/stat.h>
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+mode_t modeOf(const fs::path& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0);
+    return status.st_mode & 07777;
+}
+
+std::string textOf(const fs::path& file) {
+    const auto bytes = PrivateFile::read(file, 4096);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : "<unreadable>";
+}
+
+void overwrite(const fs::path& file, const Bytes& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+/// Whether the identity signs for the key its TLS certificate carries.
+bool works(const DeviceIdentity& identity) {
+    const Bytes digest(32, 0x42);
+    return testing::OpenSSLSignature::verifies(X509_get0_pubkey(identity.secIdentity()->certificate()),
+                                               digest, identity.sign(digest));
+}
+
+class PersistentIdentityTest : public ::testing::Test {
+protected:
+    DeviceIdentity start() {
+        return PersistentIdentity::loadOrCreate(folder, "Studio Mac", DevicePlatform::macOS, "1.0.0");
+    }
+
+    testing::TemporaryFolder home;
+    fs::path folder = home.path() / "Tarnwick Connect";
+    fs::path keyFile = folder / PersistentIdentity::keyFileName;
+    fs::path idFile = folder / PersistentIdentity::idFileName;
+};
+
+TEST_F(PersistentIdentityTest, FirstStartCreatesPrivateFilesInAFreshHome) {
+    testing::ScopedEnvironment environment;
+    environment.set("HOME", home.path().string());
+    environment.set("XDG_DATA_HOME", std::nullopt);
+    folder = HostFacts::applicationSupportFolder();
+
+    const DeviceIdentity identity = start();
+    EXPECT_TRUE(
+        std::regex_match(identity.deviceID(),
+                         std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
+    EXPECT_EQ(identity.deviceName(), "Studio Mac");
+    EXPECT_EQ(identity.platform(), DevicePlatform::macOS);
+    EXPECT_EQ(identity.osVersion(), HostFacts::osVersion());
+    EXPECT_EQ(identity.appVersion(), "1.0.0");
+    EXPECT_TRUE(works(identity));
+
+    for (const fs::path& created : {home.path() / ".local", home.path() / ".local/share", folder}) {
+        EXPECT_EQ(modeOf(created), 0700u) << created;
+    }
+    EXPECT_EQ(modeOf(folder / "device.key"), 0600u);
+    EXPECT_EQ(modeOf(folder / "device.id"), 0600u);
+    EXPECT_EQ(fs::file_size(folder / "device.key"), 32u);
+    EXPECT_EQ(textOf(folder / "device.id"), identity.deviceID());
+}
+
+TEST_F(PersistentIdentityTest, LaterStartsKeepTheIdentifierAndFingerprint) {
+    const DeviceIdentity first = start();
+    const DeviceIdentity second = start();
+    EXPECT_EQ(second.deviceID(), first.deviceID());
+    EXPECT_EQ(second.spkiSHA256(), first.spkiSHA256());
+    EXPECT_TRUE(works(second));
+}
+
+// The identifier is used as stored, spaces and line breaks included.
+TEST_F(PersistentIdentityTest, StoredIdentifierIsTakenVerbatim) {
+    start();
+    overwrite(idFile, bytesOf(" my-mac\n"));
+    EXPECT_EQ(start().deviceID(), " my-mac\n");
+}
+
+TEST_F(PersistentIdentityTest, UnusableFilesMakeANewIdentityWrittenBack) {
+    const Bytes zeroScalar(32, 0x00);
+    const std::pair<fs::path, Bytes> damage[] = {
+        {keyFile, Bytes(31, 0x11)}, {keyFile, Bytes(33, 0x11)},  {keyFile, zeroScalar},
+        {idFile, Bytes{}},          {idFile, Bytes{0x41, 0xFF}},
+    };
+    for (const auto& [file, bytes] : damage) {
+        const DeviceIdentity before = start();
+        overwrite(file, bytes);
+        const DeviceIdentity replaced = start();
+        EXPECT_NE(replaced.deviceID(), before.deviceID()) << file;
+        EXPECT_NE(replaced.spkiSHA256(), before.spkiSHA256()) << file;
+        EXPECT_EQ(textOf(idFile), replaced.deviceID());
+        EXPECT_EQ(start().spkiSHA256(), replaced.spkiSHA256()) << "not written back";
+    }
+}
+
+TEST_F(PersistentIdentityTest, ClearedIdentityIsReplaced) {
+    const DeviceIdentity before = start();
+    PersistentIdentity::clear(folder);
+    EXPECT_FALSE(fs::exists(keyFile) || fs::exists(idFile));
+    EXPECT_NE(start().deviceID(), before.deviceID());
+    PersistentIdentity::clear(home.path() / "nowhere");
+}
+
+// Permission bits do not stop root, so a regular file stands where the folder should be.
+TEST_F(PersistentIdentityTest, UnwritableFolderStillServesThisRun) {
+    overwrite(folder, bytesOf("in the way"));
+    const DeviceIdentity first = start();
+    EXPECT_TRUE(works(first));
+    EXPECT_EQ(textOf(folder), "in the way");
+    EXPECT_NE(start().deviceID(), first.deviceID());
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,7 +1,9 @@
+#include "ConnectCore/Identity/PersistentIdentity.hpp"
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "TarnwickConnectProtocol/Certificates/PKCS12.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
 #include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
+#include "tests/Support/TemporaryFolder.hpp"
 
 #include <benchmark/benchmark.h>
 #include <openssl/rand.h>
@@ -22,17 +24,28 @@ std::string freshPassword() {
     return Base64::encode(secret);
 }
 
-// What every start pays: a key, its certificate, a container under a fresh password, the import.
-void fullIdentity(benchmark::State& state) {
+// What a start pays: key and identifier from their files, certificate, container under a fresh
+// password, import.
+void loadOrCreate(benchmark::State& state) {
+    const testing::TemporaryFolder home;
+    PersistentIdentity::loadOrCreate(home.path(), "Studio Mac", DevicePlatform::macOS, "1.0.0");
     for (auto _ : state) {
-        const P256PrivateKey key = P256PrivateKey::generate();
-        const Bytes certificate = certificateFor(key);
-        const std::string password = freshPassword();
-        const Bytes container = PKCS12::make(key.x963(), certificate, password);
-        benchmark::DoNotOptimize(PKCS12::identity(container, password));
+        benchmark::DoNotOptimize(
+            PersistentIdentity::loadOrCreate(home.path(), "Studio Mac", DevicePlatform::macOS, "1.0.0"));
     }
 }
-BENCHMARK(fullIdentity)->Unit(benchmark::kMillisecond);
+BENCHMARK(loadOrCreate)->Unit(benchmark::kMillisecond);
+
+// The first start also draws the key and identifier and writes both files to disk.
+void firstStart(benchmark::State& state) {
+    const testing::TemporaryFolder home;
+    for (auto _ : state) {
+        PersistentIdentity::clear(home.path());
+        benchmark::DoNotOptimize(
+            PersistentIdentity::loadOrCreate(home.path(), "Studio Mac", DevicePlatform::macOS, "1.0.0"));
+    }
+}
+BENCHMARK(firstStart)->Unit(benchmark::kMillisecond);
 
 void certificateOnly(benchmark::State& state) {
     const P256PrivateKey key = P256PrivateKey::generate();

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -80,12 +79,6 @@ TEST_F(PrivateFileTest, HalfWrittenFileNeverReplacesTheOldOne) {
     }
     EXPECT_EQ(PrivateFile::read(file, 32), key);
     EXPECT_EQ(entriesIn(folder), 1u);
-}
-
-TEST_F(PrivateFileTest, FolderBlockedByAFileFails) {
-    std::ofstream(home.path() / "share") << "not a folder";
-    EXPECT_THROW(PrivateFile::createFolder(folder), std::system_error);
-    EXPECT_THROW(PrivateFile::write(file, key), std::system_error);
 }
 
 TEST_F(PrivateFileTest, ReadGivesNothingForMissingOrOversizedFiles) {

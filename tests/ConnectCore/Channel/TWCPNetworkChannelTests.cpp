@@ -1,11 +1,12 @@
 #include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/Channel/TWCPNetworkChannel.hpp"
+#include "ConnectCore/Identity/DeviceIdentity.hpp"
 #include "ConnectCore/Session/SoftwareIdentity.hpp"
 #include "ConnectCore/Session/StaticPairingPolicy.hpp"
 #include "ConnectCore/Session/TWCPSession.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCP.hpp"
+#include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
 #include "tests/Support/RunCoroutine.hpp"
-#include "tests/Support/TLSIdentity.hpp"
 
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/experimental/awaitable_operators.hpp>
@@ -27,16 +28,20 @@ using Side = TWCPNetworkChannel::Side;
 class NetworkChannelTest : public ::testing::Test {
 protected:
     testing::Engine engine{2};
-    testing::TLSIdentity clientIdentity{"Client"};
-    testing::TLSIdentity serverIdentity{"Server"};
+    const P256PrivateKey clientKey = P256PrivateKey::generate();
+    const P256PrivateKey serverKey = P256PrivateKey::generate();
+    const DeviceIdentity clientIdentity =
+        DeviceIdentity::software("CLIENT", "Client", DevicePlatform::macOS, "", "", clientKey);
+    const DeviceIdentity serverIdentity =
+        DeviceIdentity::software("SERVER", "Server", DevicePlatform::iOS, "", "", serverKey);
     std::mutex observedMutex;
     std::vector<Bytes> observedByServer;
 
-    std::shared_ptr<TWCPParameters::TLSContext> clientTLS =
-        TWCPParameters::make(*clientIdentity.identity, TWCPParameters::Pinning::trustOnFirstUse(nullptr));
+    std::shared_ptr<TWCPParameters::TLSContext> clientTLS = TWCPParameters::make(
+        *clientIdentity.secIdentity(), TWCPParameters::Pinning::trustOnFirstUse(nullptr));
 
     std::shared_ptr<TWCPParameters::TLSContext> serverTLS(bool trusts = true) {
-        return TWCPParameters::make(*serverIdentity.identity,
+        return TWCPParameters::make(*serverIdentity.secIdentity(),
                                     {[trusts](const std::string&) { return trusts; },
                                      [this](const Bytes& spki) {
                                          std::lock_guard lock(observedMutex);
@@ -105,10 +110,10 @@ TWCPFrame flowFrame(std::size_t payloadSize = 2) {
 
 TEST_F(NetworkChannelTest, CarriesFramesBothWaysAndKnowsEachOthersKey) {
     auto pair = startedPair(serverTLS());
-    EXPECT_EQ(pair.client->authenticatedPeerSPKISHA256(), serverIdentity.spkiSHA256);
-    EXPECT_EQ(pair.server->authenticatedPeerSPKISHA256(), clientIdentity.spkiSHA256);
+    EXPECT_EQ(pair.client->authenticatedPeerSPKISHA256(), serverIdentity.spkiSHA256());
+    EXPECT_EQ(pair.server->authenticatedPeerSPKISHA256(), clientIdentity.spkiSHA256());
     ASSERT_EQ(observedByServer.size(), 1u);
-    EXPECT_EQ(SPKIFingerprint::compute(observedByServer[0]), clientIdentity.spkiSHA256);
+    EXPECT_EQ(SPKIFingerprint::compute(observedByServer[0]), clientIdentity.spkiSHA256());
 
     const TWCPFrame big(TWCPFrameKind::ping, {}, 7, Bytes(20'000, 0x5A));
     const auto [toServer, toClient] =
@@ -225,7 +230,7 @@ TEST_F(NetworkChannelTest, SessionsHandshakeOverTLSOnlyWithTheKeyTheyPresented) 
     const auto sessionOutcome = [&](const P256PrivateKey& clientSessionKey) {
         auto pair = startedPair(serverTLS());
         const SoftwareIdentity client("C", "Client", DevicePlatform::macOS, "", "", clientSessionKey);
-        const SoftwareIdentity server("S", "Server", DevicePlatform::iOS, "", "", serverIdentity.key);
+        const SoftwareIdentity server("S", "Server", DevicePlatform::iOS, "", "", serverKey);
         auto policy = [&](const SoftwareIdentity& peer) {
             return std::make_shared<StaticPairingPolicy>(engine.executor(), std::set{peer.spkiSHA256()},
                                                          true);
@@ -252,7 +257,7 @@ TEST_F(NetworkChannelTest, SessionsHandshakeOverTLSOnlyWithTheKeyTheyPresented) 
             co_return second;
         }());
     };
-    EXPECT_EQ(sessionOutcome(clientIdentity.key), std::nullopt);
+    EXPECT_EQ(sessionOutcome(clientKey), std::nullopt);
     EXPECT_EQ(sessionOutcome(P256PrivateKey::generate()), TWCPError::authenticationFailed());
 }
 

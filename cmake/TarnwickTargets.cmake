@@ -2,13 +2,8 @@
 # needs no build edits.
 function(tarnwick_layer_library name)
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
-    if(sources)
-        add_library(${name} STATIC ${sources})
-        target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
-    else()
-        add_library(${name} INTERFACE)
-        target_include_directories(${name} INTERFACE "${PROJECT_SOURCE_DIR}")
-    endif()
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
 endfunction()
 
 # One test executable per layer, made of every test source under the given folder.

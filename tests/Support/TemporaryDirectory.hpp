@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <stdlib.h>
+#include <string>
+#include <string_view>
+
+namespace tarnwick::testing {
+
+/// A fresh directory under the system's temporary folder, removed with everything in it at the end.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        path_ = pattern;
+    }
+    ~TemporaryDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TemporaryDirectory(const TemporaryDirectory&) = delete;
+    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& relative) const { return path_ / relative; }
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Appends the bytes to the file, creating it when absent.
+inline void appendToFile(const std::filesystem::path& file, std::string_view bytes) {
+    std::ofstream stream(file, std::ios::binary | std::ios::app);
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!stream.flush()) {
+        throw std::runtime_error("cannot write " + file.string());
+    }
+}
+
+} // namespace tarnwick::testing

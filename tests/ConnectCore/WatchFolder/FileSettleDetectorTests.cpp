@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 namespace tarnwick {
 namespace {
 
@@ -98,20 +94,7 @@ TEST_F(FileSettleDetectorTest, VanishedFilesAndNonFilesAreIgnored) {
     EXPECT_EQ(evaluateAt(file, {8s, 11s}), (std::vector{Verdict::stillWriting, Verdict::settled}));
 }
 
-TEST_F(FileSettleDetectorTest, ExclusiveLockOfAWriterKeepsTheFileWriting) {
-    const auto file = folder / "export.tif";
-    testing::appendToFile(file, "tiff");
-    // Locks belong to an open file description, so a second open stands for another process.
-    const int writer = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(writer, 0);
-    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
-    EXPECT_EQ(evaluateAt(file, {0ms, 4s, 8s}),
-              (std::vector{Verdict::stillWriting, Verdict::stillWriting, Verdict::stillWriting}));
-    ::close(writer);
-    EXPECT_EQ(evaluateAt(file, {9s}), std::vector{Verdict::settled});
-}
-
-class MovieTest : public FileSettleDetectorTest {
+class MovieTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!testing::writeSampleMovie(folder / "whole.mp4") ||
@@ -126,6 +109,8 @@ protected:
         std::filesystem::resize_file(copy, std::filesystem::file_size(copy) / 2);
         return copy;
     }
+
+    testing::TemporaryDirectory folder;
 };
 
 TEST_F(MovieTest, ContainerMustBeCompleteForMoviesOnly) {
@@ -140,14 +125,6 @@ TEST_F(MovieTest, ContainerMustBeCompleteForMoviesOnly) {
     // Not a media type: nothing is read.
     std::filesystem::copy_file(folder / "cut.mp4", folder / "cut.bin");
     EXPECT_TRUE(FileSettleDetector::containerParses(folder / "cut.bin"));
-}
-
-TEST_F(MovieTest, TruncatedMovieStaysWritingWholeMovieSettles) {
-    const auto cut = cutCopy(folder / "whole.mp4", "cut.mp4");
-    EXPECT_EQ(evaluateAt(cut, {0ms, 4s, 8s}),
-              (std::vector{Verdict::stillWriting, Verdict::stillWriting, Verdict::stillWriting}));
-    EXPECT_EQ(evaluateAt(folder / "whole.mp4", {8s, 12s}),
-              (std::vector{Verdict::stillWriting, Verdict::settled}));
 }
 
 } // namespace

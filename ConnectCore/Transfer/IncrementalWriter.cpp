@@ -1,0 +1,72 @@
+#include "ConnectCore/Transfer/IncrementalWriter.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace tarnwick {
+namespace {
+
+[[noreturn]] void throwFileError(const char* operation, const std::filesystem::path& path, int error) {
+    throw std::filesystem::filesystem_error(operation, path, std::error_code(error, std::generic_category()));
+}
+
+} // namespace
+
+IncrementalWriter::IncrementalWriter(std::filesystem::path path, bool resuming) : path_(std::move(path)) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+    if (!resuming) {
+        ::unlink(path_.c_str()); // whatever was there (a stale file, a link) goes; a failure shows at open
+        flags |= O_EXCL;
+    }
+    descriptor_ = ::open(path_.c_str(), flags, 0644);
+    if (descriptor_ < 0) {
+        throwFileError("open", path_, errno);
+    }
+    const off_t end = ::lseek(descriptor_, 0, SEEK_END);
+    if (end < 0) {
+        const int error = errno;
+        ::close(descriptor_);
+        throwFileError("seek", path_, error);
+    }
+    writtenBytes_ = static_cast<std::uint64_t>(end);
+}
+
+IncrementalWriter::~IncrementalWriter() {
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+    }
+}
+
+void IncrementalWriter::write(ByteView bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::pwrite(descriptor_, bytes.data() + done, bytes.size() - done,
+                                       static_cast<off_t>(writtenBytes_ + done));
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote < 0) {
+            throwFileError("write", path_, errno);
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    writtenBytes_ += done;
+}
+
+void IncrementalWriter::finish() {
+    const int descriptor = std::exchange(descriptor_, -1);
+    const bool synced = ::fsync(descriptor) == 0;
+    const int syncError = errno;
+    if (::close(descriptor) != 0 && synced) {
+        throwFileError("close", path_, errno);
+    }
+    if (!synced) {
+        throwFileError("fsync", path_, syncError);
+    }
+}
+
+} // namespace tarnwick

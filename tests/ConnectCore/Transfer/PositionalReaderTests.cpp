@@ -1,0 +1,48 @@
+#include "ConnectCore/Transfer/PositionalReader.hpp"
+#include "TarnwickConnectProtocol/Crypto/SHA256.hpp"
+#include "tests/ConnectCore/Transfer/TransferFiles.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+TEST(PositionalReaderTest, ReadsStopAtTheSizeMeasuredAtOpening) {
+    testing::TemporaryFolder folder;
+    const Bytes bytes = testing::patternBytes(3000);
+    const PositionalReader reader(folder.write("file.bin", bytes));
+    EXPECT_EQ(reader.byteCount(), 3000u);
+    EXPECT_EQ(reader.read(2500, 1000), Bytes(bytes.begin() + 2500, bytes.end()));
+    EXPECT_TRUE(reader.read(3000, 10).empty());
+    EXPECT_TRUE(reader.read(0, 0).empty());
+    EXPECT_TRUE(reader.read(0, -1).empty());
+    EXPECT_EQ(reader.sha256(), SHA256::digest(bytes));
+
+    // Bytes appended later are not read: the size is the one measured at opening.
+    std::ofstream(folder / "file.bin", std::ios::app) << "more";
+    EXPECT_EQ(reader.read(0, 5000).size(), 3000u);
+}
+
+TEST(PositionalReaderTest, EmptyFileHashesAsEmptyInput) {
+    testing::TemporaryFolder folder;
+    const PositionalReader reader(folder.write("empty", {}));
+    EXPECT_EQ(reader.sha256(), SHA256::digest(Bytes{}));
+}
+
+TEST(PositionalReaderTest, FailuresAreFileSystemErrorsWithThePath) {
+    testing::TemporaryFolder folder;
+    try {
+        PositionalReader reader(folder / "missing");
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const std::filesystem::filesystem_error& error) {
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+        EXPECT_EQ(error.path1(), folder / "missing");
+    }
+    // A directory opens, but cannot be read.
+    std::filesystem::create_directory(folder / "directory");
+    const PositionalReader directory(folder / "directory");
+    EXPECT_THROW(directory.sha256(), std::filesystem::filesystem_error);
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,201 @@
+#include "ConnectCore/Transfer/TransferSender.hpp"
+
+#include "ConnectCore/Async/Blocking.hpp"
+#include "ConnectCore/Files/UTTypeIdentifier.hpp"
+#include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
+
+#include <asio/error.hpp>
+#include <asio/system_error.hpp>
+#include <asio/this_coro.hpp>
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+// One chunk's payload: its file offset, big-endian, then the bytes read there (none at the file's end).
+Bytes chunkPayload(const PositionalReader& reader, std::uint64_t offset, std::uint64_t length) {
+    Bytes payload;
+    payload.reserve(8 + length);
+    appendBigEndian(payload, offset);
+    payload.resize(8 + length);
+    payload.resize(8 + reader.readInto(offset, std::span(payload).subspan(8)));
+    return payload;
+}
+
+} // namespace
+
+TransferSender::TransferSender(const asio::any_io_executor& executor, std::shared_ptr<TWCPFrameSink> session,
+                               asio::any_io_executor blocking)
+    : Actor(executor),
+      session_(std::move(session)),
+      blocking_(std::move(blocking)) {}
+
+asio::awaitable<FileDescriptor> TransferSender::describe(std::filesystem::path path,
+                                                         std::string fileID) const {
+    auto work = [path = std::move(path), fileID = std::move(fileID)] {
+        const PositionalReader reader(path);
+        FileDescriptor descriptor;
+        descriptor.fileID = fileID;
+        descriptor.name = path.filename().string();
+        descriptor.byteCount = reader.byteCount();
+        descriptor.utType = UTTypeIdentifier::forFile(path);
+        descriptor.sha256 = reader.sha256();
+        return descriptor;
+    };
+    co_return co_await runBlocking(blocking_, std::move(work));
+}
+
+asio::awaitable<void> TransferSender::send(std::filesystem::path path, FileDescriptor descriptor,
+                                           std::uint64_t resumeFrom, std::uint64_t streamID,
+                                           ProgressCallback onProgress) {
+    return enter(
+        sendOnStrand(std::move(path), std::move(descriptor), resumeFrom, streamID, std::move(onProgress)));
+}
+
+asio::awaitable<void> TransferSender::handleFlow(FlowMessage flow) {
+    return enter(handleFlowOnStrand(std::move(flow)));
+}
+
+asio::awaitable<void> TransferSender::handleCancel(std::string fileID) {
+    return enter(handleCancelOnStrand(std::move(fileID)));
+}
+
+asio::awaitable<void> TransferSender::failStream(std::uint64_t streamID, TWCPError error) {
+    return enter(failStreamOnStrand(streamID, std::move(error)));
+}
+
+asio::awaitable<void> TransferSender::connectionEnded(TWCPError error) {
+    return enter(connectionEndedOnStrand(std::move(error)));
+}
+
+std::uint64_t TransferSender::nextChunkSize(std::uint64_t chunkSize,
+                                            std::chrono::steady_clock::duration elapsed) {
+    if (elapsed < fastSend) {
+        return std::min(chunkSize * 2, largestChunkSize);
+    }
+    if (elapsed > slowSend) {
+        return std::max(chunkSize / 2, smallestChunkSize);
+    }
+    return chunkSize;
+}
+
+asio::awaitable<void> TransferSender::sendOnStrand(std::filesystem::path path, FileDescriptor descriptor,
+                                                   std::uint64_t resumeFrom, std::uint64_t streamID,
+                                                   ProgressCallback onProgress) {
+    const std::string& fileID = descriptor.fileID;
+    auto open = [path] { return std::make_shared<const PositionalReader>(path); };
+    const auto reader = co_await runBlocking(blocking_, std::move(open));
+    // The size now, not the offered one: a file that changed since is caught by the peer's checks.
+    const std::uint64_t total = reader->byteCount();
+    acknowledged_[fileID] = resumeFrom;
+    std::uint64_t offset = resumeFrom;
+    std::uint64_t chunkSize = firstChunkSize;
+    while (offset < total) {
+        co_await throwIfStopped(fileID, streamID);
+        co_await awaitWindow(fileID, streamID, offset);
+        const std::uint64_t length = std::min(chunkSize, total - offset);
+        auto read = [reader, offset, length] { return chunkPayload(*reader, offset, length); };
+        auto payload = co_await runBlocking(blocking_, std::move(read));
+        const std::uint64_t byteCount = payload.size() - 8;
+        if (byteCount == 0) {
+            break; // the file shrank; the peer's size check rejects it
+        }
+        TWCPFrame chunk(TWCPFrameKind::chunk, {}, streamID, std::move(payload));
+        const auto started = std::chrono::steady_clock::now();
+        co_await session_->send(std::move(chunk));
+        chunkSize = nextChunkSize(chunkSize, std::chrono::steady_clock::now() - started);
+        offset += byteCount;
+        if (onProgress) {
+            onProgress({fileID, descriptor.name, offset, total, acknowledged_[fileID]});
+        }
+    }
+    co_await sendComplete(descriptor, total, streamID);
+}
+
+asio::awaitable<void> TransferSender::awaitWindow(const std::string& fileID, std::uint64_t streamID,
+                                                  std::uint64_t offset) {
+    // A cancel ends the wait but lets this one chunk go; the check after it throws.
+    while (offset > acknowledged_[fileID] + creditWindow && !cancelledFiles_.contains(fileID)) {
+        co_await throwIfStopped(fileID, streamID);
+        CreditWaiter waiter(strand());
+        creditWaiters_[fileID].push_back(waiter);
+        co_await waiter.wait();
+    }
+}
+
+asio::awaitable<void> TransferSender::throwIfStopped(const std::string& fileID,
+                                                     std::uint64_t streamID) const {
+    if (connectionError_) {
+        throw *connectionError_;
+    }
+    if (const auto failed = failedStreams_.find(streamID); failed != failedStreams_.end()) {
+        throw failed->second;
+    }
+    if (cancelledFiles_.contains(fileID)) {
+        throw TWCPError::cancelled();
+    }
+    if ((co_await asio::this_coro::cancellation_state).cancelled() != asio::cancellation_type::none) {
+        throw asio::system_error(asio::error::operation_aborted);
+    }
+}
+
+asio::awaitable<void> TransferSender::sendComplete(const FileDescriptor& descriptor, std::uint64_t total,
+                                                   std::uint64_t streamID) {
+    auto frame = TWCPFrame::json(TWCPFrameKind::complete,
+                                 CompleteMessage{descriptor.fileID, total, descriptor.sha256}, streamID);
+    co_await session_->send(std::move(frame));
+}
+
+asio::awaitable<void> TransferSender::handleFlowOnStrand(FlowMessage flow) {
+    acknowledged_[flow.fileID] = flow.consumedBytes;
+    wake(flow.fileID);
+    co_return;
+}
+
+asio::awaitable<void> TransferSender::handleCancelOnStrand(std::string fileID) {
+    cancelledFiles_.insert(fileID);
+    wake(fileID);
+    co_return;
+}
+
+asio::awaitable<void> TransferSender::failStreamOnStrand(std::uint64_t streamID, TWCPError error) {
+    failedStreams_.emplace(streamID, std::move(error));
+    // Waiters are keyed by file; each one checks its own stream when it wakes.
+    wakeAll();
+    co_return;
+}
+
+asio::awaitable<void> TransferSender::connectionEndedOnStrand(TWCPError error) {
+    connectionError_ = error;
+    auto waiters = std::exchange(creditWaiters_, {});
+    for (auto& [fileID, list] : waiters) {
+        for (auto& waiter : list) {
+            waiter.fail(std::make_exception_ptr(error));
+        }
+    }
+    co_return;
+}
+
+void TransferSender::wake(const std::string& fileID) {
+    const auto found = creditWaiters_.find(fileID);
+    if (found == creditWaiters_.end()) {
+        return;
+    }
+    const auto waiters = std::move(found->second);
+    creditWaiters_.erase(found);
+    for (const auto& waiter : waiters) {
+        waiter.resume({});
+    }
+}
+
+void TransferSender::wakeAll() {
+    auto waiters = std::exchange(creditWaiters_, {});
+    for (auto& [fileID, list] : waiters) {
+        for (auto& waiter : list) {
+            waiter.resume({});
+        }
+    }
+}
+
+} // namespace tarnwick

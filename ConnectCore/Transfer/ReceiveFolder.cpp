@@ -1,0 +1,109 @@
+#include "ConnectCore/Transfer/ReceiveFolder.hpp"
+
+#include "ConnectCore/Transfer/PositionalReader.hpp"
+#include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <system_error>
+
+namespace tarnwick {
+namespace {
+
+// The candidate for attempt n: the name itself, then "base n.ext" ("photo 2.jpg", "notes 2").
+std::string candidateName(const std::string& name, int attempt) {
+    if (attempt == 1) {
+        return name;
+    }
+    const std::filesystem::path path(name);
+    const std::string extension = path.extension().string();
+    return path.stem().string() + " " + std::to_string(attempt) + extension;
+}
+
+bool isTaken(const std::filesystem::path& path) {
+    std::error_code error;
+    // A dangling link counts as taken.
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+// Moves without replacing; false when the target appeared since it was chosen.
+bool moveIfFree(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    if (errno == EINVAL || errno == ENOSYS) {
+        std::filesystem::rename(from, to); // a file system without the no-replace flag
+        return true;
+    }
+    throw std::filesystem::filesystem_error("rename", from, to,
+                                            std::error_code(errno, std::generic_category()));
+}
+
+void deleteAndRefuse(const std::filesystem::path& partial, const std::string& fileID) {
+    std::error_code ignored;
+    std::filesystem::remove(partial, ignored);
+    throw TWCPError::integrityMismatch(fileID);
+}
+
+} // namespace
+
+ReceiveFolder::ReceiveFolder(std::filesystem::path directory) : directory_(std::move(directory)) {
+    std::filesystem::create_directories(directory_);
+}
+
+bool ReceiveFolder::isPlainFileID(std::string_view fileID) {
+    const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    return !fileID.empty() && fileID.size() <= maximumFileIDByteCount &&
+           fileID.find_first_of("/\\") == std::string_view::npos &&
+           fileID.find("..") == std::string_view::npos &&
+           std::none_of(fileID.begin(), fileID.end(), isControl);
+}
+
+std::filesystem::path ReceiveFolder::partialPath(const FileDescriptor& descriptor) const {
+    return directory_ / ("." + descriptor.fileID + "-" + std::to_string(descriptor.byteCount) + ".part");
+}
+
+std::shared_ptr<IncrementalWriter> ReceiveFolder::openPartial(const FileDescriptor& descriptor) const {
+    const auto path = partialPath(descriptor);
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    const auto length =
+        std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
+    const bool resuming = !error && length > 0 && length < descriptor.byteCount;
+    return std::make_shared<IncrementalWriter>(path, resuming);
+}
+
+std::filesystem::path ReceiveFolder::uniquePath(const std::string& name) const {
+    for (int attempt = 1;; ++attempt) {
+        auto candidate = directory_ / candidateName(name, attempt);
+        if (!isTaken(candidate)) {
+            return candidate;
+        }
+    }
+}
+
+std::filesystem::path ReceiveFolder::place(IncrementalWriter& writer, const CompleteMessage& complete,
+                                           const std::string& name) const {
+    writer.finish();
+    const auto& partial = writer.path();
+    if (writer.writtenBytes() != complete.byteCount) {
+        deleteAndRefuse(partial, complete.fileID);
+    }
+    // Hashed from the disk, so a resumed file is verified over the bytes of earlier connections too.
+    if (PositionalReader(partial).sha256() != complete.sha256) {
+        deleteAndRefuse(partial, complete.fileID);
+    }
+    for (;;) {
+        auto target = uniquePath(name);
+        if (moveIfFree(partial, target)) {
+            return target;
+        }
+    }
+}
+
+} // namespace tarnwick

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ConnectCore/Transfer/IncrementalWriter.hpp"
+#include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/FileDescriptor.hpp"
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+/// The folder incoming files are written to: hidden partial files that a later offer can resume, and
+/// verified files placed under unique names. Nothing is ever created outside it. Its calls block: run
+/// them on the blocking-work pool. File-system failures are `std::filesystem::filesystem_error`.
+class ReceiveFolder {
+public:
+    /// Longest file ID accepted from a peer.
+    static constexpr std::size_t maximumFileIDByteCount = 64;
+
+    /// Creates the folder and any missing parents.
+    explicit ReceiveFolder(std::filesystem::path directory);
+
+    const std::filesystem::path& directory() const { return directory_; }
+
+    /// Whether a peer's file ID can name a partial file: 1 to 64 bytes, no "/", "\", "..", NUL or controls.
+    static bool isPlainFileID(std::string_view fileID);
+
+    /// ".<fileID>-<byteCount>.part": only an offer of the same file ID and size finds it again.
+    std::filesystem::path partialPath(const FileDescriptor& descriptor) const;
+
+    /// A writer on the file's partial file, continuing it when it holds some but not all of the offered
+    /// bytes, and starting it afresh otherwise. The file ID must be plain.
+    std::shared_ptr<IncrementalWriter> openPartial(const FileDescriptor& descriptor) const;
+
+    /// The first name not taken in the folder among "name", "base 2.ext", "base 3.ext", …
+    std::filesystem::path uniquePath(const std::string& name) const;
+
+    /// Finishes the writer and checks its file against the sender's size and SHA-256; on a mismatch the
+    /// partial file is deleted and `integrityMismatch` thrown. Then moves it to a unique path made from
+    /// `name` (a sanitised name) without ever replacing a file, and returns that path.
+    std::filesystem::path place(IncrementalWriter& writer, const CompleteMessage& complete,
+                                const std::string& name) const;
+
+private:
+    std::filesystem::path directory_;
+};
+
+} // namespace tarnwick

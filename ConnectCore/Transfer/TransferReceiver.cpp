@@ -1,0 +1,186 @@
+#include "ConnectCore/Transfer/TransferReceiver.hpp"
+
+#include "ConnectCore/Async/Blocking.hpp"
+#include "TarnwickConnectProtocol/Files/SafeFilename.hpp"
+#include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
+#include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/FlowMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
+
+#include <algorithm>
+#include <set>
+
+namespace tarnwick {
+namespace {
+
+asio::awaitable<TransferReceiver::Decision> acceptEverything(OfferMessage) {
+    co_return TransferReceiver::Decision::accept();
+}
+
+// A peer's file IDs name partial files, so only plain, distinct tokens are taken.
+void requirePlainDistinctFileIDs(const OfferMessage& offer) {
+    std::set<std::string> seen;
+    for (const auto& file : offer.files) {
+        if (!ReceiveFolder::isPlainFileID(file.fileID) || !seen.insert(file.fileID).second) {
+            throw TWCPError::malformedPayload("fileID");
+        }
+    }
+}
+
+} // namespace
+
+TransferReceiver::TransferReceiver(const asio::any_io_executor& executor,
+                                   std::shared_ptr<TWCPFrameSink> session, std::filesystem::path directory,
+                                   asio::any_io_executor blocking)
+    : Actor(executor),
+      session_(std::move(session)),
+      folder_(std::move(directory)),
+      blocking_(std::move(blocking)),
+      approve_(acceptEverything),
+      completed_(executor) {}
+
+asio::awaitable<void> TransferReceiver::setApproval(Approval approve) {
+    return enter(setApprovalOnStrand(std::move(approve)));
+}
+
+asio::awaitable<void> TransferReceiver::handleOffer(OfferMessage offer, std::uint64_t streamID) {
+    return enter(handleOfferOnStrand(std::move(offer), streamID));
+}
+
+asio::awaitable<void> TransferReceiver::handleChunk(TWCPFrame frame) {
+    return enter(handleChunkOnStrand(std::move(frame)));
+}
+
+asio::awaitable<void> TransferReceiver::handleComplete(CompleteMessage complete, std::uint64_t streamID) {
+    return enter(handleCompleteOnStrand(std::move(complete), streamID));
+}
+
+asio::awaitable<void> TransferReceiver::cancelAll() {
+    return enter(cancelAllOnStrand());
+}
+
+asio::awaitable<void> TransferReceiver::setApprovalOnStrand(Approval approve) {
+    approve_ = std::move(approve);
+    co_return;
+}
+
+asio::awaitable<void> TransferReceiver::handleOfferOnStrand(OfferMessage offer, std::uint64_t streamID) {
+    requirePlainDistinctFileIDs(offer);
+    // A copy: the function may be replaced while it decides.
+    const Approval approve = approve_;
+    OfferMessage asked = offer;
+    const Decision decision = co_await approve(std::move(asked));
+    if (decision.accepted) {
+        co_await accept(offer, streamID);
+        co_return;
+    }
+    auto reject =
+        TWCPFrame::json(TWCPFrameKind::reject, RejectMessage{offer.offerID, decision.reason}, streamID);
+    co_await session_->send(std::move(reject));
+}
+
+asio::awaitable<void> TransferReceiver::accept(const OfferMessage& offer, std::uint64_t streamID) {
+    AcceptMessage answer{offer.offerID, {}};
+    for (const auto& descriptor : offer.files) {
+        // The same file offered again (a retry) continues from its partial file with a fresh record.
+        forget(descriptor.fileID);
+        auto open = [folder = folder_, descriptor] { return folder.openPartial(descriptor); };
+        auto writer = co_await runBlocking(blocking_, std::move(open));
+        const std::uint64_t offset = writer->writtenBytes();
+        const std::string safeName = SafeFilename::sanitize(descriptor.name, fallbackName);
+        incoming_[descriptor.fileID] = {descriptor, safeName, std::move(writer), offset, offset, streamID};
+        streamFiles_[streamID].push_back(descriptor.fileID);
+        answer.resumeOffsets[descriptor.fileID] = offset;
+    }
+    auto frame = TWCPFrame::json(TWCPFrameKind::accept, answer, streamID);
+    co_await session_->send(std::move(frame));
+}
+
+asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
+    const std::uint64_t streamID = frame.header.streamID;
+    const Incoming& record = fileBeingSent(streamID);
+    const std::string fileID = record.descriptor.fileID;
+    if (frame.payload.size() < 9) {
+        throw TWCPError::malformedPayload("chunk");
+    }
+    const std::uint64_t offset = bigEndianUInt64(frame.payload, 0);
+    const std::uint64_t length = frame.payload.size() - 8;
+    // Bytes beyond the offered size could only fill the disk: the file would fail its checks anyway.
+    if (offset != record.expectedOffset || length > record.descriptor.byteCount - offset) {
+        throw TWCPError::integrityMismatch(fileID);
+    }
+    const auto writer = record.writer;
+    auto write = [writer, payload = std::move(frame.payload)] {
+        writer->write(ByteView(payload).subspan(8));
+    };
+    co_await runBlocking(blocking_, std::move(write));
+    // cancelAll or a new offer of the file may have run while the bytes were written.
+    const auto found = incoming_.find(fileID);
+    if (found == incoming_.end() || found->second.writer != writer) {
+        co_return;
+    }
+    found->second.expectedOffset = offset + length;
+    co_await sendFlowIfDue(fileID, streamID);
+}
+
+asio::awaitable<void> TransferReceiver::sendFlowIfDue(const std::string& fileID, std::uint64_t streamID) {
+    Incoming& record = incoming_.at(fileID);
+    const std::uint64_t written = record.writer->writtenBytes();
+    if (written - record.lastFlowAt < flowInterval) {
+        co_return;
+    }
+    record.lastFlowAt = written;
+    auto flow = TWCPFrame::json(TWCPFrameKind::flow, FlowMessage{fileID, written}, streamID);
+    co_await session_->send(std::move(flow));
+}
+
+asio::awaitable<void> TransferReceiver::handleCompleteOnStrand(CompleteMessage complete,
+                                                               std::uint64_t streamID) {
+    const auto found = incoming_.find(complete.fileID);
+    if (found == incoming_.end()) {
+        throw TWCPError::unknownStream(streamID);
+    }
+    const Incoming record = found->second;
+    forget(complete.fileID);
+    auto place = [folder = folder_, record, complete] {
+        return folder.place(*record.writer, complete, record.safeName);
+    };
+    const std::filesystem::path placed = co_await runBlocking(blocking_, std::move(place));
+    ReceivedFile file{complete.fileID, placed.filename().string(),    std::nullopt,
+                      placed,          record.writer->writtenBytes(), record.descriptor.utType};
+    if (record.descriptor.name != file.name) {
+        file.originalName = record.descriptor.name;
+    }
+    completed_.push(std::move(file));
+}
+
+asio::awaitable<void> TransferReceiver::cancelAllOnStrand() {
+    // Dropping the writers closes their files once any write in progress has finished.
+    incoming_.clear();
+    streamFiles_.clear();
+    co_return;
+}
+
+TransferReceiver::Incoming& TransferReceiver::fileBeingSent(std::uint64_t streamID) {
+    const auto files = streamFiles_.find(streamID);
+    if (files == streamFiles_.end() || files->second.empty()) {
+        throw TWCPError::unknownStream(streamID);
+    }
+    return incoming_.at(files->second.front());
+}
+
+void TransferReceiver::forget(const std::string& fileID) {
+    const auto found = incoming_.find(fileID);
+    if (found == incoming_.end()) {
+        return;
+    }
+    const auto files = streamFiles_.find(found->second.streamID);
+    auto& queue = files->second;
+    queue.erase(std::find(queue.begin(), queue.end(), fileID));
+    if (queue.empty()) {
+        streamFiles_.erase(files);
+    }
+    incoming_.erase(found);
+}
+
+} // namespace tarnwick

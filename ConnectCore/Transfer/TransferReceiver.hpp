@@ -1,0 +1,97 @@
+#pragma once
+
+#include "ConnectCore/Async/Actor.hpp"
+#include "ConnectCore/Async/AsyncQueue.hpp"
+#include "ConnectCore/Session/TWCPFrameSink.hpp"
+#include "ConnectCore/Transfer/IncrementalWriter.hpp"
+#include "ConnectCore/Transfer/ReceiveFolder.hpp"
+#include "ConnectCore/Transfer/ReceivedFile.hpp"
+#include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/OfferMessage.hpp"
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace tarnwick {
+
+/// The receiving half of transfers: it answers offers through an approval function, writes each file's
+/// chunks in order to a hidden partial file (resuming one left by an earlier attempt), confirms every
+/// 4 MiB written, verifies size and SHA-256 from the disk and places the file under a unique safe name.
+/// A file that fails verification is deleted; an interrupted one keeps its partial file.
+class TransferReceiver : public Actor {
+public:
+    /// The answer to an offer.
+    struct Decision {
+        bool accepted = true;
+        std::string reason; ///< why it was rejected
+
+        static Decision accept() { return {}; }
+        static Decision reject(std::string reason) { return {false, std::move(reason)}; }
+    };
+    /// Consulted once per offer; it may suspend (to ask the user), which holds back the connection.
+    using Approval = std::function<asio::awaitable<Decision>(OfferMessage)>;
+
+    /// Bytes written between two `flow` messages for a file.
+    static constexpr std::uint64_t flowInterval = 0x400000;
+    /// The name given to a file whose offered name has nothing usable left.
+    static constexpr const char* fallbackName = "Untitled";
+
+    /// Creates the directory (and its parents); its failure is thrown. `blocking` runs disk work and
+    /// hashing, away from the threads that drive sockets.
+    TransferReceiver(const asio::any_io_executor& executor, std::shared_ptr<TWCPFrameSink> session,
+                     std::filesystem::path directory, asio::any_io_executor blocking);
+
+    const std::filesystem::path& directory() const { return folder_.directory(); }
+    /// One element per verified and placed file; buffered without limit, never finished.
+    AsyncQueue<ReceivedFile> completed() const { return completed_; }
+    /// Replaces the approval function; the default accepts every offer.
+    asio::awaitable<void> setApproval(Approval approve);
+
+    /// Asks the approval function, then rejects or opens a partial file per offered file and accepts with
+    /// the offsets already held. File IDs that are not plain tokens, or repeated, fail `malformedPayload`.
+    asio::awaitable<void> handleOffer(OfferMessage offer, std::uint64_t streamID);
+    /// Writes a chunk to the file being sent on its stream.
+    asio::awaitable<void> handleChunk(TWCPFrame frame);
+    /// Verifies and places a file, then announces it on `completed`.
+    asio::awaitable<void> handleComplete(CompleteMessage complete, std::uint64_t streamID);
+    /// Abandons every incoming file; the partial files stay for a later resume.
+    asio::awaitable<void> cancelAll();
+
+private:
+    /// One accepted file.
+    struct Incoming {
+        FileDescriptor descriptor;
+        std::string safeName;
+        std::shared_ptr<IncrementalWriter> writer;
+        std::uint64_t lastFlowAt = 0;     ///< the byte count reported in the last flow (or the resume offset)
+        std::uint64_t expectedOffset = 0; ///< where the next chunk must start
+        std::uint64_t streamID = 0;
+    };
+
+    asio::awaitable<void> setApprovalOnStrand(Approval approve);
+    asio::awaitable<void> handleOfferOnStrand(OfferMessage offer, std::uint64_t streamID);
+    asio::awaitable<void> accept(const OfferMessage& offer, std::uint64_t streamID);
+    asio::awaitable<void> handleChunkOnStrand(TWCPFrame frame);
+    asio::awaitable<void> handleCompleteOnStrand(CompleteMessage complete, std::uint64_t streamID);
+    asio::awaitable<void> cancelAllOnStrand();
+    asio::awaitable<void> sendFlowIfDue(const std::string& fileID, std::uint64_t streamID);
+    Incoming& fileBeingSent(std::uint64_t streamID);
+    void forget(const std::string& fileID);
+
+    const std::shared_ptr<TWCPFrameSink> session_;
+    const ReceiveFolder folder_;
+    const asio::any_io_executor blocking_;
+    Approval approve_;
+    std::map<std::string, Incoming> incoming_;
+    /// Per stream, its accepted files not yet completed, in offer order: the sender sends them one after
+    /// another on the offer's stream, so the first is the one its chunks belong to.
+    std::map<std::uint64_t, std::deque<std::string>> streamFiles_;
+    AsyncQueue<ReceivedFile> completed_;
+};
+
+} // namespace tarnwick

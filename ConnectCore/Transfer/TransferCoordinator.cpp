@@ -1,0 +1,222 @@
+#include "ConnectCore/Transfer/TransferCoordinator.hpp"
+
+#include "ConnectCore/Transfer/PeerError.hpp"
+#include "TarnwickConnectProtocol/Crypto/UUID.hpp"
+#include "TarnwickConnectProtocol/Messages/CancelMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/ErrorMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
+
+namespace tarnwick {
+
+TransferCoordinator::TransferCoordinator(const asio::any_io_executor& executor,
+                                         std::shared_ptr<TWCPSession> session,
+                                         std::filesystem::path downloads, asio::any_io_executor blocking)
+    : Actor(executor),
+      session_(std::move(session)),
+      sender_(std::make_shared<TransferSender>(executor, session_, blocking)),
+      receiver_(std::make_shared<TransferReceiver>(executor, session_, std::move(downloads), blocking)),
+      // The dialling side takes odd streams and the accepting side even ones, so the two never collide.
+      nextStreamID_(session_->role() == TWCPRole::initiator ? 1 : 2) {}
+
+asio::awaitable<void> TransferCoordinator::send(std::vector<std::filesystem::path> paths,
+                                                std::optional<std::string> origin,
+                                                ProgressCallback onProgress) {
+    return enter(sendOnStrand(std::move(paths), std::move(origin), std::move(onProgress)));
+}
+
+asio::awaitable<void> TransferCoordinator::run() {
+    return enter(receiveLoop(weak_from_this(), session_));
+}
+
+asio::awaitable<void> TransferCoordinator::sendOnStrand(std::vector<std::filesystem::path> paths,
+                                                        std::optional<std::string> origin,
+                                                        ProgressCallback onProgress) {
+    OfferMessage offer{UUID::random(), {}, std::move(origin)};
+    for (const auto& path : paths) {
+        auto fileID = UUID::random();
+        auto descriptor = co_await sender_->describe(path, std::move(fileID));
+        offer.files.push_back(std::move(descriptor));
+    }
+    const std::uint64_t streamID = nextStreamID_;
+    nextStreamID_ += 2;
+    runningOffers_.emplace(streamID, offer.offerID);
+    std::exception_ptr failure;
+    try {
+        co_await sendFiles(paths, std::move(offer), streamID, onProgress);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    runningOffers_.erase(streamID);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+asio::awaitable<void> TransferCoordinator::sendFiles(const std::vector<std::filesystem::path>& paths,
+                                                     OfferMessage offer, std::uint64_t streamID,
+                                                     const ProgressCallback& onProgress) {
+    const AcceptMessage accepted = co_await offerAndWait(offer, streamID);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const auto resume = accepted.resumeOffsets.find(offer.files[i].fileID);
+        const std::uint64_t resumeFrom = resume == accepted.resumeOffsets.end() ? 0 : resume->second;
+        co_await sender_->send(paths[i], offer.files[i], resumeFrom, streamID, onProgress);
+    }
+}
+
+asio::awaitable<AcceptMessage> TransferCoordinator::offerAndWait(const OfferMessage& offer,
+                                                                 std::uint64_t streamID) {
+    if (closedError_) {
+        throw *closedError_;
+    }
+    // Registered before the offer goes out, so that an answer arriving at once finds it.
+    const Completion<AcceptMessage> answer(strand());
+    acceptWaiters_.emplace(offer.offerID, answer);
+    std::exception_ptr failure;
+    try {
+        auto frame = TWCPFrame::json(TWCPFrameKind::offer, offer, streamID);
+        co_await session_->send(std::move(frame));
+        co_return co_await answer.wait();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    acceptWaiters_.erase(offer.offerID);
+    std::rethrow_exception(failure);
+}
+
+asio::awaitable<void> TransferCoordinator::receiveLoop(std::weak_ptr<TransferCoordinator> weakSelf,
+                                                       std::shared_ptr<TWCPSession> session) {
+    const auto frames = session->frames();
+    for (;;) {
+        std::optional<TWCPFrame> frame;
+        try {
+            frame = co_await frames.next();
+        } catch (const std::exception&) {
+            // The stream ended with an error; the session's state says which.
+        }
+        const auto self = weakSelf.lock();
+        if (!self) {
+            co_return;
+        }
+        if (!frame) {
+            co_await self->connectionEnded();
+            co_return;
+        }
+        co_await self->handle(std::move(*frame));
+        co_await session->frameHandled();
+    }
+}
+
+asio::awaitable<void> TransferCoordinator::handle(TWCPFrame frame) {
+    const TWCPHeader header = frame.header;
+    std::exception_ptr failure;
+    try {
+        co_await route(std::move(frame));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        co_await answerFailure(header, failure);
+    }
+}
+
+asio::awaitable<void> TransferCoordinator::route(TWCPFrame frame) {
+    const TWCPFrameKind kind = frame.header.kind;
+    const std::uint64_t streamID = frame.header.streamID;
+    switch (kind) {
+    case TWCPFrameKind::offer: {
+        auto offer = frame.decode<OfferMessage>(kind);
+        co_await receiver_->handleOffer(std::move(offer), streamID);
+        break;
+    }
+    case TWCPFrameKind::accept:
+        if (auto accept = frame.decode<AcceptMessage>(kind); auto waiter = takeWaiter(accept.offerID)) {
+            waiter->resume(std::move(accept));
+        }
+        break;
+    case TWCPFrameKind::reject:
+        if (auto reject = frame.decode<RejectMessage>(kind); auto waiter = takeWaiter(reject.offerID)) {
+            waiter->fail(std::make_exception_ptr(TWCPError::rejectedByPeer(reject.reason)));
+        }
+        break;
+    case TWCPFrameKind::chunk:
+        co_await receiver_->handleChunk(std::move(frame));
+        break;
+    case TWCPFrameKind::flow: {
+        auto flow = frame.decode<FlowMessage>(kind);
+        co_await sender_->handleFlow(std::move(flow));
+        break;
+    }
+    case TWCPFrameKind::complete: {
+        auto complete = frame.decode<CompleteMessage>(kind);
+        co_await receiver_->handleComplete(std::move(complete), streamID);
+        break;
+    }
+    case TWCPFrameKind::cancel:
+        // A cancel naming only an offer asks for nothing this side does.
+        if (auto cancel = frame.decode<CancelMessage>(kind); cancel.fileID) {
+            co_await sender_->handleCancel(std::move(*cancel.fileID));
+        }
+        break;
+    case TWCPFrameKind::error:
+        co_await handlePeerError(frame);
+        break;
+    default:
+        break; // resume, live preview and range frames are neither sent nor served here
+    }
+}
+
+asio::awaitable<void> TransferCoordinator::handlePeerError(const TWCPFrame& frame) {
+    const std::uint64_t streamID = frame.header.streamID;
+    const auto running = runningOffers_.find(streamID);
+    if (running == runningOffers_.end()) {
+        co_return; // not about a send of ours that is still running
+    }
+    // An unreadable report still ends the send: waiting for credit would never end. It is never answered.
+    TWCPError error = TWCPError::malformedPayload(ErrorMessage::typeName);
+    try {
+        error = PeerError::fromMessage(frame.decode<ErrorMessage>(TWCPFrameKind::error), streamID);
+    } catch (const TWCPError&) {
+    }
+    if (auto waiter = takeWaiter(running->second)) {
+        waiter->fail(std::make_exception_ptr(error));
+    }
+    co_await sender_->failStream(streamID, error);
+}
+
+asio::awaitable<void> TransferCoordinator::answerFailure(const TWCPHeader& header,
+                                                         std::exception_ptr failure) {
+    // Errors other than the protocol's (a file system's, for one) are reported as internalFailure; the
+    // text names only the frame kind, never the local error.
+    const TWCPError error = TWCPError::from(failure).value_or(TWCPError::internalFailure(""));
+    const ErrorMessage message(error, std::string(caseName(header.kind)) + " failed");
+    try {
+        auto frame = TWCPFrame::json(TWCPFrameKind::error, message, header.streamID);
+        co_await session_->send(std::move(frame));
+    } catch (const std::exception&) {
+        // The peer will not hear of it; the session reports its own end.
+    }
+}
+
+asio::awaitable<void> TransferCoordinator::connectionEnded() {
+    const auto state = co_await session_->state();
+    const TWCPError error = PeerError::fromCloseCode(state.closeCode);
+    closedError_ = error;
+    auto waiters = std::exchange(acceptWaiters_, {});
+    for (auto& [offerID, waiter] : waiters) {
+        waiter.fail(std::make_exception_ptr(error));
+    }
+    co_await sender_->connectionEnded(error);
+    co_await receiver_->cancelAll();
+}
+
+std::optional<Completion<AcceptMessage>> TransferCoordinator::takeWaiter(const std::string& offerID) {
+    const auto found = acceptWaiters_.find(offerID);
+    if (found == acceptWaiters_.end()) {
+        return std::nullopt;
+    }
+    auto waiter = std::move(found->second);
+    acceptWaiters_.erase(found);
+    return waiter;
+}
+
+} // namespace tarnwick

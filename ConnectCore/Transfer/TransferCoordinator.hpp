@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ConnectCore/Async/Actor.hpp"
+#include "ConnectCore/Async/Completion.hpp"
+#include "ConnectCore/Session/TWCPSession.hpp"
+#include "ConnectCore/Transfer/TransferReceiver.hpp"
+#include "ConnectCore/Transfer/TransferSender.hpp"
+#include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+/// Moves files both ways over one ready session: it offers local files and hands accepted ones to its
+/// sender, and routes every frame the session receives to the sender, the receiver or a waiting offer,
+/// answering a frame it cannot handle with one `error` frame "<kind> failed" on that frame's stream.
+/// Outgoing offers use streams 1, 3, 5, … on the dialling side and 2, 4, 6, … on the accepting side.
+class TransferCoordinator : public Actor, public std::enable_shared_from_this<TransferCoordinator> {
+public:
+    using ProgressCallback = TransferSender::ProgressCallback;
+
+    /// Receives into `downloads`, which is created when missing (its failure is thrown). `blocking` is a
+    /// small thread pool for disk work and hashing, which must not run on the threads that drive sockets.
+    TransferCoordinator(const asio::any_io_executor& executor, std::shared_ptr<TWCPSession> session,
+                        std::filesystem::path downloads, asio::any_io_executor blocking);
+
+    const std::shared_ptr<TransferSender>& sender() const { return sender_; }
+    const std::shared_ptr<TransferReceiver>& receiver() const { return receiver_; }
+
+    /// Describes the files, offers them as one offer on a fresh stream, and sends them one after another
+    /// once accepted. Returns when every file's `complete` has been sent. Throws the first failure:
+    /// a file's error (before anything is sent), `rejectedByPeer` with the peer's reason, the peer's error
+    /// reported on the offer's stream, the session's closing error (or `peerClosed`), or a send error.
+    asio::awaitable<void> send(std::vector<std::filesystem::path> paths, std::optional<std::string> origin,
+                               ProgressCallback onProgress);
+
+    /// The receive loop: handles the session's frames one at a time, in order, until the session ends;
+    /// then ends every wait of a running send and abandons incoming files (their partial files stay).
+    /// It holds the coordinator weakly, so dropping the coordinator ends it.
+    asio::awaitable<void> run();
+
+private:
+    asio::awaitable<void> sendOnStrand(std::vector<std::filesystem::path> paths,
+                                       std::optional<std::string> origin, ProgressCallback onProgress);
+    asio::awaitable<void> sendFiles(const std::vector<std::filesystem::path>& paths, OfferMessage offer,
+                                    std::uint64_t streamID, const ProgressCallback& onProgress);
+    asio::awaitable<AcceptMessage> offerAndWait(const OfferMessage& offer, std::uint64_t streamID);
+
+    static asio::awaitable<void> receiveLoop(std::weak_ptr<TransferCoordinator> weakSelf,
+                                             std::shared_ptr<TWCPSession> session);
+    asio::awaitable<void> handle(TWCPFrame frame);
+    asio::awaitable<void> route(TWCPFrame frame);
+    asio::awaitable<void> handlePeerError(const TWCPFrame& frame);
+    asio::awaitable<void> answerFailure(const TWCPHeader& header, std::exception_ptr failure);
+    asio::awaitable<void> connectionEnded();
+    std::optional<Completion<AcceptMessage>> takeWaiter(const std::string& offerID);
+
+    const std::shared_ptr<TWCPSession> session_;
+    const std::shared_ptr<TransferSender> sender_;
+    const std::shared_ptr<TransferReceiver> receiver_;
+    std::uint64_t nextStreamID_;
+    /// Offer ID → the wait of its `send` for the answer; registered before the offer goes out.
+    std::map<std::string, Completion<AcceptMessage>> acceptWaiters_;
+    /// Stream → offer ID of every running send, so that the peer's errors on it reach the send.
+    std::map<std::uint64_t, std::string> runningOffers_;
+    /// Set once the session has ended: later sends fail at once.
+    std::optional<TWCPError> closedError_;
+};
+
+} // namespace tarnwick

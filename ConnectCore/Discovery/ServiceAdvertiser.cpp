@@ -1,0 +1,149 @@
+#include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
+
+#include "ConnectCore/Async/Race.hpp"
+#include "ConnectCore/Discovery/ConnectService.hpp"
+#include "ConnectCore/Discovery/ListeningSocket.hpp"
+#include "ConnectCore/Discovery/ServicePublication.hpp"
+#include "ConnectCore/Session/TWCPIdentity.hpp"
+
+#include <asio/experimental/as_tuple.hpp>
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Out of descriptors or memory: accepting again at once would only spin.
+bool isResourceShortage(const asio::error_code& error) {
+    return error == asio::error::no_descriptors || error == asio::error::no_buffer_space ||
+           error == asio::error::no_memory || error.value() == ENFILE;
+}
+
+} // namespace
+
+asio::awaitable<std::optional<std::shared_ptr<TWCPNetworkChannel>>>
+ServiceAdvertiser::Connections::next() const {
+    auto channel = co_await queue_.next();
+    if (channel) {
+        waiting_->fetch_sub(1);
+    }
+    co_return channel;
+}
+
+ServiceAdvertiser::ServiceAdvertiser(const asio::any_io_executor& executor, const TWCPIdentity& identity,
+                                     std::shared_ptr<TWCPParameters::TLSContext> tls,
+                                     std::chrono::steady_clock::duration tlsTimeout)
+    : Actor(executor),
+      executor_(executor),
+      serviceName_(ConnectService::instanceName(identity.deviceName())),
+      txt_(ConnectService::txtRecord(identity)),
+      tls_(std::move(tls)),
+      tlsTimeout_(tlsTimeout),
+      connections_(executor, waiting_) {}
+
+ServiceAdvertiser::~ServiceAdvertiser() = default;
+
+asio::awaitable<std::uint16_t> ServiceAdvertiser::start(std::optional<std::uint16_t> port, bool advertise) {
+    return enter(startOnStrand(port, advertise));
+}
+asio::awaitable<void> ServiceAdvertiser::stop() {
+    return enter(stopOnStrand());
+}
+asio::awaitable<std::optional<std::string>> ServiceAdvertiser::advertisedName() {
+    return enter(advertisedNameOnStrand());
+}
+
+asio::awaitable<std::uint16_t> ServiceAdvertiser::startOnStrand(std::optional<std::uint16_t> port,
+                                                                bool advertise) {
+    closeListener();
+    acceptor_.emplace(ListeningSocket::open(executor_, port.value_or(0)));
+    const std::uint16_t bound = acceptor_->local_endpoint().port();
+    // The loop holds the advertiser weakly between connections; stop() ends it.
+    acceptLoop_ = Task::spawn(strand(), acceptLoop(weak_from_this()), nullptr);
+    if (advertise) {
+        publication_ = std::make_unique<ServicePublication>(serviceName_, bound, txt_);
+    }
+    co_return bound;
+}
+
+asio::awaitable<void> ServiceAdvertiser::stopOnStrand() {
+    closeListener();
+    connections_.queue_.finish();
+    co_return;
+}
+
+asio::awaitable<std::optional<std::string>> ServiceAdvertiser::advertisedNameOnStrand() {
+    co_return publication_ ? publication_->establishedName() : std::nullopt;
+}
+
+void ServiceAdvertiser::closeListener() {
+    publication_.reset();
+    acceptLoop_.cancel();
+    acceptLoop_ = {};
+    for (const auto& [id, handshake] : handshakes_) {
+        handshake.cancel();
+    }
+    if (acceptor_) {
+        asio::error_code ignored;
+        acceptor_->close(ignored);
+        acceptor_.reset();
+    }
+}
+
+asio::awaitable<void> ServiceAdvertiser::acceptLoop(std::weak_ptr<ServiceAdvertiser> weakSelf) {
+    for (;;) {
+        auto self = weakSelf.lock();
+        if (!self || !self->acceptor_) {
+            co_return;
+        }
+        // Accepted sockets get the plain executor: each channel makes its own strand.
+        auto [error, socket] = co_await self->acceptor_->async_accept(
+            self->executor_, asio::experimental::as_tuple(asio::use_awaitable));
+        if (error == asio::error::operation_aborted || !self->acceptor_) {
+            co_return;
+        }
+        if (isResourceShortage(error)) {
+            co_await sleepFor(100ms);
+        } else if (!error) {
+            self->admit(std::move(socket));
+        }
+    }
+}
+
+void ServiceAdvertiser::admit(asio::ip::tcp::socket socket) {
+    if (waiting_->load() >= maximumWaitingConnections) {
+        asio::error_code ignored;
+        socket.close(ignored);
+        return;
+    }
+    waiting_->fetch_add(1);
+    auto channel = std::make_shared<TWCPNetworkChannel>(std::move(socket), tls_,
+                                                        TWCPNetworkChannel::Side::server, tlsTimeout_);
+    const std::uint64_t id = nextHandshake_++;
+    handshakes_.emplace(id, Task::spawn(strand(), startChannel(std::move(channel), connections_),
+                                        [weakSelf = weak_from_this(), id](std::exception_ptr) {
+                                            // Runs on the strand, where handshakes_ lives.
+                                            if (auto self = weakSelf.lock()) {
+                                                self->handshakes_.erase(id);
+                                            }
+                                        }));
+}
+
+asio::awaitable<void> ServiceAdvertiser::startChannel(std::shared_ptr<TWCPNetworkChannel> channel,
+                                                      Connections connections) {
+    bool started = false;
+    try {
+        co_await channel->start();
+        started = true;
+    } catch (...) {
+        // A failed or abandoned TLS handshake is no one's concern; the channel closes as it goes.
+    }
+    if (!started || !connections.queue_.push(channel)) {
+        connections.waiting_->fetch_sub(1);
+        if (started) {
+            co_await channel->close(std::nullopt);
+        }
+    }
+}
+
+} // namespace tarnwick

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "ConnectCore/Async/Actor.hpp"
+#include "ConnectCore/Async/AsyncQueue.hpp"
+#include "ConnectCore/Async/Task.hpp"
+#include "ConnectCore/Channel/TWCPNetworkChannel.hpp"
+#include "ConnectCore/Discovery/TXTRecord.hpp"
+
+#include <asio/ip/tcp.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tarnwick {
+
+class ServicePublication;
+class TWCPIdentity;
+
+/// The listener other devices connect to, published with DNS-SD under this device's name. Every
+/// accepted connection runs TLS on its own; those that complete it are handed out in order by
+/// `connections()`, the others are dropped without a word.
+class ServiceAdvertiser : public Actor, public std::enable_shared_from_this<ServiceAdvertiser> {
+public:
+    /// Accepted connections that may be in TLS or waiting for the application at once. Further ones are
+    /// closed at once, so strangers cannot exhaust descriptors or memory; each waits at most the TLS
+    /// deadline, so a flood holds off a real device only while it lasts.
+    static constexpr int maximumWaitingConnections = 10;
+
+    /// The started channels, in the order their TLS completed. Taking one makes room for another.
+    class Connections {
+    public:
+        /// The next channel; none once the advertiser has stopped.
+        asio::awaitable<std::optional<std::shared_ptr<TWCPNetworkChannel>>> next() const;
+
+    private:
+        friend class ServiceAdvertiser;
+        Connections(const asio::any_io_executor& executor, std::shared_ptr<std::atomic<int>> waiting)
+            : queue_(executor),
+              waiting_(std::move(waiting)) {}
+
+        AsyncQueue<std::shared_ptr<TWCPNetworkChannel>> queue_;
+        std::shared_ptr<std::atomic<int>> waiting_;
+    };
+
+    /// `identity` gives the name and TXT record to publish; `tls` is this device's TLS setup with its
+    /// pinning. The advertiser must be owned by a shared_ptr.
+    ServiceAdvertiser(const asio::any_io_executor& executor, const TWCPIdentity& identity,
+                      std::shared_ptr<TWCPParameters::TLSContext> tls,
+                      std::chrono::steady_clock::duration tlsTimeout = TWCPNetworkChannel::defaultTLSTimeout);
+    ~ServiceAdvertiser();
+
+    /// Listens on the port (none: any free one) and, when asked, publishes the service; returns the port.
+    /// A listener already running is replaced. Throws asio::system_error when the port cannot be bound.
+    asio::awaitable<std::uint16_t> start(std::optional<std::uint16_t> port, bool advertise);
+    /// Closes the listener, withdraws the service, drops connections still in TLS and ends `connections()`.
+    asio::awaitable<void> stop();
+
+    Connections connections() const { return connections_; }
+    /// The name the service is established under on the network right now, if it is.
+    asio::awaitable<std::optional<std::string>> advertisedName();
+
+private:
+    asio::awaitable<std::uint16_t> startOnStrand(std::optional<std::uint16_t> port, bool advertise);
+    asio::awaitable<void> stopOnStrand();
+    asio::awaitable<std::optional<std::string>> advertisedNameOnStrand();
+    void closeListener();
+    static asio::awaitable<void> acceptLoop(std::weak_ptr<ServiceAdvertiser> weakSelf);
+    void admit(asio::ip::tcp::socket socket);
+    /// Static: a handshake may outlive the advertiser by a moment, and then touches only the stream.
+    static asio::awaitable<void> startChannel(std::shared_ptr<TWCPNetworkChannel> channel,
+                                              Connections connections);
+
+    const asio::any_io_executor executor_;
+    const std::string serviceName_;
+    const TXTRecord txt_;
+    const std::shared_ptr<TWCPParameters::TLSContext> tls_;
+    const std::chrono::steady_clock::duration tlsTimeout_;
+    std::optional<asio::ip::tcp::acceptor> acceptor_;
+    Task acceptLoop_;
+    std::map<std::uint64_t, Task> handshakes_;
+    std::uint64_t nextHandshake_ = 0;
+    std::unique_ptr<ServicePublication> publication_;
+    std::shared_ptr<std::atomic<int>> waiting_ = std::make_shared<std::atomic<int>>(0);
+    Connections connections_;
+};
+
+} // namespace tarnwick

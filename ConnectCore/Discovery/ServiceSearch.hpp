@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ConnectCore/Discovery/AvahiConnection.hpp"
+#include "ConnectCore/Discovery/VisibleServices.hpp"
+
+#include <avahi-client/lookup.h>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace tarnwick {
+
+/// The Avahi browse for this service type, with a resolver kept on every sighting so that changes of
+/// its address or TXT record are seen, for as long as the object lives. Each change of what is visible
+/// is reported with the whole peer list; a daemon that goes away takes every peer with it.
+class ServiceSearch {
+public:
+    /// Called on Avahi's thread.
+    using Report = std::function<void(std::vector<DiscoveredPeer> peers)>;
+
+    explicit ServiceSearch(Report report);
+    ~ServiceSearch();
+
+private:
+    void onClientState(AvahiClient* client, AvahiClientState state);
+    static void onBrowse(AvahiServiceBrowser* browser, AvahiIfIndex interface, AvahiProtocol protocol,
+                         AvahiBrowserEvent event, const char* name, const char* type, const char* domain,
+                         AvahiLookupResultFlags flags, void* self);
+    static void onResolve(AvahiServiceResolver* resolver, AvahiIfIndex interface, AvahiProtocol protocol,
+                          AvahiResolverEvent event, const char* name, const char* type, const char* domain,
+                          const char* hostName, const AvahiAddress* address, std::uint16_t port,
+                          AvahiStringList* txt, AvahiLookupResultFlags flags, void* self);
+    void forget(const VisibleServices::Instance& instance);
+    void forgetEverything();
+
+    const Report report_;
+    // Touched on Avahi's thread only.
+    AvahiServiceBrowser* browser_ = nullptr;
+    std::map<VisibleServices::Instance, AvahiServiceResolver*> resolvers_;
+    VisibleServices visible_;
+    // Last, so that Avahi's thread stops before the state it uses goes.
+    AvahiConnection connection_;
+};
+
+} // namespace tarnwick

@@ -104,16 +104,17 @@ void ServiceSearch::onResolve(AvahiServiceResolver* resolver, AvahiIfIndex inter
         return;
     }
     const VisibleServices::Instance instance = entry->first;
+    search->resolvers_.erase(entry);
+    avahi_service_resolver_free(resolver);
     if (event == AVAHI_RESOLVER_FOUND && found) {
         const asio::ip::tcp::endpoint endpoint(address(*found, interface), port);
         search->visible_.resolved(
             instance, DiscoveredPeer::fromService(name, TXTRecord::decode(strings(txt)), endpoint));
-    } else {
+        search->report_(search->visible_.peers());
+    } else if (search->visible_.removed(instance)) {
         // Not resolvable, so not dialable: out of the list until the browser sees it anew.
-        search->forget(instance);
-        return;
+        search->report_(search->visible_.peers());
     }
-    search->report_(search->visible_.peers());
 }
 
 void ServiceSearch::forget(const VisibleServices::Instance& instance) {

@@ -11,9 +11,11 @@
 
 namespace tarnwick {
 
-/// The Avahi browse for this service type, with a resolver kept on every sighting so that changes of
-/// its address or TXT record are seen, for as long as the object lives. Each change of what is visible
-/// is reported with the whole peer list; a daemon that goes away takes every peer with it.
+/// The Avahi browse for this service type, for as long as the object lives, with each sighting resolved
+/// once to its address and TXT record. Each change of what is visible is reported with the whole peer
+/// list; a daemon that goes away takes every peer with it.
+/// Resolvers are freed as soon as they answer: with one kept open on a name, avahi-daemon 0.8 no longer
+/// notices that a service this host then publishes under that name collides with the remote one.
 class ServiceSearch {
 public:
     /// Called on Avahi's thread.
@@ -37,6 +39,7 @@ private:
     const Report report_;
     // Touched on Avahi's thread only.
     AvahiServiceBrowser* browser_ = nullptr;
+    /// Sightings still being resolved.
     std::map<VisibleServices::Instance, AvahiServiceResolver*> resolvers_;
     VisibleServices visible_;
     // Last, so that Avahi's thread stops before the state it uses goes.

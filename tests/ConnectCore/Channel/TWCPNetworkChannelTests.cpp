@@ -13,6 +13,7 @@
 #include <asio/ssl/stream.hpp>
 #include <asio/write.hpp>
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
 
 #include <mutex>
 
@@ -56,6 +57,45 @@ protected:
         dialed.connect(acceptor.local_endpoint());
         tcp::socket accepted = acceptor.accept();
         return {std::move(dialed), std::move(accepted)};
+    }
+
+    /// A client set up by hand: the highest TLS version it speaks, its ALPN list in wire form (empty:
+    /// none offered), and whether it presents this test's client certificate.
+    std::unique_ptr<asio::ssl::context> strangerContext(int maximumVersion, std::string alpn,
+                                                        bool withCertificate) {
+        auto context = std::make_unique<asio::ssl::context>(asio::ssl::context::tls_client);
+        SSL_CTX* native = context->native_handle();
+        SSL_CTX_set_max_proto_version(native, maximumVersion);
+        if (!alpn.empty()) {
+            SSL_CTX_set_alpn_protos(native, reinterpret_cast<const unsigned char*>(alpn.data()),
+                                    static_cast<unsigned>(alpn.size()));
+        }
+        if (withCertificate) {
+            SSL_CTX_use_certificate(native, clientIdentity.identity->certificate());
+            SSL_CTX_use_PrivateKey(native, clientIdentity.identity->privateKey());
+        }
+        context->set_verify_mode(asio::ssl::verify_none);
+        return context;
+    }
+
+    /// Whether a server channel's start fails against that client.
+    bool serverRefuses(std::unique_ptr<asio::ssl::context> clientContext) {
+        auto [dialed, accepted] = connectedSockets();
+        auto server = std::make_shared<TWCPNetworkChannel>(std::move(accepted), serverTLS(), Side::server);
+        asio::ssl::stream<tcp::socket> stranger(std::move(dialed), *clientContext);
+        return engine.run([&]() -> asio::awaitable<bool> {
+            auto strangerHandshake = [](asio::ssl::stream<tcp::socket>& stream) -> asio::awaitable<void> {
+                // The stranger's own outcome does not matter; the server's does.
+                co_await stream.async_handshake(asio::ssl::stream_base::client,
+                                                asio::experimental::as_tuple(asio::use_awaitable));
+            };
+            try {
+                co_await (server->start() && strangerHandshake(stranger));
+            } catch (const std::exception&) {
+                co_return true;
+            }
+            co_return false;
+        }());
     }
 
     struct Pair {
@@ -198,25 +238,18 @@ TEST_F(NetworkChannelTest, PinningThatRefusesTheKeyFailsTheStartOnBothSides) {
 }
 
 TEST_F(NetworkChannelTest, ServerRefusesAClientThatDoesNotSpeakTWCP) {
-    auto [dialed, accepted] = connectedSockets();
-    auto server = std::make_shared<TWCPNetworkChannel>(std::move(accepted), serverTLS(), Side::server);
-    asio::ssl::context plain(asio::ssl::context::tls_client);
-    plain.set_verify_mode(asio::ssl::verify_none);
-    asio::ssl::stream<tcp::socket> stranger(std::move(dialed), plain);
-    const bool refused = engine.run([&]() -> asio::awaitable<bool> {
-        auto strangerHandshake = [](asio::ssl::stream<tcp::socket>& stream) -> asio::awaitable<void> {
-            // The stranger's own outcome does not matter; the server's does.
-            co_await stream.async_handshake(asio::ssl::stream_base::client,
-                                            asio::experimental::as_tuple(asio::use_awaitable));
-        };
-        try {
-            co_await (server->start() && strangerHandshake(stranger));
-        } catch (const std::exception&) {
-            co_return true;
-        }
-        co_return false;
-    }());
-    EXPECT_TRUE(refused);
+    EXPECT_TRUE(serverRefuses(strangerContext(TLS1_3_VERSION, "", true)));
+    EXPECT_TRUE(serverRefuses(strangerContext(TLS1_3_VERSION, "\x02h2", true)));
+    // The same client with the one protocol is let in, so the refusals above are about ALPN.
+    EXPECT_FALSE(serverRefuses(strangerContext(TLS1_3_VERSION, "\x06twcp/1", true)));
+}
+
+TEST_F(NetworkChannelTest, ServerRefusesAClientLimitedToTLS12) {
+    EXPECT_TRUE(serverRefuses(strangerContext(TLS1_2_VERSION, "\x06twcp/1", true)));
+}
+
+TEST_F(NetworkChannelTest, ServerRefusesAClientWithoutACertificate) {
+    EXPECT_TRUE(serverRefuses(strangerContext(TLS1_3_VERSION, "\x06twcp/1", false)));
 }
 
 TEST_F(NetworkChannelTest, SilentStrangerIsDroppedAfterTheTLSTimeout) {

@@ -7,17 +7,17 @@
 #include <avahi-common/malloc.h>
 
 #include <mutex>
-#include <ranges>
 
 namespace tarnwick {
 namespace {
 
 AvahiStringList* stringList(const TXTRecord& txt) {
     AvahiStringList* list = nullptr;
+    const std::vector<std::string> strings = txt.encode();
     // Adding puts a string in front, so the record is built from its end.
-    for (const std::string& text : txt.encode() | std::views::reverse) {
-        list = avahi_string_list_add_arbitrary(list, reinterpret_cast<const std::uint8_t*>(text.data()),
-                                               text.size());
+    for (auto text = strings.rbegin(); text != strings.rend(); ++text) {
+        list = avahi_string_list_add_arbitrary(list, reinterpret_cast<const std::uint8_t*>(text->data()),
+                                               text->size());
     }
     return list;
 }

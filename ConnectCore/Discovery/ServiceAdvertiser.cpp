@@ -56,10 +56,10 @@ asio::awaitable<std::optional<std::string>> ServiceAdvertiser::advertisedName() 
 asio::awaitable<std::uint16_t> ServiceAdvertiser::startOnStrand(std::optional<std::uint16_t> port,
                                                                 bool advertise) {
     closeListener();
-    acceptor_.emplace(ListeningSocket::open(executor_, port.value_or(0)));
+    acceptor_ = std::make_shared<asio::ip::tcp::acceptor>(ListeningSocket::open(executor_, port.value_or(0)));
     const std::uint16_t bound = acceptor_->local_endpoint().port();
     // The loop holds the advertiser weakly between connections; stop() ends it.
-    acceptLoop_ = Task::spawn(strand(), acceptLoop(weak_from_this()), nullptr);
+    acceptLoop_ = Task::spawn(strand(), acceptLoop(weak_from_this(), acceptor_), nullptr);
     if (advertise) {
         publication_ = std::make_unique<ServicePublication>(serviceName_, bound, txt_);
     }
@@ -90,16 +90,18 @@ void ServiceAdvertiser::closeListener() {
     }
 }
 
-asio::awaitable<void> ServiceAdvertiser::acceptLoop(std::weak_ptr<ServiceAdvertiser> weakSelf) {
+asio::awaitable<void> ServiceAdvertiser::acceptLoop(std::weak_ptr<ServiceAdvertiser> weakSelf,
+                                                    std::shared_ptr<asio::ip::tcp::acceptor> acceptor) {
     for (;;) {
         auto self = weakSelf.lock();
-        if (!self || !self->acceptor_) {
+        if (!self || self->acceptor_ != acceptor) {
             co_return;
         }
         // Accepted sockets get the plain executor: each channel makes its own strand.
-        auto [error, socket] = co_await self->acceptor_->async_accept(
+        auto [error, socket] = co_await acceptor->async_accept(
             self->executor_, asio::experimental::as_tuple(asio::use_awaitable));
-        if (error == asio::error::operation_aborted || !self->acceptor_) {
+        // A listener replaced or closed meanwhile is no longer this loop's.
+        if (error == asio::error::operation_aborted || self->acceptor_ != acceptor) {
             co_return;
         }
         if (isResourceShortage(error)) {

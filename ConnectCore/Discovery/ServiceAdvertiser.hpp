@@ -68,7 +68,8 @@ private:
     asio::awaitable<void> stopOnStrand();
     asio::awaitable<std::optional<std::string>> advertisedNameOnStrand();
     void closeListener();
-    static asio::awaitable<void> acceptLoop(std::weak_ptr<ServiceAdvertiser> weakSelf);
+    static asio::awaitable<void> acceptLoop(std::weak_ptr<ServiceAdvertiser> weakSelf,
+                                            std::shared_ptr<asio::ip::tcp::acceptor> acceptor);
     void admit(asio::ip::tcp::socket socket);
     /// Static: a handshake may outlive the advertiser by a moment, and then touches only the stream.
     static asio::awaitable<void> startChannel(std::shared_ptr<TWCPNetworkChannel> channel,
@@ -79,7 +80,7 @@ private:
     const TXTRecord txt_;
     const std::shared_ptr<TWCPParameters::TLSContext> tls_;
     const std::chrono::steady_clock::duration tlsTimeout_;
-    std::optional<asio::ip::tcp::acceptor> acceptor_;
+    std::shared_ptr<asio::ip::tcp::acceptor> acceptor_;
     Task acceptLoop_;
     std::map<std::uint64_t, Task> handshakes_;
     std::uint64_t nextHandshake_ = 0;

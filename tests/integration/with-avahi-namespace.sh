@@ -5,6 +5,7 @@
 #              and avahi-daemon; the command runs here.
 #   the peer:  a further namespace behind the other end of the pair, d1 (198.18.0.2), with its own bus
 #              and daemon. Commands reach it with: nsenter -t "$TARNWICK_PEER_PID" -n -m -- <command>
+# This side's daemon may be restarted by the command with its configuration, "$TARNWICK_AVAHI_CONFIG".
 # Everything started is stopped by its pid when the command ends. Needs root (unshare, ip, mount).
 # Usage: with-avahi-namespace.sh <command> [arguments...]
 set -euo pipefail
@@ -18,6 +19,8 @@ work=$(mktemp -d /tmp/tarnwick-avahi.XXXXXX)
 pids=()
 
 cleanup() {
+    # This side's daemon is taken from its pid file at the end, as the command may have restarted it.
+    [ -e /run/avahi-daemon/pid ] && pids+=("$(cat /run/avahi-daemon/pid)")
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null || true
     done
@@ -57,7 +60,6 @@ start_daemons() { # name
     mkdir -p /run/dbus /run/avahi-daemon
     dbus-daemon --system --fork --print-pid >"$work/$1-dbus.pid"
     avahi-daemon -f "$work/$1.conf" --no-drop-root --no-chroot -D
-    cp /run/avahi-daemon/pid "$work/$1-avahi.pid"
     for _ in $(seq 100); do
         dbus-send --system --print-reply --dest=org.freedesktop.Avahi / \
             org.freedesktop.Avahi.Server.GetVersionString >/dev/null 2>&1 && return 0
@@ -91,6 +93,7 @@ unshare --net --mount --propagation private -- bash -c '
     ip link set d1 multicast on up
     ip addr add 198.18.0.2/24 dev d1
     start_daemons peer
+    cp /run/avahi-daemon/pid "$work/peer-avahi.pid"
     touch "$work/peer-ready"
     exec sleep infinity
 ' &
@@ -103,7 +106,7 @@ done
 ip link set d1 netns "$peer"
 
 start_daemons main
-pids+=("$(cat "$work/main-avahi.pid")" "$(cat "$work/main-dbus.pid")")
+pids+=("$(cat "$work/main-dbus.pid")")
 for _ in $(seq 100); do
     [ -e "$work/peer-ready" ] && break
     kill -0 "$peer" 2>/dev/null || break
@@ -113,4 +116,5 @@ done
 pids=("$(cat "$work/peer-avahi.pid")" "$(cat "$work/peer-dbus.pid")" "${pids[@]}")
 
 export TARNWICK_PEER_PID=$peer
+export TARNWICK_AVAHI_CONFIG="$work/main.conf"
 "$@"

@@ -14,6 +14,7 @@
 #include <functional>
 #include <net/if.h>
 #include <sstream>
+#include <thread>
 
 namespace tarnwick {
 namespace {
@@ -189,6 +190,26 @@ TEST_F(AvahiDiscoveryTest, TakesAnAlternativeNameWhenThisHostAlreadyPublishesIt)
     EXPECT_EQ(establishedName(*first), "Desk Mac");
     engine.run(second->start(std::nullopt, true));
     EXPECT_EQ(establishedName(*second), "Desk Mac #2");
+}
+
+// The daemon restarts (an upgrade, a crash): browsing loses everything, then both sides come back.
+TEST_F(AvahiDiscoveryTest, ComesBackAfterTheDaemonRestarts) {
+    auto local = advertiser("SHELF-ID", "Shelf Mac");
+    engine.run(local->start(std::nullopt, true));
+    engine.run(browser->start());
+    awaitList(contains("SHELF-ID"));
+
+    ASSERT_EQ(std::system("avahi-daemon -k"), 0);
+    awaitList([](const PeerList& list) { return list.empty(); });
+    while (std::system("avahi-daemon --check 2>/dev/null") == 0) {
+        std::this_thread::sleep_for(50ms);
+    }
+    const std::string restart =
+        std::string("avahi-daemon --no-drop-root --no-chroot -D -f ") + std::getenv("TARNWICK_AVAHI_CONFIG");
+    ASSERT_EQ(std::system(restart.c_str()), 0);
+
+    awaitList(named("SHELF-ID", "Shelf Mac"));
+    EXPECT_EQ(establishedName(*local), "Shelf Mac");
 }
 
 } // namespace

@@ -71,8 +71,8 @@ protected:
                                     static_cast<unsigned>(alpn.size()));
         }
         if (withCertificate) {
-            SSL_CTX_use_certificate(native, clientIdentity.identity->certificate());
-            SSL_CTX_use_PrivateKey(native, clientIdentity.identity->privateKey());
+            SSL_CTX_use_certificate(native, clientIdentity.secIdentity()->certificate());
+            SSL_CTX_use_PrivateKey(native, clientIdentity.secIdentity()->privateKey());
         }
         context->set_verify_mode(asio::ssl::verify_none);
         return context;

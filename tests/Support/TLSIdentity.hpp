@@ -16,7 +16,8 @@ struct TLSIdentity {
 
     explicit TLSIdentity(const std::string& name = "Test Device")
         : device(DeviceIdentity::software(name + "-ID", name, DevicePlatform::macOS, "", "", key)),
-          identity(device.secIdentity()), spkiSHA256(device.spkiSHA256()) {}
+          identity(device.secIdentity()),
+          spkiSHA256(device.spkiSHA256()) {}
 };
 
 } // namespace tarnwick::testing

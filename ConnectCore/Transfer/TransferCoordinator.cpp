@@ -31,6 +31,8 @@ asio::awaitable<void> TransferCoordinator::run() {
 asio::awaitable<void> TransferCoordinator::sendOnStrand(std::vector<std::filesystem::path> paths,
                                                         std::optional<std::string> origin,
                                                         ProgressCallback onProgress) {
+    // A send outlives its caller's hold on the coordinator if it must: its waits are in here.
+    const auto keepAlive = shared_from_this();
     OfferMessage offer{UUID::random(), {}, std::move(origin)};
     for (const auto& path : paths) {
         auto fileID = UUID::random();

@@ -23,12 +23,6 @@ TEST(PositionalReaderTest, ReadsStopAtTheSizeMeasuredAtOpening) {
     EXPECT_EQ(reader.read(0, 5000).size(), 3000u);
 }
 
-TEST(PositionalReaderTest, EmptyFileHashesAsEmptyInput) {
-    testing::TemporaryFolder folder;
-    const PositionalReader reader(folder.write("empty", {}));
-    EXPECT_EQ(reader.sha256(), SHA256::digest(Bytes{}));
-}
-
 TEST(PositionalReaderTest, FailuresAreFileSystemErrorsWithThePath) {
     testing::TemporaryFolder folder;
     try {

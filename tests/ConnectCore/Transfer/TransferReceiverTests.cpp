@@ -99,6 +99,7 @@ TEST_P(ReceiverTest, NameCollisionsGetTheNextFreeNumber) {
             EXPECT_EQ(received.originalName, std::optional(offered[i]));
             EXPECT_EQ(received.path, receiveFolder / placed[i]);
             EXPECT_EQ(received.byteCount, contents[i].size());
+            EXPECT_EQ(received.utType, files[i].utType);
             EXPECT_EQ(testing::readFile(received.path), contents[i]);
         }
     }());

@@ -115,8 +115,12 @@ asio::awaitable<void> TransferSender::sendOnStrand(std::filesystem::path path, F
 
 asio::awaitable<void> TransferSender::awaitWindow(const std::string& fileID, std::uint64_t streamID,
                                                   std::uint64_t offset) {
-    // A cancel ends the wait but lets this one chunk go; the check after it throws.
-    while (offset > acknowledged_[fileID] + creditWindow && !cancelledFiles_.contains(fileID)) {
+    // A cancel ends the wait but lets this one chunk go; the check after it throws. The window is
+    // measured without adding to the peer's figure, which could overflow.
+    const auto beyondWindow = [&] {
+        return offset > acknowledged_[fileID] && offset - acknowledged_[fileID] > creditWindow;
+    };
+    while (beyondWindow() && !cancelledFiles_.contains(fileID)) {
         co_await throwIfStopped(fileID, streamID);
         CreditWaiter waiter(strand());
         creditWaiters_[fileID].push_back(waiter);

@@ -54,9 +54,9 @@ asio::awaitable<void> TransferCoordinator::sendOnStrand(std::vector<std::filesys
     }
 }
 
-asio::awaitable<void> TransferCoordinator::sendFiles(const std::vector<std::filesystem::path>& paths,
+asio::awaitable<void> TransferCoordinator::sendFiles(std::vector<std::filesystem::path> paths,
                                                      OfferMessage offer, std::uint64_t streamID,
-                                                     const ProgressCallback& onProgress) {
+                                                     ProgressCallback onProgress) {
     const AcceptMessage accepted = co_await offerAndWait(offer, streamID);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const auto resume = accepted.resumeOffsets.find(offer.files[i].fileID);
@@ -65,8 +65,7 @@ asio::awaitable<void> TransferCoordinator::sendFiles(const std::vector<std::file
     }
 }
 
-asio::awaitable<AcceptMessage> TransferCoordinator::offerAndWait(const OfferMessage& offer,
-                                                                 std::uint64_t streamID) {
+asio::awaitable<AcceptMessage> TransferCoordinator::offerAndWait(OfferMessage offer, std::uint64_t streamID) {
     if (closedError_) {
         throw *closedError_;
     }
@@ -160,14 +159,14 @@ asio::awaitable<void> TransferCoordinator::route(TWCPFrame frame) {
         }
         break;
     case TWCPFrameKind::error:
-        co_await handlePeerError(frame);
+        co_await handlePeerError(std::move(frame));
         break;
     default:
         break; // resume, live preview and range frames are neither sent nor served here
     }
 }
 
-asio::awaitable<void> TransferCoordinator::handlePeerError(const TWCPFrame& frame) {
+asio::awaitable<void> TransferCoordinator::handlePeerError(TWCPFrame frame) {
     const std::uint64_t streamID = frame.header.streamID;
     const auto running = runningOffers_.find(streamID);
     if (running == runningOffers_.end()) {
@@ -185,8 +184,7 @@ asio::awaitable<void> TransferCoordinator::handlePeerError(const TWCPFrame& fram
     co_await sender_->failStream(streamID, error);
 }
 
-asio::awaitable<void> TransferCoordinator::answerFailure(const TWCPHeader& header,
-                                                         std::exception_ptr failure) {
+asio::awaitable<void> TransferCoordinator::answerFailure(TWCPHeader header, std::exception_ptr failure) {
     // Errors other than the protocol's (a file system's, for one) are reported as internalFailure; the
     // text names only the frame kind, never the local error.
     const TWCPError error = TWCPError::from(failure).value_or(TWCPError::internalFailure(""));

@@ -48,16 +48,16 @@ public:
 private:
     asio::awaitable<void> sendOnStrand(std::vector<std::filesystem::path> paths,
                                        std::optional<std::string> origin, ProgressCallback onProgress);
-    asio::awaitable<void> sendFiles(const std::vector<std::filesystem::path>& paths, OfferMessage offer,
-                                    std::uint64_t streamID, const ProgressCallback& onProgress);
-    asio::awaitable<AcceptMessage> offerAndWait(const OfferMessage& offer, std::uint64_t streamID);
+    asio::awaitable<void> sendFiles(std::vector<std::filesystem::path> paths, OfferMessage offer,
+                                    std::uint64_t streamID, ProgressCallback onProgress);
+    asio::awaitable<AcceptMessage> offerAndWait(OfferMessage offer, std::uint64_t streamID);
 
     static asio::awaitable<void> receiveLoop(std::weak_ptr<TransferCoordinator> weakSelf,
                                              std::shared_ptr<TWCPSession> session);
     asio::awaitable<void> handle(TWCPFrame frame);
     asio::awaitable<void> route(TWCPFrame frame);
-    asio::awaitable<void> handlePeerError(const TWCPFrame& frame);
-    asio::awaitable<void> answerFailure(const TWCPHeader& header, std::exception_ptr failure);
+    asio::awaitable<void> handlePeerError(TWCPFrame frame);
+    asio::awaitable<void> answerFailure(TWCPHeader header, std::exception_ptr failure);
     asio::awaitable<void> connectionEnded();
     std::optional<Completion<AcceptMessage>> takeWaiter(const std::string& offerID);
 

@@ -79,7 +79,7 @@ asio::awaitable<void> TransferReceiver::handleOfferOnStrand(OfferMessage offer, 
     co_await session_->send(std::move(reject));
 }
 
-asio::awaitable<void> TransferReceiver::accept(const OfferMessage& offer, std::uint64_t streamID) {
+asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::uint64_t streamID) {
     AcceptMessage answer{offer.offerID, {}};
     for (const auto& descriptor : offer.files) {
         // The same file offered again (a retry) continues from its partial file with a fresh record.
@@ -123,7 +123,7 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     co_await sendFlowIfDue(fileID, streamID);
 }
 
-asio::awaitable<void> TransferReceiver::sendFlowIfDue(const std::string& fileID, std::uint64_t streamID) {
+asio::awaitable<void> TransferReceiver::sendFlowIfDue(std::string fileID, std::uint64_t streamID) {
     Incoming& record = incoming_.at(fileID);
     const std::uint64_t written = record.writer->writtenBytes();
     if (written - record.lastFlowAt < flowInterval) {

@@ -75,11 +75,11 @@ private:
 
     asio::awaitable<void> setApprovalOnStrand(Approval approve);
     asio::awaitable<void> handleOfferOnStrand(OfferMessage offer, std::uint64_t streamID);
-    asio::awaitable<void> accept(const OfferMessage& offer, std::uint64_t streamID);
+    asio::awaitable<void> accept(OfferMessage offer, std::uint64_t streamID);
     asio::awaitable<void> handleChunkOnStrand(TWCPFrame frame);
     asio::awaitable<void> handleCompleteOnStrand(CompleteMessage complete, std::uint64_t streamID);
     asio::awaitable<void> cancelAllOnStrand();
-    asio::awaitable<void> sendFlowIfDue(const std::string& fileID, std::uint64_t streamID);
+    asio::awaitable<void> sendFlowIfDue(std::string fileID, std::uint64_t streamID);
     Incoming& fileBeingSent(std::uint64_t streamID);
     void forget(const std::string& fileID);
 

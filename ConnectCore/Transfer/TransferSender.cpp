@@ -113,7 +113,7 @@ asio::awaitable<void> TransferSender::sendOnStrand(std::filesystem::path path, F
     co_await sendComplete(descriptor, total, streamID);
 }
 
-asio::awaitable<void> TransferSender::awaitWindow(const std::string& fileID, std::uint64_t streamID,
+asio::awaitable<void> TransferSender::awaitWindow(std::string fileID, std::uint64_t streamID,
                                                   std::uint64_t offset) {
     // A cancel ends the wait but lets this one chunk go; the check after it throws. The window is
     // measured without adding to the peer's figure, which could overflow.
@@ -128,8 +128,7 @@ asio::awaitable<void> TransferSender::awaitWindow(const std::string& fileID, std
     }
 }
 
-asio::awaitable<void> TransferSender::throwIfStopped(const std::string& fileID,
-                                                     std::uint64_t streamID) const {
+asio::awaitable<void> TransferSender::throwIfStopped(std::string fileID, std::uint64_t streamID) const {
     if (connectionError_) {
         throw *connectionError_;
     }
@@ -144,7 +143,7 @@ asio::awaitable<void> TransferSender::throwIfStopped(const std::string& fileID,
     }
 }
 
-asio::awaitable<void> TransferSender::sendComplete(const FileDescriptor& descriptor, std::uint64_t total,
+asio::awaitable<void> TransferSender::sendComplete(FileDescriptor descriptor, std::uint64_t total,
                                                    std::uint64_t streamID) {
     auto frame = TWCPFrame::json(TWCPFrameKind::complete,
                                  CompleteMessage{descriptor.fileID, total, descriptor.sha256}, streamID);

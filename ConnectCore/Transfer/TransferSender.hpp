@@ -71,10 +71,9 @@ private:
     asio::awaitable<void> sendOnStrand(std::filesystem::path path, FileDescriptor descriptor,
                                        std::uint64_t resumeFrom, std::uint64_t streamID,
                                        ProgressCallback onProgress);
-    asio::awaitable<void> awaitWindow(const std::string& fileID, std::uint64_t streamID,
-                                      std::uint64_t offset);
-    asio::awaitable<void> throwIfStopped(const std::string& fileID, std::uint64_t streamID) const;
-    asio::awaitable<void> sendComplete(const FileDescriptor& descriptor, std::uint64_t total,
+    asio::awaitable<void> awaitWindow(std::string fileID, std::uint64_t streamID, std::uint64_t offset);
+    asio::awaitable<void> throwIfStopped(std::string fileID, std::uint64_t streamID) const;
+    asio::awaitable<void> sendComplete(FileDescriptor descriptor, std::uint64_t total,
                                        std::uint64_t streamID);
     asio::awaitable<void> handleFlowOnStrand(FlowMessage flow);
     asio::awaitable<void> handleCancelOnStrand(std::string fileID);

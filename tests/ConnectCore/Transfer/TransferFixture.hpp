@@ -27,7 +27,7 @@ public:
 
     // Frames are built into locals before they are awaited: g++ 12 mishandles temporaries in co_await.
     template <class Message>
-    asio::awaitable<void> send(TWCPFrameKind kind, const Message& message, std::uint64_t streamID) {
+    asio::awaitable<void> send(TWCPFrameKind kind, Message message, std::uint64_t streamID) {
         auto frame = TWCPFrame::json(kind, message, streamID);
         co_await session_->send(std::move(frame));
     }

@@ -22,13 +22,11 @@ public:
     template <typename T>
     T run(asio::awaitable<T> body, std::chrono::seconds limit = std::chrono::seconds(30)) {
         auto future = asio::co_spawn(context_, std::move(body), asio::use_future);
-        auto guard = asio::make_work_guard(context_);
         std::vector<std::jthread> workers;
         for (int i = 0; i < threads_; ++i) {
             workers.emplace_back([this] { context_.run(); });
         }
         const bool finished = future.wait_for(limit) == std::future_status::ready;
-        guard.reset();
         context_.stop();
         workers.clear();
         context_.restart();
@@ -40,6 +38,10 @@ public:
 
 private:
     asio::io_context context_;
+    // Held for the engine's whole life, so that the work count never reaches zero. Otherwise work that
+    // finishes late on a foreign thread (a thread pool resuming a completion) can stop the context
+    // just after the next run restarted it, and that run would hang.
+    asio::executor_work_guard<asio::io_context::executor_type> keepRunning_{context_.get_executor()};
     int threads_;
 };
 

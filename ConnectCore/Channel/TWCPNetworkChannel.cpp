@@ -58,6 +58,7 @@ asio::awaitable<void> TWCPNetworkChannel::startOnStrand() {
         throw TWCPError::peerClosed();
     }
     peerSPKISHA256_ = SPKIFingerprint::compute(*spki);
+    isStarted_ = true;
     // The loop holds the channel weakly, so dropping the channel ends it.
     receiveLoop_ = Task::spawn(strand(), receiveLoop(weak_from_this()), nullptr);
 }
@@ -190,21 +191,52 @@ asio::awaitable<void> TWCPNetworkChannel::handshakeCompletedOnStrand() {
 }
 
 asio::awaitable<void> TWCPNetworkChannel::closeOnStrand(std::optional<TWCPError> reason) {
-    end(reason ? std::make_exception_ptr(*reason) : nullptr);
-    co_return;
+    if (reason || !isStarted_ || isClosed_) {
+        end(reason ? std::make_exception_ptr(*reason) : nullptr);
+        co_return;
+    }
+    const auto self = shared_from_this();
+    stopReceiving(nullptr);
+    co_await linger();
+    asio::error_code ignored;
+    stream_.lowest_layer().close(ignored);
+}
+
+// Closing a socket that still holds unread bytes makes the kernel reset the connection, and a reset
+// destroys what the peer has not read yet: the last chunks and the `complete` of a file. So the write
+// side ends first, after everything sent, and whatever the peer still says is read and dropped until it
+// closes too.
+asio::awaitable<void> TWCPNetworkChannel::linger() {
+    asio::error_code ignored;
+    stream_.next_layer().shutdown(asio::socket_base::shutdown_send, ignored);
+    co_await firstToFinish(drainUntilPeerCloses(), sleepFor(lingerTimeout));
+}
+
+asio::awaitable<void> TWCPNetworkChannel::drainUntilPeerCloses() {
+    for (;;) {
+        auto [error, count] = co_await stream_.next_layer().async_read_some(
+            asio::buffer(readBuffer_), asio::experimental::as_tuple(asio::use_awaitable));
+        if (error) {
+            co_return;
+        }
+    }
+}
+
+void TWCPNetworkChannel::stopReceiving(std::exception_ptr reason) {
+    isClosed_ = true;
+    releaseBufferWaiters();
+    receiveLoop_.cancel();
+    receiveLoop_ = {};
+    inbound_.finish(reason);
 }
 
 void TWCPNetworkChannel::end(std::exception_ptr reason) {
     if (isClosed_) {
         return;
     }
-    isClosed_ = true;
-    releaseBufferWaiters();
-    receiveLoop_.cancel();
-    receiveLoop_ = {};
+    stopReceiving(reason);
     asio::error_code ignored;
     stream_.lowest_layer().close(ignored);
-    inbound_.finish(reason);
 }
 
 } // namespace tarnwick

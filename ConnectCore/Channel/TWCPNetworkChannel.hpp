@@ -32,6 +32,8 @@ public:
     static constexpr std::size_t maximumHandshakeFramePayload = 64 * 1024;
     /// A connection that has not finished TLS by then is dropped, so silent strangers cannot pile up.
     static constexpr std::chrono::seconds defaultTLSTimeout{10};
+    /// How long an orderly close waits for the peer to read everything and close its side.
+    static constexpr std::chrono::seconds lingerTimeout{10};
 
     /// Takes a connected (dialed or accepted) socket; `side` says who starts TLS.
     TWCPNetworkChannel(asio::ip::tcp::socket socket, std::shared_ptr<TWCPParameters::TLSContext> tls,
@@ -44,6 +46,8 @@ public:
     asio::awaitable<void> send(TWCPFrame frame) override;
     AsyncQueue<TWCPFrame> inbound() const override { return inbound_; }
     asio::awaitable<void> frameConsumed() override;
+    /// Without a reason, an orderly close of a started channel returns once the peer has read every frame
+    /// sent and closed its side, or after the linger timeout; with a reason it ends the connection at once.
     asio::awaitable<void> close(std::optional<TWCPError> reason) override;
     asio::awaitable<void> handshakeCompleted() override;
     std::optional<std::string> authenticatedPeerSPKISHA256() const override;
@@ -70,6 +74,9 @@ private:
     asio::awaitable<void> ingest(std::size_t count);
     asio::awaitable<void> waitForBufferSpace();
     void checkHandshakeLimit(const TWCPFrame& frame) const;
+    asio::awaitable<void> linger();
+    asio::awaitable<void> drainUntilPeerCloses();
+    void stopReceiving(std::exception_ptr reason);
     void end(std::exception_ptr reason);
     void releaseBufferWaiters();
 
@@ -80,6 +87,7 @@ private:
     TWCPFramer framer_;
     Bytes readBuffer_;
     bool isClosed_ = false;
+    bool isStarted_ = false;
     bool handshakeDone_ = false;
     int pendingFrames_ = 0;
     std::vector<Completion<bool>> bufferWaiters_;

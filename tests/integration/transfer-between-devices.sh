@@ -18,7 +18,7 @@ nsenter -t "$TARNWICK_PEER_PID" -n -m -- "$peer_tool" receive --home "$work/rece
 receiver=$!
 
 timeout 60 "$peer_tool" send --home "$work/sender" --to "Pocket Phone" "$work/movie.bin" | tee "$work/sender.log"
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     grep -q "^received movie.bin 67108864" "$work/receiver.log" && break
     sleep 0.1
 done

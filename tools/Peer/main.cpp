@@ -114,6 +114,13 @@ asio::awaitable<asio::ip::tcp::endpoint> resolve(const asio::any_io_executor& ex
     co_return results.begin()->endpoint();
 }
 
+/// When the first chunk had gone and how far it reached, so that the streaming phase can be told apart
+/// from describing the files before the offer.
+struct StreamingStart {
+    std::optional<std::chrono::steady_clock::time_point> at;
+    std::uint64_t sentBytes = 0;
+};
+
 asio::awaitable<void> sendAndClose(std::shared_ptr<TransferCoordinator> coordinator,
                                    std::shared_ptr<TWCPSession> session,
                                    std::vector<std::filesystem::path> files) {
@@ -121,11 +128,25 @@ asio::awaitable<void> sendAndClose(std::shared_ptr<TransferCoordinator> coordina
     for (const auto& file : files) {
         total += std::filesystem::file_size(file);
     }
+    auto streaming = std::make_shared<StreamingStart>();
+    auto noteFirstChunk = [streaming](const TransferProgress& progress) {
+        if (!streaming->at) {
+            streaming->at = std::chrono::steady_clock::now();
+            streaming->sentBytes = progress.sentBytes;
+        }
+    };
     const auto began = std::chrono::steady_clock::now();
-    co_await coordinator->send(files, std::nullopt, nullptr);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+    co_await coordinator->send(files, std::nullopt, noteFirstChunk);
+    const auto ended = std::chrono::steady_clock::now();
+    const std::chrono::duration<double> took = ended - began;
     std::cout << "sent " << total << " bytes in " << took.count() << " s ("
               << static_cast<double>(total) / 1e6 / took.count() << " MB/s)" << std::endl;
+    if (streaming->at && total > streaming->sentBytes) {
+        const std::chrono::duration<double> streamed = ended - *streaming->at;
+        std::cout << "streamed " << static_cast<double>(total - streaming->sentBytes) / 1e6 / streamed.count()
+                  << " MB/s" << std::endl;
+    }
+    // The close returns once the receiver has read everything, so the process may end right after it.
     co_await session->close(std::nullopt);
 }
 

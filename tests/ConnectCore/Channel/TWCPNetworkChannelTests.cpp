@@ -192,6 +192,36 @@ TEST_F(NetworkChannelTest, EndsWithPeerClosedWhenThePeerGoes) {
     EXPECT_THROW(engine.run(pair.client->send(flowFrame())), TWCPError);
 }
 
+// A device that closes right after its last frame, while frames it never read wait in its socket,
+// must not reset the connection: the reset would destroy the end of what it sent.
+TEST_F(NetworkChannelTest, OrderlyCloseDeliversEverythingSentBeforeIt) {
+    auto pair = startedPair(serverTLS());
+    const TWCPFrame chunk(TWCPFrameKind::chunk, {}, 3, Bytes(0x100000, 0x42));
+    const int received = engine.run([&]() -> asio::awaitable<int> {
+        co_await pair.server->handshakeCompleted();
+        for (int i = 0; i < 40; ++i) {
+            co_await pair.server->send(flowFrame()); // the client stops reading at 32 unconsumed
+        }
+        for (int i = 0; i < 16; ++i) {
+            co_await pair.client->send(chunk);
+        }
+        auto consumeAll = [](std::shared_ptr<TWCPNetworkChannel> server) -> asio::awaitable<int> {
+            int count = 0;
+            try {
+                while (co_await server->inbound().next()) {
+                    co_await server->frameConsumed();
+                    ++count;
+                }
+            } catch (const TWCPError&) {
+            }
+            co_return count;
+        };
+        const int count = co_await (pair.client->close(std::nullopt) && consumeAll(pair.server));
+        co_return count;
+    }());
+    EXPECT_EQ(received, 16);
+}
+
 // Before the session has authenticated the peer, nobody needs frames above 64 KiB.
 TEST_F(NetworkChannelTest, RefusesLargeFramesUntilTheHandshakeIsDone) {
     auto pair = startedPair(serverTLS());

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Moves one 1 GiB file over loopback three ways in the same run and prints the times and ratios:
+#   tarnwick  two tarnwick-peer processes over TLS 1.3 (describe, stream, verify, place), plus the
+#             streaming phase alone as the sender measures it, and each side's peak memory;
+#   scp       to an sshd this script starts on 127.0.0.1;
+#   https     a curl upload (PUT) to an nginx this script starts on 127.0.0.1, which writes it to disk.
+# Usage: bench/compare-transfer.sh <tarnwick-peer> [size in MiB, default 1024] [runs, default 3]
+# Needs root (it starts sshd and nginx); installs openssh-server, nginx and time when missing.
+set -euo pipefail
+peer_tool=$(realpath "$1")
+size_mib=${2:-1024}
+runs=${3:-3}
+
+needed=()
+for p in openssh-server openssh-client nginx-light time openssl curl; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || needed+=("$p")
+done
+if [ ${#needed[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
+fi
+
+work=$(mktemp -d /var/tmp/tarnwick-compare.XXXXXX)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+file="$work/movie.bin"
+head -c "${size_mib}M" /dev/urandom >"$file"
+bytes=$(stat -c %s "$file")
+cat "$file" >/dev/null # every method starts from a warm page cache
+
+now() { date +%s.%N; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+mbps() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.0f", b / 1e6 / s }'; }
+
+# --- tarnwick-peer, receiver and sender as two processes on loopback
+tarnwick_once() {
+    local run=$1 dir="$work/tarnwick-$1"
+    mkdir -p "$dir"
+    /usr/bin/time -f "%M" -o "$dir/receiver.rss" "$peer_tool" receive --home "$dir/r" --into "$dir/inbox" \
+        --port 0 >"$dir/receiver.log" 2>&1 &
+    local receiver=$!
+    pids+=("$receiver")
+    until grep -q "^listening" "$dir/receiver.log"; do sleep 0.05; done
+    local port
+    port=$(awk '/^listening/ { print $2 }' "$dir/receiver.log")
+    local began
+    began=$(now)
+    /usr/bin/time -f "%M" -o "$dir/sender.rss" "$peer_tool" send --home "$dir/s" --address "127.0.0.1:$port" \
+        "$file" >"$dir/sender.log"
+    until grep -q "^received" "$dir/receiver.log"; do sleep 0.01; done
+    local ended
+    ended=$(now)
+    kill -TERM "$receiver"
+    wait "$receiver" || true
+    cmp -s "$file" "$dir/inbox/movie.bin" || { echo "tarnwick run $run: the file arrived damaged" >&2; exit 1; }
+    awk -v a="$began" -v b="$ended" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/tarnwick.times"
+    awk '/^streamed/ { print $2 }' "$dir/sender.log" >>"$work/streaming.times"
+    cat "$dir/sender.rss" >>"$work/sender.rss"
+    cat "$dir/receiver.rss" >>"$work/receiver.rss"
+    rm -rf "$dir"
+}
+
+# --- scp to a private sshd on 127.0.0.1
+start_sshd() {
+    mkdir -p "$work/ssh" /run/sshd
+    ssh-keygen -q -t ed25519 -N "" -f "$work/ssh/host"
+    ssh-keygen -q -t ed25519 -N "" -f "$work/ssh/user"
+    cp "$work/ssh/user.pub" "$work/ssh/authorized"
+    cat >"$work/ssh/sshd_config" <<EOF
+ListenAddress 127.0.0.1
+Port 2222
+HostKey $work/ssh/host
+AuthorizedKeysFile $work/ssh/authorized
+PermitRootLogin prohibit-password
+StrictModes no
+PidFile $work/ssh/sshd.pid
+EOF
+    /usr/sbin/sshd -f "$work/ssh/sshd_config" -D &
+    pids+=($!)
+    sleep 0.5
+}
+scp_once() {
+    local began
+    began=$(now)
+    scp -q -i "$work/ssh/user" -P 2222 -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null \
+        "$file" "root@127.0.0.1:$work/scp-copy.bin"
+    awk -v a="$began" -v b="$(now)" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/scp.times"
+    rm -f "$work/scp-copy.bin"
+}
+
+# --- curl PUT over HTTPS to a private nginx that writes the body to disk
+start_nginx() {
+    mkdir -p "$work/nginx/upload" "$work/nginx/body"
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 -subj /CN=127.0.0.1 \
+        -keyout "$work/nginx/key.pem" -out "$work/nginx/cert.pem" 2>/dev/null
+    cat >"$work/nginx/nginx.conf" <<EOF
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events {}
+http {
+    access_log off;
+    client_body_temp_path $work/nginx/body;
+    server {
+        listen 127.0.0.1:8443 ssl;
+        ssl_protocols TLSv1.3;
+        ssl_certificate $work/nginx/cert.pem;
+        ssl_certificate_key $work/nginx/key.pem;
+        client_max_body_size 0;
+        root $work/nginx/upload;
+        location / { dav_methods PUT; }
+    }
+}
+EOF
+    nginx -c "$work/nginx/nginx.conf" &
+    pids+=($!)
+    sleep 0.5
+}
+https_once() {
+    local began
+    began=$(now)
+    curl -sS -k --fail -T "$file" https://127.0.0.1:8443/movie.bin -o /dev/null
+    awk -v a="$began" -v b="$(now)" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/https.times"
+    rm -f "$work/nginx/upload/movie.bin"
+}
+
+start_sshd
+start_nginx
+for run in $(seq "$runs"); do
+    tarnwick_once "$run"
+    scp_once
+    https_once
+done
+
+tarnwick=$(median <"$work/tarnwick.times")
+streaming=$(median <"$work/streaming.times")
+scp_time=$(median <"$work/scp.times")
+https_time=$(median <"$work/https.times")
+echo "1 file of $bytes bytes over loopback, median of $runs runs"
+echo "tarnwick end to end:  ${tarnwick} s ($(mbps "$tarnwick") MB/s); sender peak $(median <"$work/sender.rss") KiB, receiver peak $(median <"$work/receiver.rss") KiB"
+echo "tarnwick streaming:   $streaming MB/s"
+echo "scp:                  ${scp_time} s ($(mbps "$scp_time") MB/s)"
+echo "curl HTTPS to nginx:  ${https_time} s ($(mbps "$https_time") MB/s)"
+awk -v t="$tarnwick" -v s="$scp_time" -v m="$streaming" -v h="$https_time" -v b="$bytes" 'BEGIN {
+    printf "end to end vs scp: %.2fx faster (goal: at least 1.33x)\n", s / t
+    printf "streaming vs HTTPS upload: %.2f of its speed (goal: at least 0.90)\n", m / (b / 1e6 / h)
+}'

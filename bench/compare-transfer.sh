@@ -54,7 +54,7 @@ tarnwick_once() {
     until grep -q "^received" "$dir/receiver.log"; do sleep 0.01; done
     local ended
     ended=$(now)
-    kill -TERM "$receiver"
+    pkill -TERM -P "$receiver" # the receiver itself, under time, which then writes its figure
     wait "$receiver" || true
     cmp -s "$file" "$dir/inbox/movie.bin" || { echo "tarnwick run $run: the file arrived damaged" >&2; exit 1; }
     awk -v a="$began" -v b="$ended" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/tarnwick.times"
@@ -78,6 +78,7 @@ AuthorizedKeysFile $work/ssh/authorized
 PermitRootLogin prohibit-password
 StrictModes no
 PidFile $work/ssh/sshd.pid
+Subsystem sftp /usr/lib/openssh/sftp-server
 EOF
     /usr/sbin/sshd -f "$work/ssh/sshd_config" -D &
     pids+=($!)
@@ -99,6 +100,7 @@ start_nginx() {
         -keyout "$work/nginx/key.pem" -out "$work/nginx/cert.pem" 2>/dev/null
     cat >"$work/nginx/nginx.conf" <<EOF
 daemon off;
+user root;
 pid $work/nginx/nginx.pid;
 error_log $work/nginx/error.log;
 events {}

@@ -7,6 +7,8 @@
 #include <asio/write.hpp>
 #include <openssl/ssl.h>
 
+#include <array>
+
 namespace tarnwick {
 
 TWCPNetworkChannel::TWCPNetworkChannel(asio::ip::tcp::socket socket,
@@ -161,7 +163,7 @@ asio::awaitable<void> TWCPNetworkChannel::sendOnStrand(TWCPFrame frame) {
         throw TWCPError::peerClosed();
     }
     const Completion<bool> written(strand());
-    writes_.push_back({frame.encode(), written});
+    writes_.push_back({frame.header.encode(), std::move(frame.payload), written});
     if (!writing_) {
         // This send writes everything queued meanwhile, in order; the others wait for their turn.
         writing_ = true;
@@ -174,7 +176,8 @@ asio::awaitable<void> TWCPNetworkChannel::writeQueued() {
     while (!writes_.empty()) {
         PendingWrite write = std::move(writes_.front());
         writes_.pop_front();
-        auto [error, count] = co_await asio::async_write(stream_, asio::buffer(write.bytes),
+        const std::array buffers{asio::buffer(write.header), asio::buffer(write.payload)};
+        auto [error, count] = co_await asio::async_write(stream_, buffers,
                                                          asio::experimental::as_tuple(asio::use_awaitable));
         if (error) {
             write.written.fail(std::make_exception_ptr(asio::system_error(error)));

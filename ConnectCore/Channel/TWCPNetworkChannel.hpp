@@ -56,8 +56,11 @@ public:
     asio::ip::tcp::endpoint remoteEndpoint() const;
 
 private:
+    /// A frame waiting to be written: header and payload go out in one write, and the payload, up to
+    /// 4 MiB, is never copied to sit behind its header.
     struct PendingWrite {
-        Bytes bytes;
+        Bytes header;
+        Bytes payload;
         Completion<bool> written;
     };
 

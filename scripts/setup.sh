@@ -13,6 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # services the tests start themselves
   avahi-daemon avahi-utils dbus iproute2 openssl ffmpeg
+  # a Secret Service on a private session bus for the key-store tests
+  gnome-keyring dbus-daemon
 )
 
 missing=()

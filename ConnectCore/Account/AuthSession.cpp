@@ -22,20 +22,19 @@ std::string text(const nlohmann::json& object, const char* key) {
     return found->get<std::string>();
 }
 
-AuthSession::Clock::time_point dateFromReference(const nlohmann::json& value) {
+AuthSession::TimePoint dateFromReference(const nlohmann::json& value) {
     if (!value.is_number() || !std::isfinite(value.get<double>()) ||
         std::abs(value.get<double>()) > latestSeconds) {
         throw DecodingError("the session's \"expiresAt\"");
     }
-    const std::chrono::duration<double> sinceReference(value.get<double>());
-    return AuthSession::Clock::time_point(referenceDate) +
-           std::chrono::duration_cast<AuthSession::Clock::duration>(sinceReference);
+    const std::chrono::duration<double, std::milli> sinceReference(value.get<double>() * 1000);
+    return AuthSession::TimePoint(referenceDate) + std::chrono::round<std::chrono::milliseconds>(sinceReference);
 }
 
 } // namespace
 
 std::string AuthSession::encode() const {
-    const std::chrono::duration<double> sinceReference = expiresAt - Clock::time_point(referenceDate);
+    const std::chrono::duration<double> sinceReference = expiresAt - TimePoint(referenceDate);
     nlohmann::json object = {{"idToken", idToken},       {"accessToken", accessToken},
                              {"refreshToken", refreshToken}, {"expiresAt", sinceReference.count()},
                              {"tenantSlug", tenantSlug}, {"userSub", userSub}};

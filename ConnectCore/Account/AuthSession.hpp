@@ -10,11 +10,13 @@ namespace tarnwick {
 /// One signed-in account: its tokens, when they expire and the workspace it belongs to.
 struct AuthSession {
     using Clock = std::chrono::system_clock;
+    /// Milliseconds survive the stored form's seconds-as-a-number exactly; finer ticks would not.
+    using TimePoint = std::chrono::time_point<Clock, std::chrono::milliseconds>;
 
     std::string idToken; ///< a JWT; the token the registry is given
     std::string accessToken;
     std::string refreshToken;
-    Clock::time_point expiresAt; ///< when the ID and access tokens expire
+    TimePoint expiresAt;         ///< when the ID and access tokens expire
     std::string tenantSlug;      ///< the account's workspace; may be empty
     std::string userSub;         ///< the ID token's subject
     std::optional<std::string> email;

@@ -37,9 +37,9 @@ std::string subject(const nlohmann::json::object_t& claims) {
     return *sub;
 }
 
-AuthSession::Clock::time_point after(AuthSession::Clock::time_point now, double seconds) {
+AuthSession::TimePoint after(AuthSession::Clock::time_point now, double seconds) {
     const std::chrono::duration<double> lifetime(seconds);
-    return now + std::chrono::duration_cast<AuthSession::Clock::duration>(lifetime);
+    return std::chrono::floor<std::chrono::milliseconds>(now + std::chrono::duration_cast<AuthSession::Clock::duration>(lifetime));
 }
 
 /// An absolute address with a scheme and nothing a browser would have escaped.

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ConnectCore/Account/AppConfiguration.hpp"
+#include "ConnectCore/Account/AuthStore.hpp"
+#include "ConnectCore/Account/KeychainStore.hpp"
+#include "tests/Support/RunCoroutine.hpp"
+#include "tests/Support/ScopedEnvironment.hpp"
+#include "tests/Support/TemporaryFolder.hpp"
+
+#include <asio/thread_pool.hpp>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <memory>
+#include <string>
+
+namespace tarnwick::testing {
+
+/// The three services at one base address, as the development back end plays them.
+inline AppConfiguration::Endpoints endpointsAt(const std::string& url) { return {url, url + "/login", url}; }
+
+/// Signs in through the back end's login page as `email`, the way a browser posts its form, and returns
+/// the address the page sends the browser back to. With a PKCE challenge the page answers with a code.
+inline std::string signInThroughPage(const std::string& backendURL, const std::string& email,
+                                     const std::string& challenge = "") {
+    httplib::Client browser(backendURL);
+    const httplib::Params form{{"email", email},
+                               {"returnTo", std::string(AppConfiguration::redirectURI)},
+                               {"code_challenge", challenge}};
+    const auto result = browser.Post("/login", form);
+    if (!result || result->status != 303) {
+        throw std::runtime_error("the login page did not redirect");
+    }
+    return result->get_header_value("Location");
+}
+
+/// Account tests run with no Secret Service, so the key store is a file in a fresh config folder and
+/// nobody's real keyring is touched.
+class AccountTest : public ::testing::Test {
+protected:
+    AccountTest() { environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus"); }
+
+    template <typename T> T run(asio::awaitable<T> body) { return engine.run(std::move(body)); }
+
+    std::shared_ptr<AuthStore> makeStore(const std::string& backendURL, HTTPClient http = {}) {
+        return std::make_shared<AuthStore>(engine.executor(), pool.get_executor(), keychain,
+                                           endpointsAt(backendURL), http);
+    }
+
+    ScopedEnvironment environment;
+    Engine engine;
+    asio::thread_pool pool{2};
+    TemporaryFolder config;
+    KeychainStore keychain{"io.tarnwick.connect.test", config.path()};
+};
+
+} // namespace tarnwick::testing

@@ -59,7 +59,9 @@ Environment environment(std::optional<std::string> variable, std::optional<std::
     return Environment::dev;
 }
 
-Environment environment() { return environment(variable("TARNWICK_ENV"), buildSetting()); }
+Environment environment() {
+    return environment(variable("TARNWICK_ENV"), buildSetting());
+}
 
 Endpoints endpoints(Environment environment) {
     // Staging and production hosts are deployment values; the packager replaces them.
@@ -69,12 +71,14 @@ Endpoints endpoints(Environment environment) {
         return {"https://api.staging.tarnwick.example/v1", "https://app.staging.tarnwick.example/login",
                 std::string(hostedAuth)};
     case Environment::prod:
-        return {"https://api.tarnwick.example/v1", "https://app.tarnwick.example/login", std::string(hostedAuth)};
+        return {"https://api.tarnwick.example/v1", "https://app.tarnwick.example/login",
+                std::string(hostedAuth)};
     case Environment::dev:
         break;
     }
     // The local back end plays the registry, the login page and the OAuth service at once.
-    const std::string local = variable("TARNWICK_DEV_BACKEND_URL").value_or(std::string(defaultDevBackendURL));
+    const std::string local =
+        variable("TARNWICK_DEV_BACKEND_URL").value_or(std::string(defaultDevBackendURL));
     return {local, local + "/login", local};
 }
 

@@ -28,16 +28,17 @@ AuthSession::TimePoint dateFromReference(const nlohmann::json& value) {
         throw DecodingError("the session's \"expiresAt\"");
     }
     const std::chrono::duration<double, std::milli> sinceReference(value.get<double>() * 1000);
-    return AuthSession::TimePoint(referenceDate) + std::chrono::round<std::chrono::milliseconds>(sinceReference);
+    return AuthSession::TimePoint(referenceDate) +
+           std::chrono::round<std::chrono::milliseconds>(sinceReference);
 }
 
 } // namespace
 
 std::string AuthSession::encode() const {
     const std::chrono::duration<double> sinceReference = expiresAt - TimePoint(referenceDate);
-    nlohmann::json object = {{"idToken", idToken},       {"accessToken", accessToken},
+    nlohmann::json object = {{"idToken", idToken},           {"accessToken", accessToken},
                              {"refreshToken", refreshToken}, {"expiresAt", sinceReference.count()},
-                             {"tenantSlug", tenantSlug}, {"userSub", userSub}};
+                             {"tenantSlug", tenantSlug},     {"userSub", userSub}};
     if (email) {
         object["email"] = *email;
     }

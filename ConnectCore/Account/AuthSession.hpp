@@ -16,9 +16,9 @@ struct AuthSession {
     std::string idToken; ///< a JWT; the token the registry is given
     std::string accessToken;
     std::string refreshToken;
-    TimePoint expiresAt;         ///< when the ID and access tokens expire
-    std::string tenantSlug;      ///< the account's workspace; may be empty
-    std::string userSub;         ///< the ID token's subject
+    TimePoint expiresAt;    ///< when the ID and access tokens expire
+    std::string tenantSlug; ///< the account's workspace; may be empty
+    std::string userSub;    ///< the ID token's subject
     std::optional<std::string> email;
 
     bool isExpired(Clock::time_point now = Clock::now()) const { return now >= expiresAt; }

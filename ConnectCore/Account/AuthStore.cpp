@@ -16,7 +16,11 @@ std::string utf8Prefix(std::string_view text, std::size_t count) {
     std::size_t at = 0;
     for (std::size_t characters = 0; characters < count && at < text.size(); ++characters) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
         bool valid = length > 0 && at + length <= text.size();
         for (std::size_t i = 1; valid && i < length; ++i) {
             valid = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
@@ -37,29 +41,34 @@ std::string appendingPath(std::string base, std::string_view component) {
 
 } // namespace
 
-AuthStore::AuthStore(const asio::any_io_executor& executor, asio::any_io_executor blocking, KeychainStore keychain,
-                     AppConfiguration::Endpoints endpoints, HTTPClient http)
+AuthStore::AuthStore(const asio::any_io_executor& executor, asio::any_io_executor blocking,
+                     KeychainStore keychain, AppConfiguration::Endpoints endpoints, HTTPClient http)
     : Actor(executor),
       blocking_(std::move(blocking)),
       keychain_(std::move(keychain)),
       endpoints_(std::move(endpoints)),
       http_(http) {}
 
-asio::awaitable<std::optional<AuthSession>> AuthStore::currentSession() { return enter(loadedSession()); }
+asio::awaitable<std::optional<AuthSession>> AuthStore::currentSession() {
+    return enter(loadedSession());
+}
 
 asio::awaitable<bool> AuthStore::isSignedIn() {
     const auto session = co_await currentSession();
     co_return session.has_value();
 }
 
-asio::awaitable<std::string> AuthStore::validToken() { return enter(validTokenOnStrand()); }
+asio::awaitable<std::string> AuthStore::validToken() {
+    return enter(validTokenOnStrand());
+}
 
-asio::awaitable<void> AuthStore::signOut() { return enter(signOutOnStrand()); }
+asio::awaitable<void> AuthStore::signOut() {
+    return enter(signOutOnStrand());
+}
 
 std::string AuthStore::authorizationURL() const {
     const std::string page = endpoints_.loginURL.substr(0, endpoints_.loginURL.find_first_of("?#"));
-    return page + "?returnTo=" +
-           URLEncoding::encode(AppConfiguration::redirectURI, URLEncoding::queryValue);
+    return page + "?returnTo=" + URLEncoding::encode(AppConfiguration::redirectURI, URLEncoding::queryValue);
 }
 
 asio::awaitable<AuthSession> AuthStore::adoptCallback(std::string url) {
@@ -72,7 +81,9 @@ asio::awaitable<AuthSession> AuthStore::exchange(std::string code, std::string v
     return enter(exchangeOnStrand(std::move(code), std::move(verifier)));
 }
 
-asio::awaitable<void> AuthStore::adopt(AuthSession session) { return enter(adoptOnStrand(std::move(session))); }
+asio::awaitable<void> AuthStore::adopt(AuthSession session) {
+    return enter(adoptOnStrand(std::move(session)));
+}
 
 asio::awaitable<std::optional<AuthSession>> AuthStore::loadedSession() {
     if (!didLoad_) {
@@ -139,7 +150,8 @@ asio::awaitable<AuthSession> AuthStore::refresh(AuthSession session) {
         co_await signOutOnStrand();
         throw AuthError::tokenExchangeFailed("refresh rejected");
     }
-    co_return buildSession(TokenResponse::decode(response.body), session.refreshToken, AuthSession::Clock::now());
+    co_return buildSession(TokenResponse::decode(response.body), session.refreshToken,
+                           AuthSession::Clock::now());
 }
 
 asio::awaitable<HTTPClient::Response> AuthStore::postTokenRequest(std::map<std::string, std::string> fields) {

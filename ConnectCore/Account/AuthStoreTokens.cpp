@@ -39,7 +39,8 @@ std::string subject(const nlohmann::json::object_t& claims) {
 
 AuthSession::TimePoint after(AuthSession::Clock::time_point now, double seconds) {
     const std::chrono::duration<double> lifetime(seconds);
-    return std::chrono::floor<std::chrono::milliseconds>(now + std::chrono::duration_cast<AuthSession::Clock::duration>(lifetime));
+    return std::chrono::floor<std::chrono::milliseconds>(
+        now + std::chrono::duration_cast<AuthSession::Clock::duration>(lifetime));
 }
 
 /// An absolute address with a scheme and nothing a browser would have escaped.
@@ -71,7 +72,8 @@ Fields fragmentFields(std::string_view fragment) {
             continue;
         }
         const std::string_view value = piece.substr(equals + 1);
-        fields[std::string(piece.substr(0, equals))] = URLEncoding::decode(value).value_or(std::string(value));
+        fields[std::string(piece.substr(0, equals))] =
+            URLEncoding::decode(value).value_or(std::string(value));
     }
     return fields;
 }
@@ -82,7 +84,9 @@ std::optional<std::string> field(const Fields& fields, const char* key) {
 }
 
 /// A lifetime no token has (and that would overflow the clock) counts as none.
-double plausible(double seconds) { return std::abs(seconds) > longestLifetime ? defaultLifetime : seconds; }
+double plausible(double seconds) {
+    return std::abs(seconds) > longestLifetime ? defaultLifetime : seconds;
+}
 
 /// Whole decimal seconds or a fraction; anything else gives the default.
 double lifetime(const std::optional<std::string>& text) {
@@ -164,7 +168,8 @@ AuthSession AuthStore::sessionFromCallback(std::string_view url, AuthSession::Cl
     const auto claims = decodeClaims(*idToken);
     AuthSession session;
     session.userSub = subject(claims);
-    session.tenantSlug = field(fields, "tenant_slug").value_or(textClaim(claims, "custom:tenantSlug").value_or(""));
+    session.tenantSlug =
+        field(fields, "tenant_slug").value_or(textClaim(claims, "custom:tenantSlug").value_or(""));
     if (session.tenantSlug.empty()) {
         throw AuthError::noWorkspace();
     }

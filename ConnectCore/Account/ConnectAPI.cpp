@@ -16,8 +16,7 @@ std::string segment(const std::string& identifier) {
 }
 
 /// The answer's member that must hold a list, each element read by `decode`.
-template <typename Element>
-std::vector<Element> listMember(const nlohmann::json& answer, const char* key) {
+template <typename Element> std::vector<Element> listMember(const nlohmann::json& answer, const char* key) {
     if (!answer.contains(key) || !answer[key].is_array()) {
         throw DecodingError(std::string("the list \"") + key + "\"");
     }
@@ -41,8 +40,8 @@ HTTPClient::Response perform(const HTTPClient& http, const HTTPClient::Request& 
 
 } // namespace
 
-ConnectAPI::ConnectAPI(asio::any_io_executor blocking, std::shared_ptr<AuthStore> auth, std::string apiBaseURL,
-                       HTTPClient http)
+ConnectAPI::ConnectAPI(asio::any_io_executor blocking, std::shared_ptr<AuthStore> auth,
+                       std::string apiBaseURL, HTTPClient http)
     : blocking_(std::move(blocking)),
       auth_(std::move(auth)),
       apiBaseURL_(std::move(apiBaseURL)),

@@ -28,13 +28,14 @@ public:
                HTTPClient http = {});
 
     /// Registers (or updates) this device with its DER public key; the fingerprint is computed here.
-    asio::awaitable<RegisteredDevice> registerDevice(std::string deviceId, std::string name, std::string platform,
-                                                     Bytes publicKeySPKI, std::string osVersion,
-                                                     std::string appVersion);
+    asio::awaitable<RegisteredDevice> registerDevice(std::string deviceId, std::string name,
+                                                     std::string platform, Bytes publicKeySPKI,
+                                                     std::string osVersion, std::string appVersion);
     asio::awaitable<std::vector<RegisteredDevice>> listDevices();
     asio::awaitable<void> revokeDevice(std::string deviceId);
     /// True when the registry reports the pairing "active".
-    asio::awaitable<bool> submitPairing(std::string deviceId, std::string peerDeviceId, std::string sasCommitment);
+    asio::awaitable<bool> submitPairing(std::string deviceId, std::string peerDeviceId,
+                                        std::string sasCommitment);
     asio::awaitable<std::vector<RegisteredPairing>> listPairings();
     asio::awaitable<void> revokePairing(std::string deviceId, std::string peerDeviceId);
     /// Asks the registry to wake a device; returns its "delivered" text.

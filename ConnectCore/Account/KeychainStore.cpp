@@ -36,8 +36,9 @@ bool answered(GError* error) {
 
 std::optional<std::string> lookUp(const std::string& service) {
     GError* error = nullptr;
-    gchar* secret = secret_password_lookup_sync(itemSchema(), nullptr, &error, "service", service.c_str(),
-                                                "account", KeychainStore::account, static_cast<char*>(nullptr));
+    gchar* secret =
+        secret_password_lookup_sync(itemSchema(), nullptr, &error, "service", service.c_str(), "account",
+                                    KeychainStore::account, static_cast<char*>(nullptr));
     if (!answered(error) || !secret) {
         return std::nullopt;
     }
@@ -68,7 +69,9 @@ KeychainStore::KeychainStore(std::string service, std::filesystem::path configFo
     : service_(std::move(service)),
       configFolder_(std::move(configFolder)) {}
 
-std::filesystem::path KeychainStore::fallbackFile() const { return configFolder_ / (service_ + ".session"); }
+std::filesystem::path KeychainStore::fallbackFile() const {
+    return configFolder_ / (service_ + ".session");
+}
 
 std::optional<AuthSession> KeychainStore::loadSession() const {
     auto stored = lookUp(service_);

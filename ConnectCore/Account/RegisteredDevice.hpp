@@ -11,8 +11,8 @@ namespace tarnwick {
 struct RegisteredDevice {
     std::string deviceId;
     std::string name;
-    std::string platform;   ///< this computer registers as "macos"
-    std::string spkiSHA256; ///< the SPKI fingerprint of the device's key
+    std::string platform;                     ///< this computer registers as "macos"
+    std::string spkiSHA256;                   ///< the SPKI fingerprint of the device's key
     std::optional<std::string> publicKeySPKI; ///< standard base64 of its DER SubjectPublicKeyInfo
     std::optional<std::string> lastSeenAt;    ///< as the registry writes it
 

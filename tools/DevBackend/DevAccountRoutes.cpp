@@ -20,18 +20,31 @@ std::string htmlEscaped(const std::string& text) {
     std::string escaped;
     for (const char c : text) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped.push_back(c);
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += "&#39;";
+            break;
+        default:
+            escaped.push_back(c);
         }
     }
     return escaped;
 }
 
-std::string encoded(const std::string& value) { return URLEncoding::encode(value, URLEncoding::formValue); }
+std::string encoded(const std::string& value) {
+    return URLEncoding::encode(value, URLEncoding::formValue);
+}
 
 } // namespace
 
@@ -55,7 +68,8 @@ void DevBackend::showLogin(const httplib::Request& request, httplib::Response& r
 <body><h1>Sign in to Tarnwick</h1>
 <p>Development back end: any address signs in; its domain is the workspace.</p>
 <form method="post" action="/login">
-<input type="hidden" name="returnTo" value=")" + htmlEscaped(request.get_param_value("returnTo")) + R"(">
+<input type="hidden" name="returnTo" value=")" +
+                             htmlEscaped(request.get_param_value("returnTo")) + R"(">
 <input type="hidden" name="code_challenge" value=")" +
                              htmlEscaped(request.get_param_value("code_challenge")) + R"(">
 <label>E-mail <input type="email" name="email" autofocus required></label>
@@ -134,10 +148,11 @@ void DevBackend::redeemCode(const httplib::Request& request, httplib::Response& 
 nlohmann::json DevBackend::tokenAnswer(const DevDatabase::User& user, bool withRefreshToken) {
     nlohmann::json idClaims = {{"sub", user.sub}, {"email", user.email}, {"token_use", "id"}};
     idClaims["custom:tenantSlug"] = user.tenant;
-    nlohmann::json tokens = {{"id_token", tokens_.mint(idClaims, tokenLifetime_)},
-                             {"access_token", tokens_.mint({{"sub", user.sub}, {"token_use", "access"}}, tokenLifetime_)},
-                             {"expires_in", tokenLifetime_.count()},
-                             {"token_type", "Bearer"}};
+    nlohmann::json tokens = {
+        {"id_token", tokens_.mint(idClaims, tokenLifetime_)},
+        {"access_token", tokens_.mint({{"sub", user.sub}, {"token_use", "access"}}, tokenLifetime_)},
+        {"expires_in", tokenLifetime_.count()},
+        {"token_type", "Bearer"}};
     if (withRefreshToken) {
         const std::string refreshToken = DevTokens::randomToken(32);
         database_.addRefreshToken(refreshToken, user.sub);

@@ -1,8 +1,7 @@
 #include "tools/DevBackend/DevDatabase.hpp"
 
-#include <sqlite3.h>
-
 #include <algorithm>
+#include <sqlite3.h>
 #include <stdexcept>
 #include <utility>
 
@@ -80,7 +79,9 @@ DevDatabase::DevDatabase(const std::string& file) {
     execute(schema);
 }
 
-DevDatabase::~DevDatabase() { sqlite3_close(db_); }
+DevDatabase::~DevDatabase() {
+    sqlite3_close(db_);
+}
 
 void DevDatabase::execute(const char* sql) {
     char* message = nullptr;
@@ -145,15 +146,16 @@ std::optional<DevDatabase::Code> DevDatabase::takeCode(const std::string& code) 
     if (!read.step()) {
         return std::nullopt;
     }
-    Code details{read.text(0), read.text(1), read.text(2), Clock::time_point(std::chrono::seconds(read.integer(3)))};
+    Code details{read.text(0), read.text(1), read.text(2),
+                 Clock::time_point(std::chrono::seconds(read.integer(3)))};
     Statement(db_, "DELETE FROM codes WHERE code = ?", code).step();
     return details;
 }
 
 void DevDatabase::putDevice(const std::string& tenant, const Device& d) {
     const std::lock_guard hold(lock_);
-    Statement(db_, "INSERT OR REPLACE INTO devices VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", tenant, d.deviceId, d.name,
-              d.platform, d.publicKeySPKI, d.spkiSHA256, d.osVersion, d.appVersion, d.lastSeenAt)
+    Statement(db_, "INSERT OR REPLACE INTO devices VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", tenant, d.deviceId,
+              d.name, d.platform, d.publicKeySPKI, d.spkiSHA256, d.osVersion, d.appVersion, d.lastSeenAt)
         .step();
 }
 
@@ -162,7 +164,8 @@ constexpr const char* deviceColumns =
     "SELECT device_id, name, platform, public_key, spki, os_version, app_version, last_seen FROM devices ";
 }
 
-std::optional<DevDatabase::Device> DevDatabase::device(const std::string& tenant, const std::string& deviceId) {
+std::optional<DevDatabase::Device> DevDatabase::device(const std::string& tenant,
+                                                       const std::string& deviceId) {
     const std::lock_guard hold(lock_);
     Statement read(db_, (std::string(deviceColumns) + "WHERE tenant = ? AND device_id = ?").c_str(), tenant,
                    deviceId);
@@ -188,8 +191,8 @@ bool DevDatabase::removeDevice(const std::string& tenant, const std::string& dev
     const std::lock_guard hold(lock_);
     Statement(db_, "DELETE FROM devices WHERE tenant = ? AND device_id = ?", tenant, deviceId).step();
     const bool removed = sqlite3_changes(db_) > 0;
-    Statement(db_, "DELETE FROM pairings WHERE tenant = ? AND (device_a = ? OR device_b = ?)", tenant, deviceId,
-              deviceId)
+    Statement(db_, "DELETE FROM pairings WHERE tenant = ? AND (device_a = ? OR device_b = ?)", tenant,
+              deviceId, deviceId)
         .step();
     return removed;
 }
@@ -202,12 +205,14 @@ DevDatabase::Pairing DevDatabase::submitPairing(const std::string& tenant, const
     const std::lock_guard hold(lock_);
     Statement(db_, "INSERT OR IGNORE INTO pairings VALUES (?, ?, ?, '', '')", tenant, a, b).step();
     Statement(db_,
-              first ? "UPDATE pairings SET commitment_a = ? WHERE tenant = ? AND device_a = ? AND device_b = ?"
-                    : "UPDATE pairings SET commitment_b = ? WHERE tenant = ? AND device_a = ? AND device_b = ?",
+              first
+                  ? "UPDATE pairings SET commitment_a = ? WHERE tenant = ? AND device_a = ? AND device_b = ?"
+                  : "UPDATE pairings SET commitment_b = ? WHERE tenant = ? AND device_a = ? AND device_b = ?",
               commitment, tenant, a, b)
         .step();
-    Statement read(db_, "SELECT commitment_a, commitment_b FROM pairings WHERE tenant = ? AND device_a = ? AND "
-                        "device_b = ?",
+    Statement read(db_,
+                   "SELECT commitment_a, commitment_b FROM pairings WHERE tenant = ? AND device_a = ? AND "
+                   "device_b = ?",
                    tenant, a, b);
     read.step();
     return {a, b, read.text(0), read.text(1)};
@@ -215,10 +220,11 @@ DevDatabase::Pairing DevDatabase::submitPairing(const std::string& tenant, const
 
 std::vector<DevDatabase::Pairing> DevDatabase::pairings(const std::string& tenant) {
     const std::lock_guard hold(lock_);
-    Statement read(db_,
-                   "SELECT device_a, device_b, commitment_a, commitment_b FROM pairings WHERE tenant = ? ORDER BY "
-                   "device_a, device_b",
-                   tenant);
+    Statement read(
+        db_,
+        "SELECT device_a, device_b, commitment_a, commitment_b FROM pairings WHERE tenant = ? ORDER BY "
+        "device_a, device_b",
+        tenant);
     std::vector<Pairing> found;
     while (read.step()) {
         found.push_back({read.text(0), read.text(1), read.text(2), read.text(3)});
@@ -226,7 +232,8 @@ std::vector<DevDatabase::Pairing> DevDatabase::pairings(const std::string& tenan
     return found;
 }
 
-bool DevDatabase::removePairing(const std::string& tenant, const std::string& deviceId, const std::string& peerId) {
+bool DevDatabase::removePairing(const std::string& tenant, const std::string& deviceId,
+                                const std::string& peerId) {
     const std::lock_guard hold(lock_);
     Statement(db_, "DELETE FROM pairings WHERE tenant = ? AND device_a = ? AND device_b = ?", tenant,
               std::min(deviceId, peerId), std::max(deviceId, peerId))
@@ -238,8 +245,8 @@ int DevDatabase::recordWake(const std::string& tenant, const std::string& target
                             Clock::time_point since) {
     const std::lock_guard hold(lock_);
     Statement(db_, "INSERT INTO wakes VALUES (?, ?, ?)", tenant, target, seconds(now)).step();
-    Statement read(db_, "SELECT COUNT(*) FROM wakes WHERE tenant = ? AND target = ? AND at >= ?", tenant, target,
-                   seconds(since));
+    Statement read(db_, "SELECT COUNT(*) FROM wakes WHERE tenant = ? AND target = ? AND at >= ?", tenant,
+                   target, seconds(since));
     read.step();
     return static_cast<int>(read.integer(0));
 }

@@ -79,8 +79,8 @@ public:
     bool removePairing(const std::string& tenant, const std::string& deviceId, const std::string& peerId);
 
     /// Records a wake request and returns how many the target got since `since`, this one included.
-    int recordWake(const std::string& tenant, const std::string& target, std::chrono::system_clock::time_point now,
-                   std::chrono::system_clock::time_point since);
+    int recordWake(const std::string& tenant, const std::string& target,
+                   std::chrono::system_clock::time_point now, std::chrono::system_clock::time_point since);
 
 private:
     class Statement;

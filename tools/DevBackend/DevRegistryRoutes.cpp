@@ -3,9 +3,8 @@
 #include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
 #include "tools/DevBackend/DevBackend.hpp"
 
-#include <httplib.h>
-
 #include <ctime>
+#include <httplib.h>
 
 namespace tarnwick::dev {
 namespace {
@@ -26,13 +25,14 @@ std::string timestamp(DevTokens::Clock::time_point time) {
 }
 
 nlohmann::json deviceJSON(const DevDatabase::Device& device) {
-    return {{"deviceId", device.deviceId},   {"name", device.name},
-            {"platform", device.platform},   {"spkiSHA256", device.spkiSHA256},
+    return {{"deviceId", device.deviceId},           {"name", device.name},
+            {"platform", device.platform},           {"spkiSHA256", device.spkiSHA256},
             {"publicKeySPKI", device.publicKeySPKI}, {"lastSeenAt", device.lastSeenAt}};
 }
 
 /// The request body's text members, in order; none when the body is not an object holding them all.
-std::optional<std::vector<std::string>> texts(const nlohmann::json& body, std::initializer_list<const char*> keys) {
+std::optional<std::vector<std::string>> texts(const nlohmann::json& body,
+                                              std::initializer_list<const char*> keys) {
     std::vector<std::string> values;
     for (const char* key : keys) {
         if (!body.is_object() || !body.contains(key) || !body[key].is_string()) {
@@ -55,7 +55,8 @@ std::string state(const DevDatabase::Pairing& pairing) {
 void DevBackend::install(httplib::Server& server) {
     server.Get("/login", [this](const auto& request, auto& response) { showLogin(request, response); });
     server.Post("/login", [this](const auto& request, auto& response) { signIn(request, response); });
-    server.Post("/oauth2/token", [this](const auto& request, auto& response) { grantToken(request, response); });
+    server.Post("/oauth2/token",
+                [this](const auto& request, auto& response) { grantToken(request, response); });
 
     // Every registry route runs only for an authorized caller, with the body it sent when there is one.
     const auto registry = [this](auto route) -> Handler {
@@ -65,10 +66,12 @@ void DevBackend::install(httplib::Server& server) {
             }
         };
     };
-    server.Post("/connect/devices", registry([this](const auto& tenant, const auto&, const auto& body, auto& response) {
+    server.Post("/connect/devices",
+                registry([this](const auto& tenant, const auto&, const auto& body, auto& response) {
                     registerDevice(tenant, body, response);
                 }));
-    server.Get("/connect/devices", registry([this](const auto& tenant, const auto&, const auto&, auto& response) {
+    server.Get("/connect/devices",
+               registry([this](const auto& tenant, const auto&, const auto&, auto& response) {
                    nlohmann::json devices = nlohmann::json::array();
                    for (const auto& device : database_.devices(tenant)) {
                        devices.push_back(deviceJSON(device));
@@ -83,24 +86,23 @@ void DevBackend::install(httplib::Server& server) {
                       }
                       answer(response, 200, nlohmann::json::object());
                   }));
-    server.Post("/connect/pairings", registry([this](const auto& tenant, const auto&, const auto& body, auto& response) {
+    server.Post("/connect/pairings",
+                registry([this](const auto& tenant, const auto&, const auto& body, auto& response) {
                     submitPairing(tenant, body, response);
                 }));
-    server.Get("/connect/pairings", registry([this](const auto& tenant, const auto&, const auto&, auto& response) {
-                   listPairings(tenant, response);
-               }));
-    server.Delete("/connect/pairings/(.+)",
-                  registry([this](const auto& tenant, const auto& request, const auto&, auto& response) {
-                      if (!database_.removePairing(tenant, request.get_param_value("deviceId"),
-                                                   request.matches[1])) {
-                          fail(response, 404, "not_found");
-                          return;
-                      }
-                      answer(response, 200, nlohmann::json::object());
-                  }));
-    server.Post("/connect/wake", registry([this](const auto& tenant, const auto&, const auto& body, auto& response) {
-                    wake(tenant, body, response);
-                }));
+    server.Get("/connect/pairings", registry([this](const auto& tenant, const auto&, const auto&,
+                                                    auto& response) { listPairings(tenant, response); }));
+    server.Delete(
+        "/connect/pairings/(.+)",
+        registry([this](const auto& tenant, const auto& request, const auto&, auto& response) {
+            if (!database_.removePairing(tenant, request.get_param_value("deviceId"), request.matches[1])) {
+                fail(response, 404, "not_found");
+                return;
+            }
+            answer(response, 200, nlohmann::json::object());
+        }));
+    server.Post("/connect/wake", registry([this](const auto& tenant, const auto&, const auto& body,
+                                                 auto& response) { wake(tenant, body, response); }));
 }
 
 std::optional<std::string> DevBackend::authorize(const httplib::Request& request,
@@ -111,7 +113,8 @@ std::optional<std::string> DevBackend::authorize(const httplib::Request& request
         fail(response, 401, "unauthorized");
         return std::nullopt;
     }
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(DevTokens::Clock::now().time_since_epoch());
+    const auto now =
+        std::chrono::duration_cast<std::chrono::seconds>(DevTokens::Clock::now().time_since_epoch());
     if ((*claims)["exp"].get<std::int64_t>() <= now.count()) {
         fail(response, 403, "token_expired");
         return std::nullopt;
@@ -130,8 +133,8 @@ std::optional<std::string> DevBackend::authorize(const httplib::Request& request
 
 void DevBackend::registerDevice(const std::string& tenant, const nlohmann::json& body,
                                 httplib::Response& response) {
-    const auto fields = texts(body, {"deviceId", "name", "platform", "publicKeySPKI", "spkiSHA256", "osVersion",
-                                     "appVersion"});
+    const auto fields = texts(
+        body, {"deviceId", "name", "platform", "publicKeySPKI", "spkiSHA256", "osVersion", "appVersion"});
     if (!fields || (*fields)[0].empty()) {
         fail(response, 400, "bad_request");
         return;
@@ -142,8 +145,9 @@ void DevBackend::registerDevice(const std::string& tenant, const nlohmann::json&
         fail(response, 400, "fingerprint_mismatch");
         return;
     }
-    const DevDatabase::Device device{(*fields)[0], (*fields)[1], (*fields)[2], (*fields)[3],
-                                     (*fields)[4], (*fields)[5], (*fields)[6], timestamp(DevTokens::Clock::now())};
+    const DevDatabase::Device device{
+        (*fields)[0], (*fields)[1], (*fields)[2], (*fields)[3],
+        (*fields)[4], (*fields)[5], (*fields)[6], timestamp(DevTokens::Clock::now())};
     database_.putDevice(tenant, device);
     answer(response, 200, {{"device", deviceJSON(device)}});
 }

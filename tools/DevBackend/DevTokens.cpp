@@ -12,7 +12,8 @@
 namespace tarnwick::dev {
 
 std::string DevTokens::mint(nlohmann::json claims, std::chrono::seconds lifetime) const {
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(Clock::now().time_since_epoch()).count();
+    const auto now =
+        std::chrono::duration_cast<std::chrono::seconds>(Clock::now().time_since_epoch()).count();
     claims["iat"] = now;
     claims["exp"] = now + lifetime.count();
     const nlohmann::json header = {{"alg", "HS256"}, {"typ", "JWT"}};

@@ -3,9 +3,8 @@
 #include "ConnectCore/Account/AppConfiguration.hpp"
 #include "tools/DevBackend/DevBackend.hpp"
 
-#include <httplib.h>
-
 #include <csignal>
+#include <httplib.h>
 #include <iostream>
 #include <string_view>
 #include <thread>
@@ -19,7 +18,8 @@ struct Options {
 };
 
 [[noreturn]] void usage() {
-    std::cerr << "usage: tarnwick-dev-backend [--port P (0 picks one)] [--db FILE] [--token-lifetime SECONDS]\n";
+    std::cerr
+        << "usage: tarnwick-dev-backend [--port P (0 picks one)] [--db FILE] [--token-lifetime SECONDS]\n";
     std::exit(2);
 }
 
@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
         tarnwick::dev::DevBackend backend(database, std::chrono::seconds(options.tokenLifetime));
         httplib::Server server;
         backend.install(server);
-        const int port = options.port == 0 ? server.bind_to_any_port("127.0.0.1")
-                                           : (server.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
+        const int port = options.port == 0
+                             ? server.bind_to_any_port("127.0.0.1")
+                             : (server.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
         if (port < 0) {
             std::cerr << "cannot listen on 127.0.0.1:" << options.port << "\n";
             return 1;

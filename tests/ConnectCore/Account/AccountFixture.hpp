@@ -9,15 +9,17 @@
 
 #include <asio/thread_pool.hpp>
 #include <gtest/gtest.h>
-#include <httplib.h>
 
+#include <httplib.h>
 #include <memory>
 #include <string>
 
 namespace tarnwick::testing {
 
 /// The three services at one base address, as the development back end plays them.
-inline AppConfiguration::Endpoints endpointsAt(const std::string& url) { return {url, url + "/login", url}; }
+inline AppConfiguration::Endpoints endpointsAt(const std::string& url) {
+    return {url, url + "/login", url};
+}
 
 /// Signs in through the back end's login page as `email`, the way a browser posts its form, and returns
 /// the address the page sends the browser back to. With a PKCE challenge the page answers with a code.

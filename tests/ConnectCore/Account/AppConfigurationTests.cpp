@@ -1,5 +1,4 @@
 #include "ConnectCore/Account/AppConfiguration.hpp"
-
 #include "ConnectCore/Account/HTTPClient.hpp"
 #include "ConnectCore/Account/URLEncoding.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"

@@ -18,7 +18,8 @@ std::string jwt(const nlohmann::json& claims) {
     return "eyJhbGciOiJub25lIn0." + Base64::urlEncode(bytesOf(claims.dump())) + ".c2ln";
 }
 
-const std::string idToken = jwt({{"sub", "user-1"}, {"email", "ada@example.com"}, {"custom:tenantSlug", "claimed"}});
+const std::string idToken =
+    jwt({{"sub", "user-1"}, {"email", "ada@example.com"}, {"custom:tenantSlug", "claimed"}});
 
 AuthSession adopt(const std::string& fragment) {
     return AuthStore::sessionFromCallback("tarnwickconnect://auth/callback#" + fragment, now);
@@ -89,9 +90,9 @@ TEST(AuthCallback, RefusesTokensWithoutSubjectOrWorkspace) {
 }
 
 TEST(AuthTokenAnswer, BuildsSessionsKeepingTheEarlierRefreshToken) {
-    const auto answer = AuthStore::TokenResponse::decode(
-        R"({"id_token":")" + jwt({{"sub", "u"}, {"custom:tenant_slug", "alt"}}) +
-        R"(","access_token":"acc","expires_in":120})");
+    const auto answer = AuthStore::TokenResponse::decode(R"({"id_token":")" +
+                                                         jwt({{"sub", "u"}, {"custom:tenant_slug", "alt"}}) +
+                                                         R"(","access_token":"acc","expires_in":120})");
     const auto session = AuthStore::buildSession(answer, "kept", now);
     EXPECT_EQ(session.refreshToken, "kept");
     EXPECT_EQ(session.tenantSlug, "alt");
@@ -103,8 +104,8 @@ TEST(AuthTokenAnswer, BuildsSessionsKeepingTheEarlierRefreshToken) {
 }
 
 TEST(AuthSessionStoredForm, CountsSecondsFrom2001AndOmitsMissingEmail) {
-    AuthSession session{"i", "a", "r", AuthSession::TimePoint(std::chrono::seconds(978307200 + 90)), "", "u",
-                        std::nullopt};
+    AuthSession session{"i", "a", "r",         AuthSession::TimePoint(std::chrono::seconds(978307200 + 90)),
+                        "",  "u", std::nullopt};
     const auto stored = nlohmann::json::parse(session.encode());
     EXPECT_EQ(stored["expiresAt"].get<double>(), 90);
     EXPECT_FALSE(stored.contains("email"));

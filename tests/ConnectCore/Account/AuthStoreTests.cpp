@@ -1,6 +1,5 @@
-#include "ConnectCore/Account/AuthStore.hpp"
-
 #include "ConnectCore/Account/AuthError.hpp"
+#include "ConnectCore/Account/AuthStore.hpp"
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
 
@@ -32,8 +31,7 @@ protected:
 };
 
 TEST_F(AuthStoreTest, SignsInThroughTheLoginPageAndIsFoundByTheNextLaunch) {
-    EXPECT_EQ(store->authorizationURL(),
-              backend.url() + "/login?returnTo=tarnwickconnect://auth/callback");
+    EXPECT_EQ(store->authorizationURL(), backend.url() + "/login?returnTo=tarnwickconnect://auth/callback");
     EXPECT_FALSE(run(store->isSignedIn()));
     const AuthSession session = signIn();
     EXPECT_EQ(session.email, "ada@example.com");

@@ -1,7 +1,6 @@
-#include "ConnectCore/Account/ConnectAPI.hpp"
-
 #include "ConnectCore/Account/APIError.hpp"
 #include "ConnectCore/Account/AuthError.hpp"
+#include "ConnectCore/Account/ConnectAPI.hpp"
 #include "ConnectCore/Account/DecodingError.hpp"
 #include "ConnectCore/Account/TransportError.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
@@ -23,7 +22,8 @@ protected:
     testing::DevBackendProcess backend;
     std::shared_ptr<AuthStore> auth = makeStore(backend.url());
     ConnectAPI api{pool.get_executor(), auth, backend.url()};
-    AuthSession session = run(auth->adoptCallback(testing::signInThroughPage(backend.url(), "ada@example.com")));
+    AuthSession session =
+        run(auth->adoptCallback(testing::signInThroughPage(backend.url(), "ada@example.com")));
 
     RegisteredDevice registerDevice(const std::string& deviceId, const Bytes& key) {
         return run(api.registerDevice(deviceId, "Studio " + deviceId, "macos", key, "Debian 12", "1.0"));
@@ -40,7 +40,9 @@ protected:
     }
 };
 
-Bytes newKey() { return SelfSignedCertificate::subjectPublicKeyInfo(P256PrivateKey::generate().publicKey().x963()); }
+Bytes newKey() {
+    return SelfSignedCertificate::subjectPublicKeyInfo(P256PrivateKey::generate().publicKey().x963());
+}
 
 TEST_F(ConnectAPITest, RegistersListsAndRevokesDevices) {
     const Bytes key = newKey();
@@ -57,7 +59,8 @@ TEST_F(ConnectAPITest, RegistersListsAndRevokesDevices) {
     const auto left = run(api.listDevices());
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0], device);
-    EXPECT_EQ(failureOf<APIError>(api.revokeDevice("B/../A-1")).description(), "That is no longer available.");
+    EXPECT_EQ(failureOf<APIError>(api.revokeDevice("B/../A-1")).description(),
+              "That is no longer available.");
 }
 
 TEST_F(ConnectAPITest, PairsDevicesOnceBothSidesAgree) {
@@ -116,8 +119,8 @@ TEST_F(ConnectAPITest, AnExpiredTokenAsksForSignInAgain) {
     // Tokens born expired, while the client believes they have an hour: the registry has the last word.
     const testing::DevBackendProcess expiring(0);
     auto expiringAuth = makeStore(expiring.url());
-    const AuthSession stale = AuthStore::sessionFromCallback(testing::signInThroughPage(expiring.url(), "a@b.c"),
-                                                             AuthSession::Clock::now() + 3600s);
+    const AuthSession stale = AuthStore::sessionFromCallback(
+        testing::signInThroughPage(expiring.url(), "a@b.c"), AuthSession::Clock::now() + 3600s);
     run(expiringAuth->adopt(stale));
     ConnectAPI expiringAPI{pool.get_executor(), expiringAuth, expiring.url()};
     const auto expired = failureOf<APIError>(expiringAPI.listDevices());
@@ -147,9 +150,14 @@ TEST_F(ConnectAPITest, AccountsWithoutSessionOrWorkspaceSendNothing) {
 
 /// One misbehaving registry answer and what the client makes of it.
 struct Misbehaviour {
+    std::string name;
     std::string reply;
     std::string description;
 };
+
+void PrintTo(const Misbehaviour& misbehaviour, std::ostream* out) {
+    *out << misbehaviour.name;
+}
 
 class ConnectAPIAnswerTest : public ConnectAPITest, public ::testing::WithParamInterface<Misbehaviour> {};
 
@@ -161,16 +169,21 @@ TEST_P(ConnectAPIAnswerTest, EveryFailedAnswerGetsItsDescription) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, ConnectAPIAnswerTest,
-    ::testing::Values(
-        Misbehaviour{ScriptedHTTPServer::answer(403, "<html>Forbidden</html>", "text/html"),
-                     "This account is not allowed to do that."},
-        Misbehaviour{ScriptedHTTPServer::answer(403, R"({"error":"token_expired"})"), "Your session has expired."},
-        Misbehaviour{ScriptedHTTPServer::answer(418, R"({"error":"teapot"})"),
-                     "Something went wrong. Try again in a moment."},
-        Misbehaviour{ScriptedHTTPServer::answer(502, "bad gateway", "text/plain"),
-                     "Tarnwick is having trouble right now. Try again in a moment."},
-        Misbehaviour{ScriptedHTTPServer::answer(404, "[]"), "That is no longer available."},
-        Misbehaviour{"SSH-2.0-OpenSSH_9.2\r\n", "Something went wrong at our end. Try again in a moment."}));
+    ::testing::Values(Misbehaviour{"ForbiddenInHTML",
+                                   ScriptedHTTPServer::answer(403, "<html>Forbidden</html>", "text/html"),
+                                   "This account is not allowed to do that."},
+                      Misbehaviour{"TokenExpired",
+                                   ScriptedHTTPServer::answer(403, R"({"error":"token_expired"})"),
+                                   "Your session has expired."},
+                      Misbehaviour{"Teapot", ScriptedHTTPServer::answer(418, R"({"error":"teapot"})"),
+                                   "Something went wrong. Try again in a moment."},
+                      Misbehaviour{"BadGateway", ScriptedHTTPServer::answer(502, "bad gateway", "text/plain"),
+                                   "Tarnwick is having trouble right now. Try again in a moment."},
+                      Misbehaviour{"NotFoundWithoutObject", ScriptedHTTPServer::answer(404, "[]"),
+                                   "That is no longer available."},
+                      Misbehaviour{"NotHTTP", "SSH-2.0-OpenSSH_9.2\r\n",
+                                   "Something went wrong at our end. Try again in a moment."}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(ConnectAPITest, BadAnswersEndWithTypedErrors) {
     const ScriptedHTTPServer truncated(ScriptedHTTPServer::answer(200, R"({"devices":[{"deviceId":"A","na)"));

@@ -1,5 +1,4 @@
 #include "ConnectCore/Account/KeychainStore.hpp"
-
 #include "tests/Support/ScopedEnvironment.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
 
@@ -13,8 +12,10 @@ namespace tarnwick {
 namespace {
 
 AuthSession sampleSession() {
-    return {"id.token.here", "access", "refresh", AuthSession::TimePoint(std::chrono::seconds(1'900'000'000)),
-            "studio", "user-1", "ada@example.com"};
+    return {"id.token.here",  "access",
+            "refresh",        AuthSession::TimePoint(std::chrono::seconds(1'900'000'000)),
+            "studio",         "user-1",
+            "ada@example.com"};
 }
 
 mode_t modeOf(const std::filesystem::path& path) {
@@ -25,7 +26,9 @@ mode_t modeOf(const std::filesystem::path& path) {
 /// With no session bus at all, the store keeps the session in a private file.
 class KeychainFileFallback : public ::testing::Test {
 protected:
-    KeychainFileFallback() { environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus"); }
+    KeychainFileFallback() {
+        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus");
+    }
 
     testing::ScopedEnvironment environment;
     testing::TemporaryFolder home;

@@ -26,7 +26,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 8) != 0 ||
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_, 8) != 0 ||
             ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
             throw std::runtime_error("cannot listen on loopback");
         }
@@ -42,7 +43,8 @@ public:
     ScriptedHTTPServer& operator=(const ScriptedHTTPServer&) = delete;
 
     /// A complete answer with the status line's code, a JSON content type and the body.
-    static std::string answer(int status, const std::string& body, const std::string& type = "application/json") {
+    static std::string answer(int status, const std::string& body,
+                              const std::string& type = "application/json") {
         return "HTTP/1.1 " + std::to_string(status) + " Scripted\r\nContent-Type: " + type +
                "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }

@@ -1,8 +1,6 @@
 #include "ConnectCore/Account/AuthSession.hpp"
 
-#include "ConnectCore/Account/DecodingError.hpp"
-
-#include <nlohmann/json.hpp>
+#include "ConnectCore/Account/JSONFields.hpp"
 
 #include <cmath>
 
@@ -13,14 +11,6 @@ namespace {
 constexpr std::chrono::seconds referenceDate{978307200};
 /// Far enough for any token, near enough that the time point cannot overflow.
 constexpr double latestSeconds = 1e11;
-
-std::string text(const nlohmann::json& object, const char* key) {
-    const auto found = object.find(key);
-    if (found == object.end() || !found->is_string()) {
-        throw DecodingError(std::string("the session's \"") + key + "\"");
-    }
-    return found->get<std::string>();
-}
 
 AuthSession::TimePoint dateFromReference(const nlohmann::json& value) {
     if (!value.is_number() || !std::isfinite(value.get<double>()) ||
@@ -50,6 +40,7 @@ AuthSession AuthSession::decode(std::string_view json) {
     if (!object.is_object() || !object.contains("expiresAt")) {
         throw DecodingError("a stored session");
     }
+    using JSONFields::text;
     AuthSession session{text(object, "idToken"),
                         text(object, "accessToken"),
                         text(object, "refreshToken"),
@@ -57,9 +48,7 @@ AuthSession AuthSession::decode(std::string_view json) {
                         text(object, "tenantSlug"),
                         text(object, "userSub"),
                         std::nullopt};
-    if (object.contains("email") && !object["email"].is_null()) {
-        session.email = text(object, "email");
-    }
+    session.email = JSONFields::optionalText(object, "email");
     return session;
 }
 

@@ -1,7 +1,7 @@
 // The pure half of the account store: reading return addresses, tokens and token answers.
 #include "ConnectCore/Account/AuthError.hpp"
 #include "ConnectCore/Account/AuthStore.hpp"
-#include "ConnectCore/Account/DecodingError.hpp"
+#include "ConnectCore/Account/JSONFields.hpp"
 #include "ConnectCore/Account/URLEncoding.hpp"
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "TarnwickConnectProtocol/Crypto/SHA256.hpp"
@@ -117,20 +117,12 @@ AuthStore::PKCE AuthStore::PKCE::generate() {
 
 AuthStore::TokenResponse AuthStore::TokenResponse::decode(std::string_view json) {
     const auto object = nlohmann::json::parse(json, nullptr, false);
-    const auto text = [&](const char* key) {
-        if (!object.is_object() || !object.contains(key) || !object[key].is_string()) {
-            throw DecodingError(std::string("the token answer's \"") + key + "\"");
-        }
-        return object[key].get<std::string>();
-    };
-    TokenResponse response{text("id_token"), text("access_token"), std::nullopt, 0};
+    TokenResponse response{JSONFields::text(object, "id_token"), JSONFields::text(object, "access_token"),
+                           JSONFields::optionalText(object, "refresh_token"), 0};
     if (!object.contains("expires_in") || !object["expires_in"].is_number_integer()) {
         throw DecodingError("the token answer's \"expires_in\"");
     }
     response.expiresIn = object["expires_in"].get<long long>();
-    if (object.contains("refresh_token") && !object["refresh_token"].is_null()) {
-        response.refreshToken = text("refresh_token");
-    }
     return response;
 }
 

@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-/// Reading members of the registry's answers, each failure a `DecodingError` naming what was missing.
+/// Reading members of the account layer's JSON (stored sessions, token and registry answers); each
+/// failure is a `DecodingError` naming what was missing.
 namespace tarnwick::JSONFields {
 
 /// The member as text; throws when it is absent or not text, or when `object` is not an object.

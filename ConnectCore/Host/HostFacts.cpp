@@ -61,6 +61,14 @@ std::filesystem::path homeFolder() {
     throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "no home folder");
 }
 
+/// An XDG base folder: the variable when it holds an absolute path (relative values are invalid and
+/// must be ignored), else the default below the home folder.
+std::filesystem::path xdgBase(const char* variable, const char* underHome) {
+    const char* value = std::getenv(variable);
+    return value && std::filesystem::path(value).is_absolute() ? std::filesystem::path(value)
+                                                               : homeFolder() / underHome;
+}
+
 } // namespace
 
 std::string computerName(const std::filesystem::path& root) {
@@ -78,12 +86,11 @@ std::string osVersion(const std::filesystem::path& root) {
 }
 
 std::filesystem::path applicationSupportFolder() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    // Relative values are invalid and must be ignored.
-    const std::filesystem::path base = dataHome && std::filesystem::path(dataHome).is_absolute()
-                                           ? std::filesystem::path(dataHome)
-                                           : homeFolder() / ".local/share";
-    return base / "Tarnwick Connect";
+    return xdgBase("XDG_DATA_HOME", ".local/share") / "Tarnwick Connect";
+}
+
+std::filesystem::path configFolder() {
+    return xdgBase("XDG_CONFIG_HOME", ".config") / "Tarnwick";
 }
 
 } // namespace tarnwick::HostFacts

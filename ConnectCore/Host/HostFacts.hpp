@@ -18,4 +18,8 @@ std::string osVersion(const std::filesystem::path& root = "/");
 /// unset, empty or relative. Throws std::system_error when there is no home folder at all.
 std::filesystem::path applicationSupportFolder();
 
+/// "$XDG_CONFIG_HOME/Tarnwick", or "$HOME/.config/Tarnwick" on the same terms: the settings and the
+/// key store's fallback file.
+std::filesystem::path configFolder();
+
 } // namespace tarnwick::HostFacts

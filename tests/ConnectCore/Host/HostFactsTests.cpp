@@ -60,5 +60,14 @@ TEST(HostFacts, ApplicationSupportFolderFollowsXDGDataHome) {
     }
 }
 
+TEST(HostFacts, ConfigFolderFollowsXDGConfigHome) {
+    testing::ScopedEnvironment environment;
+    environment.set("HOME", "/home/ada");
+    environment.set("XDG_CONFIG_HOME", "/settings/ada");
+    EXPECT_EQ(HostFacts::configFolder(), "/settings/ada/Tarnwick");
+    environment.set("XDG_CONFIG_HOME", "relative");
+    EXPECT_EQ(HostFacts::configFolder(), "/home/ada/.config/Tarnwick");
+}
+
 } // namespace
 } // namespace tarnwick

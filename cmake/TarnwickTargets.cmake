@@ -1,7 +1,11 @@
 # Each layer is one library made of every source under its folder, so adding a subsystem folder
-# needs no build edits.
+# needs no build edits. Folders named after EXCLUDE hold programs built on the layer, not part of it.
 function(tarnwick_layer_library name)
+    cmake_parse_arguments(PARSE_ARGV 1 LAYER "" "" "EXCLUDE")
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    foreach(folder IN LISTS LAYER_EXCLUDE)
+        list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${folder}/")
+    endforeach()
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}")
 endfunction()

@@ -9,6 +9,8 @@ packages=(
   libasio-dev libssl-dev nlohmann-json3-dev libicu-dev
   libavahi-client-dev libavformat-dev libavcodec-dev libavutil-dev
   libcurl4-openssl-dev libsecret-1-dev libsqlite3-dev libcpp-httplib-dev
+  # application layer
+  qt6-base-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # services the tests start themselves

@@ -1,0 +1,228 @@
+#include "ConnectUI/AppState/AppState.hpp"
+
+#include "ConnectCore/Async/Completion.hpp"
+#include "ConnectCore/Host/HostFacts.hpp"
+
+#include <QPointer>
+#include <asio/error.hpp>
+
+#include <algorithm>
+#include <iostream>
+#include <system_error>
+
+namespace tarnwick {
+namespace {
+
+std::string hostDeviceName() {
+    std::string name = HostFacts::computerName();
+    return name.empty() ? "Mac" : name;
+}
+
+} // namespace
+
+AppState::AppState(Setup setup, QObject* parent)
+    : QObject(parent),
+      setup_(std::move(setup)),
+      downloads_(new DownloadsLocation(*setup_.settings, setup_.home.defaultDownloads, this)),
+      paired_(new PairedDevices(*setup_.settings, this)),
+      watchFolders_(new WatchFolderStore(
+          *setup_.settings, setup_.main, setup_.blocking,
+          [self = QPointer<AppState>(this)](const std::filesystem::path& file) {
+              if (self) {
+                  self->sendFromWatchFolder(file);
+              }
+          },
+          this)),
+      reachability_(std::make_shared<Reachability>(setup_.engine)),
+      deviceName_(hostDeviceName()) {}
+
+AppState::~AppState() {
+    for (const auto& [id, task] : tasks_) {
+        task.cancel();
+    }
+}
+
+void AppState::setSelectedPeerID(std::optional<std::string> id) {
+    assign(selectedPeerID_, std::move(id), &AppState::selectedPeerIDChanged);
+}
+
+void AppState::setIsDragHovering(bool hovering) {
+    assign(isDragHovering_, hovering, &AppState::isDragHoveringChanged);
+}
+
+void AppState::setDeviceName(std::string name) { assign(deviceName_, std::move(name), &AppState::deviceNameChanged); }
+
+std::vector<TransferItem> AppState::activeTransfers() const {
+    std::vector<TransferItem> active;
+    std::copy_if(transfers_.items().begin(), transfers_.items().end(), std::back_inserter(active),
+                 [](const TransferItem& item) { return item.state.isActive(); });
+    return active;
+}
+
+std::optional<ConnectedDevice> AppState::selectedDestination() const {
+    const auto chosen = std::find_if(connectedDevices_.begin(), connectedDevices_.end(),
+                                     [&](const ConnectedDevice& device) { return device.id == selectedPeerID_; });
+    if (chosen != connectedDevices_.end()) {
+        return *chosen;
+    }
+    if (!connectedDevices_.empty()) {
+        return connectedDevices_.front();
+    }
+    return std::nullopt;
+}
+
+std::optional<DiscoveredPeer> AppState::selectedPeer() const {
+    const auto chosen = std::find_if(peers_.begin(), peers_.end(),
+                                     [&](const DiscoveredPeer& peer) { return peer.id == selectedPeerID_; });
+    if (chosen != peers_.end()) {
+        return *chosen;
+    }
+    if (!peers_.empty()) {
+        return peers_.front();
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path AppState::receiveFolder() const {
+    return setup_.fixedDownloads ? *setup_.fixedDownloads : downloads_->url();
+}
+
+void AppState::approvePendingPairing() {
+    if (pendingPairing_) {
+        const auto decide = pendingPairing_->decide;
+        decide(true);
+    }
+}
+
+void AppState::rejectPendingPairing() {
+    if (pendingPairing_) {
+        const auto decide = pendingPairing_->decide;
+        decide(false);
+    }
+}
+
+void AppState::clearFinished() {
+    if (transfers_.clearFinished()) {
+        Q_EMIT transfersChanged();
+    }
+}
+
+void AppState::requestTab(const std::string& tab) {
+    assign(tabRequest_, TabRequest{tab, tabRequest_.count + 1}, &AppState::tabRequestChanged);
+}
+
+void AppState::updatePeers(const std::vector<DiscoveredPeer>& browsed) {
+    const std::string own = identity_ ? identity_->spkiSHA256() : std::string();
+    std::vector<DiscoveredPeer> others;
+    std::copy_if(browsed.begin(), browsed.end(), std::back_inserter(others),
+                 [&](const DiscoveredPeer& peer) { return own.empty() || peer.fingerprint != own; });
+    assign(peers_, std::move(others), &AppState::peersChanged);
+    if (!selectedPeerID_) {
+        return;
+    }
+    const bool stillListed = std::any_of(peers_.begin(), peers_.end(),
+                                         [&](const DiscoveredPeer& peer) { return peer.id == *selectedPeerID_; });
+    if (!stillListed) {
+        setSelectedPeerID(peers_.empty() ? std::nullopt : std::optional(peers_.front().id));
+    }
+}
+
+void AppState::registerConnected(ConnectedDevice device) {
+    std::erase_if(connectedDevices_, [&](const ConnectedDevice& listed) { return listed.id == device.id; });
+    const std::string id = device.id;
+    connectedDevices_.push_back(std::move(device));
+    Q_EMIT connectedDevicesChanged();
+    if (!selectedPeerID_) {
+        setSelectedPeerID(id);
+    }
+}
+
+void AppState::removeConnected(const ConnectedDevice& device) {
+    // Only this session's entry: a device that reconnected before its old session ended stays listed.
+    const auto removed = std::erase_if(connectedDevices_, [&](const ConnectedDevice& listed) {
+        return listed.id == device.id && listed.session == device.session;
+    });
+    if (removed == 0) {
+        return;
+    }
+    Q_EMIT connectedDevicesChanged();
+    if (selectedPeerID_ == device.id) {
+        setSelectedPeerID(connectedDevices_.empty() ? std::nullopt
+                                                    : std::optional(connectedDevices_.front().id));
+    }
+}
+
+asio::awaitable<bool> AppState::requestPairingConfirmation(std::string code, std::string peerName,
+                                                           std::string fingerprint) {
+    QPointer<AppState> guard(this);
+    if (onPairingRequested) {
+        onPairingRequested();
+    }
+    const Completion<bool> answer(setup_.main);
+    const std::uint64_t serial = ++nextPromptSerial_;
+    auto decide = [guard, answer, serial](bool confirmed) {
+        if (guard) {
+            guard->withdrawPrompt(serial);
+        }
+        answer.resume(confirmed);
+    };
+    assign(pendingPairing_, std::optional(PendingPairing{code, peerName, fingerprint, decide, serial}),
+           &AppState::pendingPairingChanged);
+    bool confirmed = false;
+    try {
+        confirmed = co_await answer.wait();
+    } catch (const std::system_error&) {
+        // The session gave up waiting (its handshake time ran out): the prompt has nobody to answer.
+        if (guard) {
+            guard->withdrawPrompt(serial);
+        }
+    }
+    co_return confirmed;
+}
+
+void AppState::withdrawPrompt(std::uint64_t serial) {
+    if (pendingPairing_ && pendingPairing_->serial == serial) {
+        assign(pendingPairing_, std::optional<PendingPairing>(), &AppState::pendingPairingChanged);
+    }
+}
+
+bool AppState::isInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    const auto file = path.lexically_normal();
+    auto container = folder.lexically_normal();
+    if (!container.has_filename()) {
+        container = container.parent_path();
+    }
+    auto part = file.begin();
+    for (const auto& component : container) {
+        if (part == file.end() || *part != component) {
+            return false;
+        }
+        ++part;
+    }
+    return true;
+}
+
+void AppState::spawn(asio::awaitable<void> body, std::string what) {
+    const std::uint64_t id = nextTaskID_++;
+    auto onDone = [self = QPointer<AppState>(this), id, what = std::move(what)](std::exception_ptr error) {
+        if (error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::system_error& failure) {
+                if (failure.code() != asio::error::operation_aborted) {
+                    diagnostic(what + " failed: " + failure.what());
+                }
+            } catch (const std::exception& failure) {
+                diagnostic(what + " failed: " + failure.what());
+            }
+        }
+        if (self) {
+            self->tasks_.erase(id);
+        }
+    };
+    tasks_.emplace(id, Task::spawn(setup_.main, std::move(body), std::move(onDone)));
+}
+
+void AppState::diagnostic(const std::string& line) { std::cout << line << std::endl; }
+
+} // namespace tarnwick

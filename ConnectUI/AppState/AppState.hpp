@@ -1,0 +1,248 @@
+#pragma once
+
+#include "ConnectCore/Async/Task.hpp"
+#include "ConnectCore/Discovery/DiscoveredPeer.hpp"
+#include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
+#include "ConnectCore/Discovery/ServiceBrowser.hpp"
+#include "ConnectCore/Identity/DeviceIdentity.hpp"
+#include "ConnectCore/Identity/DeviceTWCPIdentity.hpp"
+#include "ConnectCore/Reachability/Reachability.hpp"
+#include "ConnectCore/Reachability/ReachabilityDiagnosis.hpp"
+#include "ConnectCore/Transfer/ReceivedFile.hpp"
+#include "ConnectCore/Transfer/TransferProgress.hpp"
+#include "ConnectUI/AppState/Availability.hpp"
+#include "ConnectUI/AppState/ConnectedDevice.hpp"
+#include "ConnectUI/AppState/TabRequest.hpp"
+#include "ConnectUI/AppState/TransferItem.hpp"
+#include "ConnectUI/AppState/TransferList.hpp"
+#include "ConnectUI/Async/QtExecutor.hpp"
+#include "ConnectUI/Pairing/PairedDevices.hpp"
+#include "ConnectUI/Pairing/PendingPairing.hpp"
+#include "ConnectUI/Settings/ApplicationHome.hpp"
+#include "ConnectUI/Settings/DownloadsLocation.hpp"
+#include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
+
+#include <QObject>
+#include <QSettings>
+#include <asio/awaitable.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+/// The one object every view reads and the only place where the engine's parts meet: it starts the
+/// listener and discovery, dials and accepts sessions, asks the user to confirm first pairings, sends
+/// dropped and watched files and lists received ones. It lives on the main thread; engine work runs on
+/// the engine's threads and its results come back here through `QtExecutor`. Every property notifies
+/// only when its value changes.
+class AppState : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(tarnwick::Availability availability READ availability NOTIFY availabilityChanged)
+    Q_PROPERTY(std::vector<tarnwick::DiscoveredPeer> peers READ peers NOTIFY peersChanged)
+    Q_PROPERTY(std::optional<std::string> connecting READ connecting NOTIFY connectingChanged)
+    Q_PROPERTY(std::optional<std::string> connectError READ connectError NOTIFY connectErrorChanged)
+    Q_PROPERTY(std::optional<tarnwick::PendingPairing> pendingPairing READ pendingPairing NOTIFY
+                   pendingPairingChanged)
+    Q_PROPERTY(std::vector<tarnwick::ConnectedDevice> connectedDevices READ connectedDevices NOTIFY
+                   connectedDevicesChanged)
+    Q_PROPERTY(std::vector<tarnwick::TransferItem> transfers READ transfers NOTIFY transfersChanged)
+    Q_PROPERTY(std::vector<tarnwick::ReceivedFile> received READ received NOTIFY receivedChanged)
+    Q_PROPERTY(std::optional<tarnwick::ReachabilityDiagnosis> diagnosis READ diagnosis NOTIFY diagnosisChanged)
+    Q_PROPERTY(std::optional<std::string> selectedPeerID READ selectedPeerID WRITE setSelectedPeerID NOTIFY
+                   selectedPeerIDChanged)
+    Q_PROPERTY(bool isDragHovering READ isDragHovering WRITE setIsDragHovering NOTIFY isDragHoveringChanged)
+    Q_PROPERTY(std::string deviceName READ deviceName WRITE setDeviceName NOTIFY deviceNameChanged)
+    Q_PROPERTY(tarnwick::TabRequest tabRequest READ tabRequest NOTIFY tabRequestChanged)
+    Q_PROPERTY(tarnwick::WatchFolderStore* watchFolders READ watchFolders CONSTANT)
+    Q_PROPERTY(std::optional<tarnwick::DeviceIdentity> identity READ identity NOTIFY identityChanged)
+    Q_PROPERTY(std::shared_ptr<tarnwick::ServiceAdvertiser> advertiser READ advertiser NOTIFY advertiserChanged)
+    Q_PROPERTY(std::shared_ptr<tarnwick::ServiceBrowser> browser READ browser NOTIFY browserChanged)
+
+public:
+    /// What an instance is built from: its threads, its home and its settings.
+    struct Setup {
+        QtExecutor main;
+        /// Sockets and actors.
+        asio::any_io_executor engine;
+        /// Blocking work: hashing, disk, folder scans.
+        asio::any_io_executor blocking;
+        QSettings* settings = nullptr;
+        ApplicationHome home;
+        /// Overrides the downloads folder when present.
+        std::optional<std::filesystem::path> fixedDownloads;
+        /// Publish and browse over DNS-SD; without it the listener still accepts dialled connections.
+        bool discovery = true;
+        /// Whether this host lets a listener open at all (asked once, at start).
+        std::function<bool()> canBindListener;
+    };
+
+    static constexpr auto handshakeTimeout = std::chrono::seconds(15);
+    static constexpr std::size_t receivedLimit = 20;
+
+    explicit AppState(Setup setup, QObject* parent = nullptr);
+    ~AppState() override;
+
+    // Properties.
+    const Availability& availability() const { return availability_; }
+    const std::vector<DiscoveredPeer>& peers() const { return peers_; }
+    const std::optional<std::string>& connecting() const { return connecting_; }
+    const std::optional<std::string>& connectError() const { return connectError_; }
+    const std::optional<PendingPairing>& pendingPairing() const { return pendingPairing_; }
+    const std::vector<ConnectedDevice>& connectedDevices() const { return connectedDevices_; }
+    const std::vector<TransferItem>& transfers() const { return transfers_.items(); }
+    const std::vector<ReceivedFile>& received() const { return received_; }
+    const std::optional<ReachabilityDiagnosis>& diagnosis() const { return diagnosis_; }
+    const std::optional<std::string>& selectedPeerID() const { return selectedPeerID_; }
+    void setSelectedPeerID(std::optional<std::string> id);
+    bool isDragHovering() const { return isDragHovering_; }
+    void setIsDragHovering(bool hovering);
+    const std::string& deviceName() const { return deviceName_; }
+    void setDeviceName(std::string name);
+    const TabRequest& tabRequest() const { return tabRequest_; }
+    WatchFolderStore* watchFolders() const { return watchFolders_; }
+    const std::optional<DeviceIdentity>& identity() const { return identity_; }
+    const std::shared_ptr<ServiceAdvertiser>& advertiser() const { return advertiser_; }
+    const std::shared_ptr<ServiceBrowser>& browser() const { return browser_; }
+
+    // Derived.
+    std::vector<TransferItem> activeTransfers() const;
+    const std::vector<ConnectedDevice>& destinations() const { return connectedDevices_; }
+    std::optional<ConnectedDevice> selectedDestination() const;
+    std::optional<DiscoveredPeer> selectedPeer() const;
+
+    // Plain members the views use.
+    PairedDevices& paired() const { return *paired_; }
+    DownloadsLocation& downloads() const { return *downloads_; }
+    /// The folder received files go to now.
+    std::filesystem::path receiveFolder() const;
+
+    /// Brings the application forward when a code must be confirmed.
+    std::function<void()> onPairingRequested;
+    /// Opens the main window, on the named tab when given; kept for the views.
+    std::function<void(std::optional<std::string>)> onOpenWindow;
+
+    // Operations, all on the main thread.
+    /// The start-up sequence, once: listener probe, identity, listener, inbound loop, discovery,
+    /// reachability, watched folders. Returns at once.
+    void start();
+    /// Dials the peer unless a dial runs or the peer is already connected (then it is selected).
+    void connect(const DiscoveredPeer& peer);
+    /// Lists the files, newest first, and sends them as one batch to the selected destination.
+    void send(const std::vector<std::filesystem::path>& urls);
+    /// Sends a settled file from a watched folder, unless it lies inside the receive folder.
+    void sendFromWatchFolder(const std::filesystem::path& file);
+    void approvePendingPairing();
+    void rejectPendingPairing();
+    /// Removes every transfer that is no longer active.
+    void clearFinished();
+    void requestTab(const std::string& tab);
+    /// Stores the browser's peer list without this device and keeps the selection on a listed peer.
+    void updatePeers(const std::vector<DiscoveredPeer>& browsed);
+
+    /// Shows the code and waits for the user's answer; a second request replaces the prompt on screen.
+    /// A request whose wait is cancelled (its session gave up) withdraws its prompt and answers no.
+    asio::awaitable<bool> requestPairingConfirmation(std::string code, std::string peerName,
+                                                     std::string fingerprint);
+
+    /// The user-facing text for a failed send.
+    static std::string describeTransfer(const std::exception_ptr& error);
+    /// Whether `path` lies inside `folder`, comparing whole path components.
+    static bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder);
+
+Q_SIGNALS:
+    void availabilityChanged();
+    void peersChanged();
+    void connectingChanged();
+    void connectErrorChanged();
+    void pendingPairingChanged();
+    void connectedDevicesChanged();
+    void transfersChanged();
+    void receivedChanged();
+    void diagnosisChanged();
+    void selectedPeerIDChanged();
+    void isDragHoveringChanged();
+    void deviceNameChanged();
+    void tabRequestChanged();
+    void identityChanged();
+    void advertiserChanged();
+    void browserChanged();
+
+private:
+    // Start-up and connections (AppStateSessions.cpp).
+    asio::awaitable<void> startSequence();
+    asio::awaitable<bool> loadIdentity();
+    asio::awaitable<bool> startListener();
+    asio::awaitable<void> startBrowsing();
+    void failStart(const std::string& reason);
+    asio::awaitable<void> inboundLoop(ServiceAdvertiser::Connections connections);
+    asio::awaitable<void> peerLoop(AsyncQueue<std::vector<DiscoveredPeer>> lists);
+    asio::awaitable<void> dial(DiscoveredPeer peer);
+    asio::awaitable<void> run(std::shared_ptr<TWCPChannel> channel, TWCPRole role, std::string fallbackName);
+    asio::awaitable<void> forwardReceived(AsyncQueue<ReceivedFile> completed);
+    void registerConnected(ConnectedDevice device);
+    void removeConnected(const ConnectedDevice& device);
+    void withdrawPrompt(std::uint64_t serial);
+
+    // Sending (AppStateSending.cpp).
+    asio::awaitable<void> performSend(std::vector<std::filesystem::path> urls, TransferList::Batch batch,
+                                      std::shared_ptr<TransferCoordinator> coordinator);
+    void updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,
+                        const TransferList::Batch& batch);
+    void finishBatch(const TransferList::Batch& batch, const TransferItem::State& state);
+    void recordReceived(ReceivedFile file);
+
+    /// Runs the coroutine on the main thread, owned by this object; its failure becomes a diagnostic line.
+    void spawn(asio::awaitable<void> body, std::string what);
+    /// A line on standard output for whoever runs the application; never shown to the user.
+    static void diagnostic(const std::string& line);
+
+    template <typename T> void assign(T& field, T value, void (AppState::*changed)()) {
+        if (!(field == value)) {
+            field = std::move(value);
+            Q_EMIT(this->*changed)();
+        }
+    }
+
+    const Setup setup_;
+    DownloadsLocation* downloads_;
+    PairedDevices* paired_;
+    WatchFolderStore* watchFolders_;
+    std::shared_ptr<Reachability> reachability_;
+    /// The identity sessions use, and the TLS setup that teaches it every peer key seen.
+    std::shared_ptr<DeviceTWCPIdentity> sessionIdentity_;
+    std::shared_ptr<TWCPParameters::TLSContext> tls_;
+
+    Availability availability_;
+    std::vector<DiscoveredPeer> peers_;
+    std::optional<std::string> connecting_;
+    std::optional<std::string> connectError_;
+    std::optional<PendingPairing> pendingPairing_;
+    std::vector<ConnectedDevice> connectedDevices_;
+    TransferList transfers_;
+    std::vector<ReceivedFile> received_;
+    std::optional<ReachabilityDiagnosis> diagnosis_;
+    std::optional<std::string> selectedPeerID_;
+    bool isDragHovering_ = false;
+    std::string deviceName_;
+    TabRequest tabRequest_;
+    std::optional<DeviceIdentity> identity_;
+    std::shared_ptr<ServiceAdvertiser> advertiser_;
+    std::shared_ptr<ServiceBrowser> browser_;
+
+    bool started_ = false;
+    std::uint64_t nextPromptSerial_ = 0;
+    /// Every running main-thread task, cancelled when this object goes.
+    std::map<std::uint64_t, Task> tasks_;
+    std::uint64_t nextTaskID_ = 0;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,180 @@
+#include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
+
+#include "ConnectCore/WatchFolder/FileSettleDetector.hpp"
+#include "ConnectCore/WatchFolder/WatchFolder.hpp"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QUuid>
+#include <asio/post.hpp>
+
+#include <unistd.h>
+
+namespace tarnwick {
+namespace {
+
+std::optional<WatchedFolder> decode(const QJsonValue& value) {
+    const QJsonObject object = value.toObject();
+    const QJsonValue id = object.value("id");
+    const QJsonValue path = object.value("path");
+    const QJsonValue bookmark = object.value("bookmark");
+    const QJsonValue enabled = object.value("isEnabled");
+    if (!id.isString() || !path.isString() || !bookmark.isString() || !enabled.isBool()) {
+        return std::nullopt;
+    }
+    return WatchedFolder{id.toString().toStdString(), path.toString().toStdString(),
+                         QByteArray::fromBase64(bookmark.toString().toLatin1()), enabled.toBool()};
+}
+
+QJsonObject encode(const WatchedFolder& folder) {
+    return {{"id", QString::fromStdString(folder.id)},
+            {"path", QString::fromStdString(folder.path)},
+            {"bookmark", QString::fromLatin1(folder.bookmark.toBase64())},
+            {"isEnabled", folder.isEnabled}};
+}
+
+// A folder is kept by its absolute path; it resolves while it is still a folder.
+std::optional<std::filesystem::path> resolve(const QByteArray& bookmark) {
+    const std::filesystem::path folder(bookmark.toStdString());
+    std::error_code error;
+    if (!folder.is_absolute() || !std::filesystem::is_directory(folder, error)) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+} // namespace
+
+WatchFolderStore::WatchFolderStore(QSettings& settings, QtExecutor main, asio::any_io_executor watching,
+                                   OnSettled onSettled, QObject* parent)
+    : QObject(parent),
+      settings_(settings),
+      main_(main),
+      watching_(std::move(watching)),
+      onSettled_(std::move(onSettled)) {
+    load();
+}
+
+WatchFolderStore::~WatchFolderStore() {
+    for (auto& [id, watcher] : watchers_) {
+        watcher->stop();
+    }
+}
+
+void WatchFolderStore::startAll() {
+    for (const auto& folder : folders_) {
+        startWatching(folder);
+    }
+}
+
+void WatchFolderStore::add(const FolderChooser& choose) {
+    const auto chosen = choose();
+    if (!chosen) {
+        return;
+    }
+    const auto folder = std::filesystem::absolute(*chosen).lexically_normal();
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        const std::string reason =
+            error ? error.message() : std::make_error_code(std::errc::not_a_directory).message();
+        setLastError("Could not keep access to " + folder.filename().string() + ": " + reason);
+        return;
+    }
+    const auto id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
+    folders_.push_back({id, folder.string(), QByteArray::fromStdString(folder.string()), true});
+    persist();
+    Q_EMIT foldersChanged();
+    startWatching(folders_.back());
+}
+
+void WatchFolderStore::remove(const WatchedFolder& folder) {
+    stopWatching(folder.id);
+    std::erase_if(folders_, [&](const WatchedFolder& entry) { return entry.id == folder.id; });
+    persist();
+    Q_EMIT foldersChanged();
+}
+
+void WatchFolderStore::setEnabled(bool enabled, const WatchedFolder& folder) {
+    const auto entry = std::find_if(folders_.begin(), folders_.end(),
+                                    [&](const WatchedFolder& candidate) { return candidate.id == folder.id; });
+    if (entry == folders_.end()) {
+        return;
+    }
+    entry->isEnabled = enabled;
+    const WatchedFolder updated = *entry;
+    persist();
+    Q_EMIT foldersChanged();
+    if (enabled) {
+        startWatching(updated);
+    } else {
+        stopWatching(updated.id);
+    }
+}
+
+void WatchFolderStore::load() {
+    const QJsonDocument document = QJsonDocument::fromJson(settings_.value(settingsKey).toByteArray());
+    std::vector<WatchedFolder> loaded;
+    for (const QJsonValue& value : document.array()) {
+        auto folder = decode(value);
+        if (!folder) {
+            return;
+        }
+        loaded.push_back(std::move(*folder));
+    }
+    folders_ = std::move(loaded);
+}
+
+void WatchFolderStore::persist() {
+    QJsonArray array;
+    for (const auto& folder : folders_) {
+        array.append(encode(folder));
+    }
+    settings_.setValue(settingsKey, QJsonDocument(array).toJson(QJsonDocument::Compact));
+    settings_.sync();
+}
+
+void WatchFolderStore::startWatching(const WatchedFolder& folder) {
+    if (!folder.isEnabled || watchers_.contains(folder.id)) {
+        return;
+    }
+    const auto resolved = resolve(folder.bookmark);
+    if (!resolved) {
+        setLastError("Lost access to " + folder.name() + ". Remove and add it again.");
+        return;
+    }
+    if (::access(resolved->c_str(), R_OK | X_OK) != 0) {
+        setLastError("Could not open " + folder.name() + ".");
+        return;
+    }
+    // The watcher reports on its own strand; the report hops here and is dropped once the store is gone.
+    auto report = [main = main_, store = QPointer<WatchFolderStore>(this)](const std::filesystem::path& file) {
+        asio::post(main, [store, file] {
+            if (store) {
+                store->onSettled_(file);
+            }
+        });
+    };
+    auto detector = std::make_shared<FileSettleDetector>(watching_);
+    auto watcher = std::make_shared<WatchFolder>(watching_, *resolved, std::move(detector), std::move(report));
+    watcher->start();
+    watchers_.emplace(folder.id, std::move(watcher));
+}
+
+void WatchFolderStore::stopWatching(const std::string& id) {
+    const auto watcher = watchers_.find(id);
+    if (watcher != watchers_.end()) {
+        watcher->second->stop();
+        watchers_.erase(watcher);
+    }
+}
+
+void WatchFolderStore::setLastError(std::string text) {
+    if (lastError_ != text) {
+        lastError_ = std::move(text);
+        Q_EMIT lastErrorChanged();
+    }
+}
+
+} // namespace tarnwick

@@ -45,6 +45,22 @@ std::optional<std::filesystem::path> resolve(const QByteArray& bookmark) {
     return folder;
 }
 
+// Why a chosen path cannot be kept as a folder; no error when it can.
+std::error_code folderProblem(const std::filesystem::path& folder) {
+    std::error_code error;
+    const auto status = std::filesystem::status(folder, error);
+    if (error) {
+        return error;
+    }
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    if (status.type() != std::filesystem::file_type::directory) {
+        return std::make_error_code(std::errc::not_a_directory);
+    }
+    return {};
+}
+
 } // namespace
 
 WatchFolderStore::WatchFolderStore(QSettings& settings, QtExecutor main, asio::any_io_executor watching,
@@ -75,11 +91,8 @@ void WatchFolderStore::add(const FolderChooser& choose) {
         return;
     }
     const auto folder = std::filesystem::absolute(*chosen).lexically_normal();
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
-        const std::string reason =
-            error ? error.message() : std::make_error_code(std::errc::not_a_directory).message();
-        setLastError("Could not keep access to " + folder.filename().string() + ": " + reason);
+    if (const auto problem = folderProblem(folder)) {
+        setLastError("Could not keep access to " + folder.filename().string() + ": " + problem.message());
         return;
     }
     const auto id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();

@@ -1,0 +1,113 @@
+#include "ConnectUI/AppState/AppState.hpp"
+
+#include "ConnectUI/Async/EngineThreads.hpp"
+#include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
+#include "tests/Support/ProfileSettings.hpp"
+#include "tests/Support/QtApplication.hpp"
+
+#include <asio/error.hpp>
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+/// One application instance with a profile of its own, not started.
+struct Instance {
+    Instance(QtExecutionContext& context, EngineThreads& engine, std::function<bool()> canBindListener = [] {
+        return true;
+    }) {
+        state = std::make_unique<AppState>(AppState::Setup{QtExecutor(context), engine.executor(), engine.blocking(),
+                                                           profile.settings.get(), profile.home, std::nullopt,
+                                                           false, std::move(canBindListener)});
+    }
+
+    testing::ProfileSettings profile;
+    std::unique_ptr<AppState> state;
+};
+
+class AppStateTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::qtApplication(); }
+
+    QtExecutionContext context;
+    EngineThreads engine;
+};
+
+DiscoveredPeer peerNamed(std::string id, std::string name) {
+    return DiscoveredPeer{id, std::move(name), "KEY-" + id, {}, {}, {}, {}};
+}
+
+TEST_F(AppStateTest, ARefusedListenerBlocksStartAndNothingElseStarts) {
+    Instance instance(context, engine, [] { return false; });
+    instance.state->start();
+    ASSERT_TRUE(testing::waitFor([&] { return instance.state->availability().state != Availability::Case::starting; }));
+    EXPECT_EQ(instance.state->availability(),
+              Availability::blocked("This Mac is refusing local network connections. A VPN, firewall or security "
+                                    "tool is the usual cause."));
+    EXPECT_TRUE(instance.state->peers().empty());
+    EXPECT_FALSE(instance.state->identity());
+    EXPECT_FALSE(instance.state->advertiser());
+}
+
+TEST_F(AppStateTest, SelectionFollowsThePeerListAndEqualListsNotifyNobody) {
+    Instance instance(context, engine);
+    AppState& state = *instance.state;
+    int notified = 0;
+    QObject::connect(&state, &AppState::peersChanged, [&] { ++notified; });
+    state.updatePeers({peerNamed("A", "Phone"), peerNamed("B", "Tablet")});
+    state.setSelectedPeerID("B");
+    state.updatePeers({peerNamed("A", "Phone"), peerNamed("B", "Tablet")});
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(state.selectedPeer()->name, "Tablet");
+
+    state.updatePeers({peerNamed("C", "Laptop"), peerNamed("A", "Phone")});
+    EXPECT_EQ(state.selectedPeerID(), "C") << "the selected peer left: the first one is chosen";
+    state.updatePeers({});
+    EXPECT_FALSE(state.selectedPeerID());
+    EXPECT_FALSE(state.selectedPeer());
+}
+
+TEST_F(AppStateTest, WithoutADestinationNothingIsSentOrListed) {
+    Instance instance(context, engine);
+    testing::appendToFile(instance.profile.folder / "a.txt", "a");
+    instance.state->send({instance.profile.folder / "a.txt"});
+    instance.state->sendFromWatchFolder(instance.profile.folder / "a.txt");
+    EXPECT_TRUE(instance.state->transfers().empty());
+}
+
+// The guard that keeps received files from being sent back compares whole components.
+TEST(AppStateGuardTest, InsideMeansBelowTheFolderComponentByComponent) {
+    const std::filesystem::path downloads = "/home/ann/Downloads/Tarnwick Connect";
+    EXPECT_TRUE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect/photo.jpg", downloads));
+    EXPECT_TRUE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect/a/b.txt", "/home/ann/Downloads/Tarnwick Connect/"));
+    EXPECT_TRUE(AppState::isInside("/home/ann/Downloads/x/../Tarnwick Connect/photo.jpg", downloads));
+    EXPECT_FALSE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect 2/photo.jpg", downloads));
+    EXPECT_FALSE(AppState::isInside("/home/ann/Downloads/photo.jpg", downloads));
+    EXPECT_FALSE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect/../photo.jpg", downloads));
+}
+
+std::string describe(auto error) { return AppState::describeTransfer(std::make_exception_ptr(error)); }
+
+TEST(AppStateMessagesTest, EveryFailureHasItsSentence) {
+    EXPECT_EQ(describe(TWCPError::integrityMismatch("F")), "The file arrived damaged. Try sending it again.");
+    EXPECT_EQ(describe(TWCPError::rejectedByPeer("full")), "The device declined the transfer.");
+    EXPECT_EQ(describe(TWCPError::authenticationFailed()), "That device couldn't prove who it is.");
+    EXPECT_EQ(describe(TWCPError::cancelled()), "Transfer cancelled.");
+    EXPECT_EQ(describe(TWCPError::peerClosed()), "The device disconnected before the transfer finished.");
+    EXPECT_EQ(describe(TWCPError::flowViolation()), "The transfer didn't finish. Try again.");
+    const auto network = [](std::errc code) { return describe(std::system_error(std::make_error_code(code))); };
+    EXPECT_EQ(network(std::errc::no_space_on_device), "The device has no room left for that file.");
+    for (const auto closed : {std::errc::broken_pipe, std::errc::connection_reset, std::errc::not_connected}) {
+        EXPECT_EQ(network(closed), "The connection closed. Reconnect and try again.");
+    }
+    EXPECT_EQ(network(std::errc::timed_out), "The device stopped responding.");
+    EXPECT_EQ(describe(asio::system_error(asio::error::host_unreachable)),
+              "The connection dropped. Reconnect and try again.");
+    EXPECT_EQ(describe(asio::system_error(asio::error::eof)), "The connection dropped. Reconnect and try again.");
+    EXPECT_EQ(describe(std::filesystem::filesystem_error("read", std::make_error_code(std::errc::io_error))),
+              "The transfer didn't finish. Try again.");
+    EXPECT_EQ(describe(std::runtime_error("?")), "The transfer didn't finish. Try again.");
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,0 +1,61 @@
+#include "ConnectUI/Settings/DownloadsLocation.hpp"
+
+#include "tests/Support/ProfileSettings.hpp"
+#include "tests/Support/QtApplication.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+class DownloadsLocationTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::qtApplication(); }
+    testing::ProfileSettings profile;
+    testing::TemporaryDirectory chosen;
+};
+
+TEST_F(DownloadsLocationTest, FirstLaunchUsesTheDefaultFolderInDownloads) {
+    DownloadsLocation downloads(*profile.settings, profile.home.defaultDownloads);
+    EXPECT_EQ(downloads.url(), profile.folder / "Downloads" / "Tarnwick Connect");
+    EXPECT_FALSE(downloads.isCustom());
+    EXPECT_FALSE(downloads.problem());
+}
+
+TEST_F(DownloadsLocationTest, AChosenFolderIsKeptAcrossLaunchesUntilReset) {
+    DownloadsLocation downloads(*profile.settings, profile.home.defaultDownloads);
+    downloads.choose(chosen.path());
+    EXPECT_TRUE(downloads.isCustom());
+    const auto settings = profile.reopened();
+    DownloadsLocation relaunched(*settings, profile.home.defaultDownloads);
+    EXPECT_EQ(relaunched.url(), chosen.path());
+
+    relaunched.reset();
+    EXPECT_FALSE(relaunched.isCustom());
+    EXPECT_FALSE(relaunched.problem());
+    EXPECT_EQ(relaunched.url(), profile.home.defaultDownloads);
+    EXPECT_FALSE(settings->contains(DownloadsLocation::settingsKey));
+}
+
+TEST_F(DownloadsLocationTest, ADeletedChosenFolderFallsBackWithTheReason) {
+    const auto folder = chosen / "Inbox";
+    std::filesystem::create_directory(folder);
+    DownloadsLocation(*profile.settings, profile.home.defaultDownloads).choose(folder);
+    std::filesystem::remove(folder);
+    const auto settings = profile.reopened();
+    DownloadsLocation relaunched(*settings, profile.home.defaultDownloads);
+    EXPECT_EQ(relaunched.url(), profile.home.defaultDownloads);
+    EXPECT_EQ(relaunched.problem(), "Couldn't reach your chosen folder, so files are going to Downloads.");
+}
+
+TEST_F(DownloadsLocationTest, ChoosingSomethingThatIsNoFolderChangesNothing) {
+    DownloadsLocation downloads(*profile.settings, profile.home.defaultDownloads);
+    testing::appendToFile(chosen / "file.txt", "x");
+    downloads.choose(chosen / "file.txt");
+    EXPECT_EQ(downloads.problem(), "Couldn't get permission to save there. Pick another folder.");
+    EXPECT_EQ(downloads.url(), profile.home.defaultDownloads);
+    EXPECT_FALSE(profile.settings->contains(DownloadsLocation::settingsKey));
+}
+
+} // namespace
+} // namespace tarnwick

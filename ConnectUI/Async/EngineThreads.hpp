@@ -14,7 +14,7 @@ namespace tarnwick {
 /// work (hashing, disk, media parsing, folder scans) that must not hold up the sockets.
 class EngineThreads {
 public:
-    explicit EngineThreads(int networkThreads = 2, int blockingThreads = 2);
+    explicit EngineThreads(int networkThreads = 1, int blockingThreads = 2);
     /// Stops both and waits for their threads.
     ~EngineThreads();
     EngineThreads(const EngineThreads&) = delete;

@@ -28,9 +28,11 @@ struct Instance {
 class AppStateTest : public ::testing::Test {
 protected:
     void SetUp() override { testing::qtApplication(); }
+    // The engine's threads stop before the main thread's context goes (the instances are gone by then).
+    void TearDown() override { engine.stop(); }
 
-    QtExecutionContext context;
     EngineThreads engine;
+    QtExecutionContext context;
 };
 
 DiscoveredPeer peerNamed(std::string id, std::string name) {

@@ -23,8 +23,10 @@ protected:
         return [folder] { return folder; };
     }
 
-    QtExecutionContext context;
+    void TearDown() override { engine.stop(); }
+
     EngineThreads engine{1, 1};
+    QtExecutionContext context;
     testing::ProfileSettings profile;
     testing::TemporaryDirectory folders;
     std::vector<std::filesystem::path> settled;

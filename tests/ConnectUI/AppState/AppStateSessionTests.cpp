@@ -1,0 +1,213 @@
+// Application states that find each other by address on loopback, in a network namespace of the test's
+// own (see tests/CMakeLists.txt): real TLS, real sessions, real files.
+#include "ConnectUI/AppState/AppState.hpp"
+
+#include "ConnectUI/Async/EngineThreads.hpp"
+#include "tests/Support/NetworkNamespace.hpp"
+#include "tests/Support/ProfileSettings.hpp"
+#include "tests/Support/QtApplication.hpp"
+
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+
+class NetworkNamespaceAppStateTest : public ::testing::Test {
+protected:
+    struct Instance {
+        testing::ProfileSettings profile;
+        std::unique_ptr<AppState> state;
+        AppState* operator->() const { return state.get(); }
+    };
+
+    void SetUp() override {
+        const char* marker = std::getenv("TARNWICK_NETWORK_NAMESPACE");
+        if (!marker || std::string(marker) != "inside") {
+            GTEST_SKIP() << "listens and dials only in a network namespace made for it";
+        }
+        ASSERT_TRUE(testing::seesOnlyInterfaces({"lo"}));
+        testing::qtApplication();
+    }
+
+    /// A started instance announcing `name`.
+    Instance& launch(const std::string& name) {
+        auto& instance = instances.emplace_back(std::make_unique<Instance>());
+        instance->state = std::make_unique<AppState>(
+            AppState::Setup{QtExecutor(context), engine.executor(), engine.blocking(), instance->profile.settings.get(),
+                            instance->profile.home, std::nullopt, false, [] { return true; }});
+        instance->state->setDeviceName(name);
+        instance->state->start();
+        EXPECT_TRUE(testing::waitFor([&] { return instance->state->availability().state == Availability::Case::ready; }));
+        return *instance;
+    }
+
+    /// The peer the browser would report for the instance, reached over loopback.
+    static DiscoveredPeer peerOf(const Instance& instance) {
+        const auto& identity = *instance->identity();
+        return DiscoveredPeer{identity.deviceID(), identity.deviceName(), identity.spkiSHA256(), {}, {}, {},
+                              {asio::ip::make_address("127.0.0.1"), instance->availability().port}};
+    }
+
+    static bool lists(const Instance& instance, const Instance& device) {
+        const auto& devices = instance->connectedDevices();
+        return std::any_of(devices.begin(), devices.end(), [&](const ConnectedDevice& connected) {
+            return connected.id == device->identity()->deviceID();
+        });
+    }
+
+    /// Dials from `from` to `to` and confirms the code on both sides, the dialling side first (the other
+    /// side asks once the dialler has answered); both must show the same code.
+    static void connectAndPair(Instance& from, Instance& to) {
+        from->connect(peerOf(to));
+        ASSERT_TRUE(testing::waitFor([&] { return from->pendingPairing().has_value(); }));
+        const std::string code = from->pendingPairing()->code;
+        EXPECT_EQ(code.size(), 6u);
+        EXPECT_EQ(from->pendingPairing()->peerName, to->deviceName());
+        from->approvePendingPairing();
+        ASSERT_TRUE(testing::waitFor([&] { return to->pendingPairing().has_value(); }));
+        EXPECT_EQ(to->pendingPairing()->code, code);
+        EXPECT_EQ(to->pendingPairing()->peerName, from->deviceName());
+        to->approvePendingPairing();
+        ASSERT_TRUE(testing::waitFor([&] { return lists(from, to) && lists(to, from); }));
+        EXPECT_FALSE(from->pendingPairing());
+        EXPECT_FALSE(to->pendingPairing());
+    }
+
+    static void disconnect(Instance& instance) {
+        auto session = instance->connectedDevices().front().session;
+        asio::co_spawn(session->strand(), session->close(std::nullopt), asio::detached);
+    }
+
+    static std::string contents(const std::filesystem::path& file) {
+        std::ifstream stream(file, std::ios::binary);
+        std::stringstream bytes;
+        bytes << stream.rdbuf();
+        return bytes.str();
+    }
+
+    // The engine's threads stop before the main thread's context goes, and its io_context after that:
+    // work queued on either side may still refer to the other.
+    void TearDown() override {
+        instances.clear();
+        engine.stop();
+    }
+
+    EngineThreads engine;
+    QtExecutionContext context;
+    std::vector<std::unique_ptr<Instance>> instances;
+};
+
+TEST_F(NetworkNamespaceAppStateTest, FirstConnectionAsksForTheCodeOnBothSidesAndTheNextOneDoesNot) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    connectAndPair(mac, laptop);
+    EXPECT_EQ(mac->connecting(), laptop->identity()->deviceID()) << "set while the dialled session runs";
+    EXPECT_TRUE(mac->paired().isPaired(laptop->identity()->spkiSHA256()));
+    EXPECT_TRUE(laptop->paired().isPaired(mac->identity()->spkiSHA256()));
+
+    disconnect(mac);
+    ASSERT_TRUE(testing::waitFor([&] { return mac->connectedDevices().empty() && laptop->connectedDevices().empty(); }));
+    EXPECT_FALSE(mac->connecting());
+    EXPECT_FALSE(mac->selectedPeerID()) << "the selected device left and none remains";
+
+    mac->connect(peerOf(laptop));
+    ASSERT_TRUE(testing::waitFor([&] { return lists(mac, laptop) && lists(laptop, mac); }));
+    EXPECT_FALSE(mac->pendingPairing());
+    EXPECT_FALSE(laptop->pendingPairing());
+}
+
+TEST_F(NetworkNamespaceAppStateTest, ABatchIsListedNewestFirstFinishesTogetherAndArrivesWhole) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    connectAndPair(mac, laptop);
+    std::vector<std::filesystem::path> files;
+    for (int i = 1; i <= 21; ++i) {
+        files.push_back(mac.profile.folder / ("note" + std::to_string(i) + ".txt"));
+        testing::appendToFile(files.back(), "note number " + std::to_string(i));
+    }
+    mac->send(files);
+    ASSERT_EQ(mac->transfers().size(), 21u);
+    EXPECT_EQ(mac->transfers().front().name, "note21.txt");
+    EXPECT_EQ(mac->transfers().front().peerName, "Laptop");
+    ASSERT_TRUE(testing::waitFor([&] { return mac->activeTransfers().empty(); }));
+    for (const auto& item : mac->transfers()) {
+        EXPECT_EQ(item.state, TransferItem::State::finished()) << item.name;
+    }
+
+    ASSERT_TRUE(testing::waitFor(
+        [&] { return !laptop->received().empty() && laptop->received().front().name == "note21.txt"; }));
+    EXPECT_EQ(laptop->received().size(), 20u);
+    EXPECT_EQ(laptop->received().back().name, "note2.txt") << "newest first, the oldest pushed out";
+    EXPECT_EQ(contents(laptop->receiveFolder() / "note7.txt"), "note number 7");
+    EXPECT_EQ(laptop->receiveFolder(), laptop.profile.home.defaultDownloads);
+}
+
+TEST_F(NetworkNamespaceAppStateTest, FilesThatSettleInTheReceiveFolderAreNotSentBack) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    connectAndPair(mac, laptop);
+    std::filesystem::create_directories(laptop->receiveFolder());
+    testing::appendToFile(laptop->receiveFolder() / "photo.jpg", "jpeg");
+    laptop->sendFromWatchFolder(laptop->receiveFolder() / "photo.jpg");
+    EXPECT_TRUE(laptop->transfers().empty());
+
+    const auto sibling = laptop->receiveFolder().parent_path() / "Tarnwick Connect 2";
+    std::filesystem::create_directories(sibling);
+    testing::appendToFile(sibling / "photo.jpg", "jpeg");
+    laptop->sendFromWatchFolder(sibling / "photo.jpg");
+    ASSERT_EQ(laptop->transfers().size(), 1u) << "a folder that only begins with the same name is no inside";
+    ASSERT_TRUE(testing::waitFor([&] { return !mac->received().empty(); }));
+}
+
+// One inbound session at a time, and one dial at a time.
+TEST_F(NetworkNamespaceAppStateTest, ASecondCallerWaitsForTheFirstSessionAndADialBlocksOthers) {
+    auto& mac = launch("Studio Mac");
+    auto& phone = launch("Phone");
+    auto& tablet = launch("Tablet");
+    connectAndPair(phone, mac);
+
+    tablet->connect(peerOf(mac));
+    phone->connect(peerOf(tablet));
+    EXPECT_EQ(phone->connecting(), mac->identity()->deviceID()) << "no second dial while one runs";
+    QTest::qWait(1000);
+    EXPECT_FALSE(mac->pendingPairing()) << "the second caller waits";
+    EXPECT_FALSE(tablet->pendingPairing());
+    EXPECT_TRUE(tablet->connectedDevices().empty());
+    EXPECT_EQ(mac->connectedDevices().size(), 1u);
+
+    disconnect(phone);
+    ASSERT_TRUE(testing::waitFor([&] { return tablet->pendingPairing().has_value(); }));
+    tablet->approvePendingPairing();
+    ASSERT_TRUE(testing::waitFor([&] { return mac->pendingPairing().has_value(); }));
+    mac->approvePendingPairing();
+    ASSERT_TRUE(testing::waitFor([&] { return lists(mac, tablet); }));
+    EXPECT_FALSE(lists(mac, phone));
+}
+
+TEST_F(NetworkNamespaceAppStateTest, ConnectingToAConnectedDeviceSelectsItAndSelectionMovesWhenOneLeaves) {
+    auto& mac = launch("Studio Mac");
+    auto& phone = launch("Phone");
+    auto& tablet = launch("Tablet");
+    connectAndPair(phone, mac);
+    EXPECT_EQ(mac->selectedPeerID(), phone->identity()->deviceID()) << "the first device is selected";
+    mac->setSelectedPeerID(std::nullopt);
+    mac->connect(peerOf(phone));
+    EXPECT_EQ(mac->selectedPeerID(), phone->identity()->deviceID());
+    EXPECT_FALSE(mac->connecting()) << "selected, not dialled";
+
+    connectAndPair(mac, tablet);
+    ASSERT_EQ(mac->connectedDevices().size(), 2u);
+    disconnect(phone);
+    ASSERT_TRUE(testing::waitFor([&] { return mac->connectedDevices().size() == 1; }));
+    EXPECT_EQ(mac->selectedPeerID(), tablet->identity()->deviceID()) << "selection moves to the one left";
+}
+
+} // namespace
+} // namespace tarnwick

@@ -7,5 +7,6 @@ scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
 echo
-echo "Built in build/default. The desktop application is not part of this build yet;"
-echo "the engine's test suites can be run with: ctest --preset default"
+echo "Built in build/default. The application has no windows yet: it runs headless. Type commands"
+echo "(peers, connect NAME, send PATH..., pair yes|no, watch add PATH, quit); end of input quits."
+exec build/default/ConnectUI/App/tarnwick-connect --headless "$@"

@@ -220,7 +220,15 @@ void AppState::spawn(asio::awaitable<void> body, std::string what) {
             self->tasks_.erase(id);
         }
     };
-    tasks_.emplace(id, Task::spawn(setup_.main, std::move(body), std::move(onDone)));
+    tasks_.emplace(id, Task::spawn(setup_.main, startIfAlive(QPointer<AppState>(this), std::move(body)),
+                                   std::move(onDone)));
+}
+
+asio::awaitable<void> AppState::startIfAlive(QPointer<AppState> self, asio::awaitable<void> body) {
+    // A spawned member coroutine begins only when the executor gets to it; by then its object may be gone.
+    if (self) {
+        co_await std::move(body);
+    }
 }
 
 void AppState::diagnostic(const std::string& line) { std::cout << line << std::endl; }

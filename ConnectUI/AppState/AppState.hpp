@@ -23,6 +23,7 @@
 #include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
 
 #include <QObject>
+#include <QPointer>
 #include <QSettings>
 #include <asio/awaitable.hpp>
 
@@ -202,6 +203,7 @@ private:
 
     /// Runs the coroutine on the main thread, owned by this object; its failure becomes a diagnostic line.
     void spawn(asio::awaitable<void> body, std::string what);
+    static asio::awaitable<void> startIfAlive(QPointer<AppState> self, asio::awaitable<void> body);
     /// A line on standard output for whoever runs the application; never shown to the user.
     static void diagnostic(const std::string& line);
 

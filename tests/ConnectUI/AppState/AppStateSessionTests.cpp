@@ -92,15 +92,19 @@ protected:
         return bytes.str();
     }
 
-    // The engine's threads stop before the main thread's context goes, and its io_context after that:
-    // work queued on either side may still refer to the other.
-    void TearDown() override {
-        instances.clear();
-        engine.stop();
+    // Like the application's, the engine and the main thread's context live as long as the process: sessions
+    // still running when an instance goes end with it, not in the middle of a teardown.
+    static EngineThreads& engineThreads() {
+        static auto* threads = new EngineThreads;
+        return *threads;
+    }
+    static QtExecutionContext& mainContext() {
+        static auto* context = new QtExecutionContext;
+        return *context;
     }
 
-    EngineThreads engine;
-    QtExecutionContext context;
+    EngineThreads& engine = engineThreads();
+    QtExecutionContext& context = mainContext();
     std::vector<std::unique_ptr<Instance>> instances;
 };
 

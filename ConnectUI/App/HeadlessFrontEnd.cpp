@@ -82,8 +82,9 @@ void HeadlessFrontEnd::execute(const QString& line) {
         print(std::to_string(state_.peers().size()) + " peers");
     } else if (command == "connect" && words.size() == 2) {
         const auto& peers = state_.peers();
-        const auto peer = std::find_if(peers.begin(), peers.end(),
-                                       [&](const DiscoveredPeer& candidate) { return candidate.name == words[1].toStdString(); });
+        const auto peer = std::find_if(peers.begin(), peers.end(), [&](const DiscoveredPeer& candidate) {
+            return candidate.name == words[1].toStdString();
+        });
         if (peer == peers.end()) {
             print("no peer named " + words[1].toStdString());
         } else {
@@ -137,9 +138,13 @@ void HeadlessFrontEnd::showAvailability() {
     }
 }
 
-void HeadlessFrontEnd::showPeers() { print("peers: " + joinedNames(state_.peers())); }
+void HeadlessFrontEnd::showPeers() {
+    print("peers: " + joinedNames(state_.peers()));
+}
 
-void HeadlessFrontEnd::showConnected() { print("connected: " + joinedNames(state_.connectedDevices())); }
+void HeadlessFrontEnd::showConnected() {
+    print("connected: " + joinedNames(state_.connectedDevices()));
+}
 
 void HeadlessFrontEnd::showPairing() {
     if (const auto& prompt = state_.pendingPairing()) {
@@ -167,6 +172,8 @@ void HeadlessFrontEnd::showReceived() {
     }
 }
 
-void HeadlessFrontEnd::print(const std::string& line) { out_ << line << std::endl; }
+void HeadlessFrontEnd::print(const std::string& line) {
+    out_ << line << std::endl;
+}
 
 } // namespace tarnwick

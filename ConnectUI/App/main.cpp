@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
     QtExecutionContext mainThread;
     const ApplicationHome home = ApplicationHome::choose(options->profile);
     const auto settings = home.openSettings();
-    AppState state(AppState::Setup{QtExecutor(mainThread), engine.executor(), engine.blocking(), settings.get(), home,
-                                   std::nullopt, true, NetworkAvailability::canBindListener});
+    AppState state(AppState::Setup{QtExecutor(mainThread), engine.executor(), engine.blocking(),
+                                   settings.get(), home, std::nullopt, true,
+                                   NetworkAvailability::canBindListener});
     if (options->name) {
         state.setDeviceName(*options->name);
     }

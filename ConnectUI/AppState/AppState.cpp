@@ -13,6 +13,18 @@
 namespace tarnwick {
 namespace {
 
+/// The entry whose `id` is the chosen one, else the first entry, else none.
+template <typename Entry>
+std::optional<Entry> chosenOrFirst(const std::vector<Entry>& entries,
+                                   const std::optional<std::string>& chosen) {
+    const auto match =
+        std::find_if(entries.begin(), entries.end(), [&](const Entry& entry) { return entry.id == chosen; });
+    if (match != entries.end()) {
+        return *match;
+    }
+    return entries.empty() ? std::nullopt : std::optional(entries.front());
+}
+
 std::string hostDeviceName() {
     std::string name = HostFacts::computerName();
     return name.empty() ? "Mac" : name;
@@ -50,7 +62,9 @@ void AppState::setIsDragHovering(bool hovering) {
     assign(isDragHovering_, hovering, &AppState::isDragHoveringChanged);
 }
 
-void AppState::setDeviceName(std::string name) { assign(deviceName_, std::move(name), &AppState::deviceNameChanged); }
+void AppState::setDeviceName(std::string name) {
+    assign(deviceName_, std::move(name), &AppState::deviceNameChanged);
+}
 
 std::vector<TransferItem> AppState::activeTransfers() const {
     std::vector<TransferItem> active;
@@ -60,27 +74,11 @@ std::vector<TransferItem> AppState::activeTransfers() const {
 }
 
 std::optional<ConnectedDevice> AppState::selectedDestination() const {
-    const auto chosen = std::find_if(connectedDevices_.begin(), connectedDevices_.end(),
-                                     [&](const ConnectedDevice& device) { return device.id == selectedPeerID_; });
-    if (chosen != connectedDevices_.end()) {
-        return *chosen;
-    }
-    if (!connectedDevices_.empty()) {
-        return connectedDevices_.front();
-    }
-    return std::nullopt;
+    return chosenOrFirst(connectedDevices_, selectedPeerID_);
 }
 
 std::optional<DiscoveredPeer> AppState::selectedPeer() const {
-    const auto chosen = std::find_if(peers_.begin(), peers_.end(),
-                                     [&](const DiscoveredPeer& peer) { return peer.id == selectedPeerID_; });
-    if (chosen != peers_.end()) {
-        return *chosen;
-    }
-    if (!peers_.empty()) {
-        return peers_.front();
-    }
-    return std::nullopt;
+    return chosenOrFirst(peers_, selectedPeerID_);
 }
 
 std::filesystem::path AppState::receiveFolder() const {
@@ -120,8 +118,9 @@ void AppState::updatePeers(const std::vector<DiscoveredPeer>& browsed) {
     if (!selectedPeerID_) {
         return;
     }
-    const bool stillListed = std::any_of(peers_.begin(), peers_.end(),
-                                         [&](const DiscoveredPeer& peer) { return peer.id == *selectedPeerID_; });
+    const bool stillListed = std::any_of(peers_.begin(), peers_.end(), [&](const DiscoveredPeer& peer) {
+        return peer.id == *selectedPeerID_;
+    });
     if (!stillListed) {
         setSelectedPeerID(peers_.empty() ? std::nullopt : std::optional(peers_.front().id));
     }
@@ -231,6 +230,8 @@ asio::awaitable<void> AppState::startIfAlive(QPointer<AppState> self, asio::awai
     }
 }
 
-void AppState::diagnostic(const std::string& line) { std::cout << line << std::endl; }
+void AppState::diagnostic(const std::string& line) {
+    std::cout << line << std::endl;
+}
 
 } // namespace tarnwick

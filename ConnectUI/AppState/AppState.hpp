@@ -57,7 +57,8 @@ class AppState : public QObject {
                    connectedDevicesChanged)
     Q_PROPERTY(std::vector<tarnwick::TransferItem> transfers READ transfers NOTIFY transfersChanged)
     Q_PROPERTY(std::vector<tarnwick::ReceivedFile> received READ received NOTIFY receivedChanged)
-    Q_PROPERTY(std::optional<tarnwick::ReachabilityDiagnosis> diagnosis READ diagnosis NOTIFY diagnosisChanged)
+    Q_PROPERTY(
+        std::optional<tarnwick::ReachabilityDiagnosis> diagnosis READ diagnosis NOTIFY diagnosisChanged)
     Q_PROPERTY(std::optional<std::string> selectedPeerID READ selectedPeerID WRITE setSelectedPeerID NOTIFY
                    selectedPeerIDChanged)
     Q_PROPERTY(bool isDragHovering READ isDragHovering WRITE setIsDragHovering NOTIFY isDragHoveringChanged)
@@ -65,7 +66,8 @@ class AppState : public QObject {
     Q_PROPERTY(tarnwick::TabRequest tabRequest READ tabRequest NOTIFY tabRequestChanged)
     Q_PROPERTY(tarnwick::WatchFolderStore* watchFolders READ watchFolders CONSTANT)
     Q_PROPERTY(std::optional<tarnwick::DeviceIdentity> identity READ identity NOTIFY identityChanged)
-    Q_PROPERTY(std::shared_ptr<tarnwick::ServiceAdvertiser> advertiser READ advertiser NOTIFY advertiserChanged)
+    Q_PROPERTY(
+        std::shared_ptr<tarnwick::ServiceAdvertiser> advertiser READ advertiser NOTIFY advertiserChanged)
     Q_PROPERTY(std::shared_ptr<tarnwick::ServiceBrowser> browser READ browser NOTIFY browserChanged)
 
 public:

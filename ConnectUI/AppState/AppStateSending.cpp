@@ -1,6 +1,5 @@
 // Sending files, their progress and outcome, and the received list.
 #include "ConnectUI/AppState/AppState.hpp"
-
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
 #include <QPointer>
@@ -32,7 +31,8 @@ std::string describeNetworkError(const std::error_code& code) {
     if (code == std::errc::no_space_on_device) {
         return "The device has no room left for that file.";
     }
-    if (code == std::errc::broken_pipe || code == std::errc::connection_reset || code == std::errc::not_connected) {
+    if (code == std::errc::broken_pipe || code == std::errc::connection_reset ||
+        code == std::errc::not_connected) {
         return "The connection closed. Reconnect and try again.";
     }
     if (code == std::errc::timed_out) {

@@ -1,9 +1,8 @@
 // Start-up, the inbound loop, dialling and running sessions.
-#include "ConnectUI/AppState/AppState.hpp"
-
 #include "ConnectCore/Async/Blocking.hpp"
 #include "ConnectCore/Discovery/ConnectDialer.hpp"
 #include "ConnectCore/Identity/PersistentIdentity.hpp"
+#include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Pairing/InteractivePairing.hpp"
 #include "TarnwickConnectProtocol/Crypto/UUID.hpp"
 #include "TarnwickConnectProtocol/Messages/EnumRawValues.hpp"
@@ -82,9 +81,10 @@ asio::awaitable<bool> AppState::loadIdentity() {
     Q_EMIT identityChanged();
     // Every peer key TLS sees is taught to the identity, which checks the handshake's signatures with it.
     sessionIdentity_ = std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(*loaded));
-    tls_ = TWCPParameters::make(*loaded->secIdentity(),
-                                TWCPParameters::Pinning::trustOnFirstUse(
-                                    [identity = sessionIdentity_](const Bytes& spki) { identity->learn(spki); }));
+    tls_ = TWCPParameters::make(*loaded->secIdentity(), TWCPParameters::Pinning::trustOnFirstUse(
+                                                            [identity = sessionIdentity_](const Bytes& spki) {
+                                                                identity->learn(spki);
+                                                            }));
     co_return true;
 }
 
@@ -136,7 +136,8 @@ asio::awaitable<void> AppState::startBrowsing() {
 
 void AppState::failStart(const std::string& reason) {
     diagnostic("start failed: " + reason);
-    assign(availability_, Availability::blocked("Could not start: " + reason), &AppState::availabilityChanged);
+    assign(availability_, Availability::blocked("Could not start: " + reason),
+           &AppState::availabilityChanged);
 }
 
 asio::awaitable<void> AppState::inboundLoop(ServiceAdvertiser::Connections connections) {
@@ -184,7 +185,8 @@ asio::awaitable<void> AppState::dial(DiscoveredPeer peer) {
     std::string failure;
     try {
         // The dialler's sockets belong to the engine, not to the main thread.
-        auto dialing = asio::co_spawn(setup_.engine, ConnectDialer::connect(peer.endpoint, tls_), asio::use_awaitable);
+        auto dialing =
+            asio::co_spawn(setup_.engine, ConnectDialer::connect(peer.endpoint, tls_), asio::use_awaitable);
         channel = co_await std::move(dialing);
     } catch (const std::exception& error) {
         failure = error.what();
@@ -212,7 +214,8 @@ asio::awaitable<void> AppState::run(std::shared_ptr<TWCPChannel> channel, TWCPRo
                                     std::string fallbackName) {
     QPointer<AppState> guard(this);
     auto pairing = std::make_shared<InteractivePairing>(setup_.main, guard);
-    auto session = std::make_shared<TWCPSession>(setup_.engine, role, std::move(channel), sessionIdentity_, pairing);
+    auto session =
+        std::make_shared<TWCPSession>(setup_.engine, role, std::move(channel), sessionIdentity_, pairing);
     session->start();
     diagnostic("handshaking as " + std::string(rawValue(role)));
     std::string failure;
@@ -230,8 +233,8 @@ asio::awaitable<void> AppState::run(std::shared_ptr<TWCPChannel> channel, TWCPRo
     std::shared_ptr<TransferCoordinator> coordinator;
     if (guard) {
         try {
-            coordinator =
-                std::make_shared<TransferCoordinator>(setup_.engine, session, receiveFolder(), setup_.blocking);
+            coordinator = std::make_shared<TransferCoordinator>(setup_.engine, session, receiveFolder(),
+                                                                setup_.blocking);
         } catch (const std::exception& error) {
             diagnostic(std::string("session failed: ") + error.what());
         }
@@ -242,10 +245,9 @@ asio::awaitable<void> AppState::run(std::shared_ptr<TWCPChannel> channel, TWCPRo
         co_await session->close(noError);
         co_return;
     }
-    ConnectedDevice device = hello ? ConnectedDevice{hello->deviceID, hello->deviceName, hello->platform, session,
-                                                     coordinator}
-                                   : ConnectedDevice{UUID::random(), fallbackName, DevicePlatform::iOS, session,
-                                                     coordinator};
+    ConnectedDevice device =
+        hello ? ConnectedDevice{hello->deviceID, hello->deviceName, hello->platform, session, coordinator}
+              : ConnectedDevice{UUID::random(), fallbackName, DevicePlatform::iOS, session, coordinator};
     registerConnected(device);
     spawn(forwardReceived(coordinator->receiver()->completed()), "receiving");
     co_await coordinator->run();

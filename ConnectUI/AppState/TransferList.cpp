@@ -20,16 +20,20 @@ TransferList::Batch TransferList::addBatch(const std::vector<std::filesystem::pa
     for (const auto& url : urls) {
         std::error_code unreadable;
         const auto size = std::filesystem::file_size(url, unreadable);
-        TransferItem item{UUID::random(), url, url.filename().string(), unreadable ? 0 : size,
-                          TransferItem::State::waiting(), peerName};
+        TransferItem item{UUID::random(),
+                          url,
+                          url.filename().string(),
+                          unreadable ? 0 : size,
+                          TransferItem::State::waiting(),
+                          peerName};
         batch.push_back(item.id);
         items_.insert(items_.begin(), std::move(item));
     }
     return batch;
 }
 
-bool TransferList::applyProgress(const TransferProgress& progress, std::chrono::duration<double> sinceBatchBegan,
-                                 const Batch& batch) {
+bool TransferList::applyProgress(const TransferProgress& progress,
+                                 std::chrono::duration<double> sinceBatchBegan, const Batch& batch) {
     // A report belongs to its own batch: another batch's active file of the same name is not touched.
     const auto item = std::find_if(items_.begin(), items_.end(), [&](const TransferItem& candidate) {
         return inBatch(batch, candidate.id) && candidate.name == progress.name && candidate.state.isActive();

@@ -8,7 +8,9 @@ EngineThreads::EngineThreads(int networkThreads, int blockingThreads) : pool_(bl
     }
 }
 
-EngineThreads::~EngineThreads() { stop(); }
+EngineThreads::~EngineThreads() {
+    stop();
+}
 
 void EngineThreads::stop() {
     keepRunning_.reset();

@@ -57,7 +57,9 @@ public:
     }
     QtExecutor require(asio::execution::blocking_t::never_t) const noexcept { return *this; }
 
-    template <typename Function> void execute(Function function) const { context_->post(std::move(function)); }
+    template <typename Function> void execute(Function function) const {
+        context_->post(std::move(function));
+    }
 
     friend bool operator==(const QtExecutor& a, const QtExecutor& b) noexcept {
         return a.context_ == b.context_;

@@ -35,7 +35,8 @@ asio::awaitable<bool> InteractivePairing::confirmOnMain(QPointer<AppState> state
     if (!state) {
         co_return false;
     }
-    auto request = state->requestPairingConfirmation(std::move(code), std::move(peerName), std::move(fingerprint));
+    auto request =
+        state->requestPairingConfirmation(std::move(code), std::move(peerName), std::move(fingerprint));
     co_return co_await std::move(request);
 }
 

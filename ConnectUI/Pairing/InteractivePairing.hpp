@@ -26,8 +26,8 @@ public:
 
 private:
     static asio::awaitable<bool> isPairedOnMain(QPointer<AppState> state, std::string fingerprint);
-    static asio::awaitable<bool> confirmOnMain(QPointer<AppState> state, std::string code, std::string peerName,
-                                               std::string fingerprint);
+    static asio::awaitable<bool> confirmOnMain(QPointer<AppState> state, std::string code,
+                                               std::string peerName, std::string fingerprint);
     static asio::awaitable<void> persistOnMain(QPointer<AppState> state, std::string fingerprint,
                                                std::string peerName);
 

@@ -1,7 +1,7 @@
 #include "ConnectUI/Pairing/PairedDevices.hpp"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include "ConnectUI/Settings/StoredList.hpp"
+
 #include <QJsonObject>
 
 #include <algorithm>
@@ -49,8 +49,9 @@ bool PairedDevices::isPaired(const std::string& fingerprint) const {
 
 void PairedDevices::remember(const std::string& fingerprint, const std::string& name) {
     const auto now = std::chrono::system_clock::now();
-    const auto known = std::find_if(devices_.begin(), devices_.end(),
-                                    [&](const PairedDevice& device) { return device.fingerprint == fingerprint; });
+    const auto known = std::find_if(devices_.begin(), devices_.end(), [&](const PairedDevice& device) {
+        return device.fingerprint == fingerprint;
+    });
     if (known != devices_.end()) {
         known->name = name;
         known->lastSeen = now;
@@ -80,28 +81,16 @@ void PairedDevices::forgetAll() {
 }
 
 void PairedDevices::load() {
-    const QJsonDocument document = QJsonDocument::fromJson(settings_.value(settingsKey).toByteArray());
-    std::vector<PairedDevice> loaded;
-    for (const QJsonValue& value : document.array()) {
-        auto device = decode(value);
-        if (!device) {
-            // One bad entry makes the whole stored list unusable: every peer pairs again.
-            return;
-        }
-        loaded.push_back(std::move(*device));
-    }
-    devices_ = std::move(loaded);
+    // A bad entry makes the whole stored list unusable: every peer pairs again.
+    devices_ = StoredList::load<PairedDevice>(settings_, settingsKey, decode);
 }
 
 void PairedDevices::persist() {
-    QJsonArray array;
-    for (const auto& device : devices_) {
-        array.append(QJsonObject{{"fingerprint", QString::fromStdString(device.fingerprint)},
-                                 {"name", QString::fromStdString(device.name)},
-                                 {"lastSeen", storedDate(device.lastSeen)}});
-    }
-    settings_.setValue(settingsKey, QJsonDocument(array).toJson(QJsonDocument::Compact));
-    settings_.sync();
+    StoredList::store(settings_, settingsKey, devices_, [](const PairedDevice& device) {
+        return QJsonObject{{"fingerprint", QString::fromStdString(device.fingerprint)},
+                           {"name", QString::fromStdString(device.name)},
+                           {"lastSeen", storedDate(device.lastSeen)}};
+    });
 }
 
 } // namespace tarnwick

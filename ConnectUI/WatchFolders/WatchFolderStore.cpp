@@ -2,9 +2,8 @@
 
 #include "ConnectCore/WatchFolder/FileSettleDetector.hpp"
 #include "ConnectCore/WatchFolder/WatchFolder.hpp"
+#include "ConnectUI/Settings/StoredList.hpp"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QUuid>
@@ -110,8 +109,9 @@ void WatchFolderStore::remove(const WatchedFolder& folder) {
 }
 
 void WatchFolderStore::setEnabled(bool enabled, const WatchedFolder& folder) {
-    const auto entry = std::find_if(folders_.begin(), folders_.end(),
-                                    [&](const WatchedFolder& candidate) { return candidate.id == folder.id; });
+    const auto entry = std::find_if(folders_.begin(), folders_.end(), [&](const WatchedFolder& candidate) {
+        return candidate.id == folder.id;
+    });
     if (entry == folders_.end()) {
         return;
     }
@@ -127,25 +127,11 @@ void WatchFolderStore::setEnabled(bool enabled, const WatchedFolder& folder) {
 }
 
 void WatchFolderStore::load() {
-    const QJsonDocument document = QJsonDocument::fromJson(settings_.value(settingsKey).toByteArray());
-    std::vector<WatchedFolder> loaded;
-    for (const QJsonValue& value : document.array()) {
-        auto folder = decode(value);
-        if (!folder) {
-            return;
-        }
-        loaded.push_back(std::move(*folder));
-    }
-    folders_ = std::move(loaded);
+    folders_ = StoredList::load<WatchedFolder>(settings_, settingsKey, decode);
 }
 
 void WatchFolderStore::persist() {
-    QJsonArray array;
-    for (const auto& folder : folders_) {
-        array.append(encode(folder));
-    }
-    settings_.setValue(settingsKey, QJsonDocument(array).toJson(QJsonDocument::Compact));
-    settings_.sync();
+    StoredList::store(settings_, settingsKey, folders_, encode);
 }
 
 void WatchFolderStore::startWatching(const WatchedFolder& folder) {
@@ -162,7 +148,8 @@ void WatchFolderStore::startWatching(const WatchedFolder& folder) {
         return;
     }
     // The watcher reports on its own strand; the report hops here and is dropped once the store is gone.
-    auto report = [main = main_, store = QPointer<WatchFolderStore>(this)](const std::filesystem::path& file) {
+    auto report = [main = main_,
+                   store = QPointer<WatchFolderStore>(this)](const std::filesystem::path& file) {
         asio::post(main, [store, file] {
             if (store) {
                 store->onSettled_(file);
@@ -170,7 +157,8 @@ void WatchFolderStore::startWatching(const WatchedFolder& folder) {
         });
     };
     auto detector = std::make_shared<FileSettleDetector>(watching_);
-    auto watcher = std::make_shared<WatchFolder>(watching_, *resolved, std::move(detector), std::move(report));
+    auto watcher =
+        std::make_shared<WatchFolder>(watching_, *resolved, std::move(detector), std::move(report));
     watcher->start();
     watchers_.emplace(folder.id, std::move(watcher));
 }

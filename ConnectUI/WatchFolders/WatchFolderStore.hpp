@@ -36,8 +36,8 @@ public:
 
     /// Loads the stored list; nothing is watched before `startAll`. Watchers read folders on `watching`,
     /// which should drive no sockets.
-    WatchFolderStore(QSettings& settings, QtExecutor main, asio::any_io_executor watching, OnSettled onSettled,
-                     QObject* parent = nullptr);
+    WatchFolderStore(QSettings& settings, QtExecutor main, asio::any_io_executor watching,
+                     OnSettled onSettled, QObject* parent = nullptr);
     ~WatchFolderStore() override;
 
     const std::vector<WatchedFolder>& folders() const { return folders_; }

@@ -1,7 +1,6 @@
 // Application states that find each other by address on loopback, in a network namespace of the test's
 // own (see tests/CMakeLists.txt): real TLS, real sessions, real files.
 #include "ConnectUI/AppState/AppState.hpp"
-
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
@@ -39,19 +38,25 @@ protected:
     /// A started instance announcing `name`.
     Instance& launch(const std::string& name) {
         auto& instance = instances.emplace_back(std::make_unique<Instance>());
-        instance->state = std::make_unique<AppState>(
-            AppState::Setup{QtExecutor(context), engine.executor(), engine.blocking(), instance->profile.settings.get(),
-                            instance->profile.home, std::nullopt, false, [] { return true; }});
+        instance->state = std::make_unique<AppState>(AppState::Setup{
+            QtExecutor(context), engine.executor(), engine.blocking(), instance->profile.settings.get(),
+            instance->profile.home, std::nullopt, false, [] { return true; }});
         instance->state->setDeviceName(name);
         instance->state->start();
-        EXPECT_TRUE(testing::waitFor([&] { return instance->state->availability().state == Availability::Case::ready; }));
+        EXPECT_TRUE(testing::waitFor(
+            [&] { return instance->state->availability().state == Availability::Case::ready; }));
         return *instance;
     }
 
     /// The peer the browser would report for the instance, reached over loopback.
     static DiscoveredPeer peerOf(const Instance& instance) {
         const auto& identity = *instance->identity();
-        return DiscoveredPeer{identity.deviceID(), identity.deviceName(), identity.spkiSHA256(), {}, {}, {},
+        return DiscoveredPeer{identity.deviceID(),
+                              identity.deviceName(),
+                              identity.spkiSHA256(),
+                              {},
+                              {},
+                              {},
                               {asio::ip::make_address("127.0.0.1"), instance->availability().port}};
     }
 
@@ -117,7 +122,8 @@ TEST_F(NetworkNamespaceAppStateTest, FirstConnectionAsksForTheCodeOnBothSidesAnd
     EXPECT_TRUE(laptop->paired().isPaired(mac->identity()->spkiSHA256()));
 
     disconnect(mac);
-    ASSERT_TRUE(testing::waitFor([&] { return mac->connectedDevices().empty() && laptop->connectedDevices().empty(); }));
+    ASSERT_TRUE(testing::waitFor(
+        [&] { return mac->connectedDevices().empty() && laptop->connectedDevices().empty(); }));
     EXPECT_FALSE(mac->connecting());
     EXPECT_FALSE(mac->selectedPeerID()) << "the selected device left and none remains";
 

@@ -1,5 +1,4 @@
 #include "ConnectUI/AppState/AppState.hpp"
-
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 #include "tests/Support/ProfileSettings.hpp"
@@ -13,12 +12,12 @@ namespace {
 
 /// One application instance with a profile of its own, not started.
 struct Instance {
-    Instance(QtExecutionContext& context, EngineThreads& engine, std::function<bool()> canBindListener = [] {
-        return true;
-    }) {
-        state = std::make_unique<AppState>(AppState::Setup{QtExecutor(context), engine.executor(), engine.blocking(),
-                                                           profile.settings.get(), profile.home, std::nullopt,
-                                                           false, std::move(canBindListener)});
+    Instance(
+        QtExecutionContext& context, EngineThreads& engine,
+        std::function<bool()> canBindListener = [] { return true; }) {
+        state = std::make_unique<AppState>(
+            AppState::Setup{QtExecutor(context), engine.executor(), engine.blocking(), profile.settings.get(),
+                            profile.home, std::nullopt, false, std::move(canBindListener)});
     }
 
     testing::ProfileSettings profile;
@@ -42,10 +41,12 @@ DiscoveredPeer peerNamed(std::string id, std::string name) {
 TEST_F(AppStateTest, ARefusedListenerBlocksStartAndNothingElseStarts) {
     Instance instance(context, engine, [] { return false; });
     instance.state->start();
-    ASSERT_TRUE(testing::waitFor([&] { return instance.state->availability().state != Availability::Case::starting; }));
-    EXPECT_EQ(instance.state->availability(),
-              Availability::blocked("This Mac is refusing local network connections. A VPN, firewall or security "
-                                    "tool is the usual cause."));
+    ASSERT_TRUE(testing::waitFor(
+        [&] { return instance.state->availability().state != Availability::Case::starting; }));
+    EXPECT_EQ(
+        instance.state->availability(),
+        Availability::blocked("This Mac is refusing local network connections. A VPN, firewall or security "
+                              "tool is the usual cause."));
     EXPECT_TRUE(instance.state->peers().empty());
     EXPECT_FALSE(instance.state->identity());
     EXPECT_FALSE(instance.state->advertiser());
@@ -77,18 +78,53 @@ TEST_F(AppStateTest, WithoutADestinationNothingIsSentOrListed) {
     EXPECT_TRUE(instance.state->transfers().empty());
 }
 
+asio::awaitable<void> askForCode(AppState* state, std::optional<bool>* answer) {
+    auto asking = state->requestPairingConfirmation("123456", "Phone", "KEY-P");
+    *answer = co_await std::move(asking);
+}
+
+TEST_F(AppStateTest, ThePromptIsAnsweredOnceAndWithdrawnWhenItsSessionGivesUp) {
+    Instance instance(context, engine);
+    AppState& state = *instance.state;
+    int broughtForward = 0;
+    state.onPairingRequested = [&] { ++broughtForward; };
+    std::optional<bool> first;
+    std::optional<bool> second;
+    Task::spawn(QtExecutor(context), askForCode(&state, &first), nullptr);
+    ASSERT_TRUE(testing::waitFor([&] { return state.pendingPairing().has_value(); }));
+    EXPECT_EQ(state.pendingPairing()->code, "123456");
+    const auto stale = state.pendingPairing()->decide;
+    state.approvePendingPairing();
+    ASSERT_TRUE(testing::waitFor([&] { return first.has_value(); }));
+    EXPECT_TRUE(*first);
+    EXPECT_FALSE(state.pendingPairing());
+
+    const Task waiting = Task::spawn(QtExecutor(context), askForCode(&state, &second), nullptr);
+    ASSERT_TRUE(testing::waitFor([&] { return state.pendingPairing().has_value(); }));
+    stale(false);
+    EXPECT_TRUE(state.pendingPairing()) << "an old prompt's answer does not clear the new one";
+    waiting.cancel();
+    ASSERT_TRUE(testing::waitFor([&] { return second.has_value(); }));
+    EXPECT_FALSE(*second);
+    EXPECT_FALSE(state.pendingPairing()) << "nobody is left to answer it";
+    EXPECT_EQ(broughtForward, 2);
+}
+
 // The guard that keeps received files from being sent back compares whole components.
 TEST(AppStateGuardTest, InsideMeansBelowTheFolderComponentByComponent) {
     const std::filesystem::path downloads = "/home/ann/Downloads/Tarnwick Connect";
     EXPECT_TRUE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect/photo.jpg", downloads));
-    EXPECT_TRUE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect/a/b.txt", "/home/ann/Downloads/Tarnwick Connect/"));
+    EXPECT_TRUE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect/a/b.txt",
+                                   "/home/ann/Downloads/Tarnwick Connect/"));
     EXPECT_TRUE(AppState::isInside("/home/ann/Downloads/x/../Tarnwick Connect/photo.jpg", downloads));
     EXPECT_FALSE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect 2/photo.jpg", downloads));
     EXPECT_FALSE(AppState::isInside("/home/ann/Downloads/photo.jpg", downloads));
     EXPECT_FALSE(AppState::isInside("/home/ann/Downloads/Tarnwick Connect/../photo.jpg", downloads));
 }
 
-std::string describe(auto error) { return AppState::describeTransfer(std::make_exception_ptr(error)); }
+std::string describe(auto error) {
+    return AppState::describeTransfer(std::make_exception_ptr(error));
+}
 
 TEST(AppStateMessagesTest, EveryFailureHasItsSentence) {
     EXPECT_EQ(describe(TWCPError::integrityMismatch("F")), "The file arrived damaged. Try sending it again.");
@@ -97,15 +133,19 @@ TEST(AppStateMessagesTest, EveryFailureHasItsSentence) {
     EXPECT_EQ(describe(TWCPError::cancelled()), "Transfer cancelled.");
     EXPECT_EQ(describe(TWCPError::peerClosed()), "The device disconnected before the transfer finished.");
     EXPECT_EQ(describe(TWCPError::flowViolation()), "The transfer didn't finish. Try again.");
-    const auto network = [](std::errc code) { return describe(std::system_error(std::make_error_code(code))); };
+    const auto network = [](std::errc code) {
+        return describe(std::system_error(std::make_error_code(code)));
+    };
     EXPECT_EQ(network(std::errc::no_space_on_device), "The device has no room left for that file.");
-    for (const auto closed : {std::errc::broken_pipe, std::errc::connection_reset, std::errc::not_connected}) {
+    for (const auto closed :
+         {std::errc::broken_pipe, std::errc::connection_reset, std::errc::not_connected}) {
         EXPECT_EQ(network(closed), "The connection closed. Reconnect and try again.");
     }
     EXPECT_EQ(network(std::errc::timed_out), "The device stopped responding.");
     EXPECT_EQ(describe(asio::system_error(asio::error::host_unreachable)),
               "The connection dropped. Reconnect and try again.");
-    EXPECT_EQ(describe(asio::system_error(asio::error::eof)), "The connection dropped. Reconnect and try again.");
+    EXPECT_EQ(describe(asio::system_error(asio::error::eof)),
+              "The connection dropped. Reconnect and try again.");
     EXPECT_EQ(describe(std::filesystem::filesystem_error("read", std::make_error_code(std::errc::io_error))),
               "The transfer didn't finish. Try again.");
     EXPECT_EQ(describe(std::runtime_error("?")), "The transfer didn't finish. Try again.");

@@ -1,5 +1,4 @@
 #include "ConnectUI/AppState/TransferList.hpp"
-
 #include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
@@ -44,9 +43,11 @@ TEST(TransferListTest, ProgressEdgesAnEmptyFileAnInstantAndAnInactiveItem) {
     const auto batch = list.addBatch({"/a/empty.txt", "/a/b.txt"}, "Phone");
     EXPECT_TRUE(list.applyProgress(progressOf("empty.txt", 0, 0), 0s, batch));
     EXPECT_EQ(list.items()[1].state, State::sending(1.0, 0)) << "total 0 is all sent; no time gives no rate";
-    EXPECT_FALSE(list.applyProgress(progressOf("empty.txt", 0, 0), 0s, batch)) << "an equal state is no change";
+    EXPECT_FALSE(list.applyProgress(progressOf("empty.txt", 0, 0), 0s, batch))
+        << "an equal state is no change";
     EXPECT_TRUE(list.finish(batch, State::finished()));
-    EXPECT_FALSE(list.applyProgress(progressOf("b.txt", 10, 20), 1s, batch)) << "finished items take no reports";
+    EXPECT_FALSE(list.applyProgress(progressOf("b.txt", 10, 20), 1s, batch))
+        << "finished items take no reports";
     EXPECT_FALSE(list.applyProgress(progressOf("other.txt", 10, 20), 1s, batch));
 }
 

@@ -1,7 +1,6 @@
-#include "ConnectUI/Async/QtExecutor.hpp"
-
 #include "ConnectCore/Async/Blocking.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
+#include "ConnectUI/Async/QtExecutor.hpp"
 #include "tests/Support/QtApplication.hpp"
 
 #include <QThread>
@@ -30,9 +29,10 @@ TEST(QtExecutorTest, CoroutineAwaitsEngineWorkAndResumesOnTheMainThread) {
     bool ranElsewhere = false;
     bool resumedOnMain = false;
     bool done = false;
-    asio::co_spawn(QtExecutor(context),
-                   hopToEngineAndBack(engine.blocking(), QThread::currentThread(), &ranElsewhere, &resumedOnMain),
-                   [&](std::exception_ptr) { done = true; });
+    asio::co_spawn(
+        QtExecutor(context),
+        hopToEngineAndBack(engine.blocking(), QThread::currentThread(), &ranElsewhere, &resumedOnMain),
+        [&](std::exception_ptr) { done = true; });
     ASSERT_TRUE(testing::waitFor([&] { return done; }));
     EXPECT_TRUE(ranElsewhere);
     EXPECT_TRUE(resumedOnMain);
@@ -53,7 +53,9 @@ TEST(QtExecutorTest, WorkPostedFromAnotherThreadRunsInOrderOnTheMainThread) {
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
 }
 
-asio::awaitable<bool> onMainThread(QThread* main) { co_return QThread::currentThread() == main; }
+asio::awaitable<bool> onMainThread(QThread* main) {
+    co_return QThread::currentThread() == main;
+}
 
 asio::awaitable<void> engineAsksTheMainThread(QtExecutor main, QThread* mainThread, bool* answered) {
     auto asking = asio::co_spawn(main, onMainThread(mainThread), asio::use_awaitable);
@@ -67,7 +69,8 @@ TEST(QtExecutorTest, EngineCoroutineGetsAnAnswerFromTheMainThread) {
     EngineThreads engine(1, 1);
     bool answered = false;
     bool done = false;
-    asio::co_spawn(engine.executor(), engineAsksTheMainThread(QtExecutor(context), QThread::currentThread(), &answered),
+    asio::co_spawn(engine.executor(),
+                   engineAsksTheMainThread(QtExecutor(context), QThread::currentThread(), &answered),
                    [&](std::exception_ptr) { done = true; });
     ASSERT_TRUE(testing::waitFor([&] { return done; }));
     EXPECT_TRUE(answered);

@@ -1,5 +1,4 @@
 #include "ConnectUI/Pairing/PairedDevices.hpp"
-
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
 
@@ -47,7 +46,7 @@ TEST_F(PairedDevicesTest, ForgettingRemovesTheStoredEntryAtOnce) {
 
 TEST_F(PairedDevicesTest, StoredDataThatDoesNotDecodeGivesAnEmptyList) {
     for (const QByteArray& stored : {QByteArray(R"([{"fingerprint":"K","name":"Phone"}])"),
-                                    QByteArray("not json"), QByteArray(R"({"fingerprint":"K"})")}) {
+                                     QByteArray("not json"), QByteArray(R"({"fingerprint":"K"})")}) {
         profile.settings->setValue(PairedDevices::settingsKey, stored);
         EXPECT_TRUE(PairedDevices(*profile.settings).devices().empty()) << stored.toStdString();
     }

@@ -1,5 +1,4 @@
 #include "ConnectUI/Settings/DownloadsLocation.hpp"
-
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
 

@@ -1,6 +1,5 @@
-#include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
-
 #include "ConnectUI/Async/EngineThreads.hpp"
+#include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
 
@@ -14,10 +13,9 @@ protected:
     void SetUp() override { testing::qtApplication(); }
 
     std::unique_ptr<WatchFolderStore> makeStore(QSettings& settings) {
-        return std::make_unique<WatchFolderStore>(settings, QtExecutor(context), engine.blocking(),
-                                                  [this](const std::filesystem::path& file) {
-                                                      settled.push_back(file);
-                                                  });
+        return std::make_unique<WatchFolderStore>(
+            settings, QtExecutor(context), engine.blocking(),
+            [this](const std::filesystem::path& file) { settled.push_back(file); });
     }
     static WatchFolderStore::FolderChooser picking(std::optional<std::filesystem::path> folder) {
         return [folder] { return folder; };

@@ -176,6 +176,22 @@ TEST_F(NetworkNamespaceAppStateTest, FilesThatSettleInTheReceiveFolderAreNotSent
     ASSERT_TRUE(testing::waitFor([&] { return !mac->received().empty(); }));
 }
 
+TEST_F(NetworkNamespaceAppStateTest, AFailedDialSaysWhomItCouldNotReachAndAllowsTheNextDial) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    auto gone = peerOf(laptop);
+    gone.endpoint.port(1); // nothing listens there
+    mac->connect(gone);
+    EXPECT_EQ(mac->connecting(), gone.id);
+    ASSERT_TRUE(testing::waitFor([&] { return mac->connectError().has_value(); }));
+    EXPECT_EQ(mac->connectError(),
+              "Could not reach Laptop. Make sure it is on this network and Tarnwick is open.");
+    EXPECT_FALSE(mac->connecting());
+
+    connectAndPair(mac, laptop);
+    EXPECT_FALSE(mac->connectError()) << "a new dial clears the last failure";
+}
+
 // One inbound session at a time, and one dial at a time.
 TEST_F(NetworkNamespaceAppStateTest, ASecondCallerWaitsForTheFirstSessionAndADialBlocksOthers) {
     auto& mac = launch("Studio Mac");

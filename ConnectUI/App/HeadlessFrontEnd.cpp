@@ -55,6 +55,7 @@ void HeadlessFrontEnd::watch() {
             print("connect error: " + *state_.connectError());
         }
     });
+    watchAccount();
     QObject::connect(state_.watchFolders(), &WatchFolderStore::lastErrorChanged, this, [this] {
         print("watch folder error: " + state_.watchFolders()->lastError().value_or(""));
     });
@@ -98,12 +99,19 @@ void HeadlessFrontEnd::execute(const QString& line) {
         state_.send(files);
     } else if (command == "pair" && words.size() == 2 && (words[1] == "yes" || words[1] == "no")) {
         words[1] == "yes" ? state_.approvePendingPairing() : state_.rejectPendingPairing();
+    } else if (command == "signin" && words.size() == 1) {
+        state_.signIn();
+    } else if (command == "signin" && words.size() == 2 && words[1] == "cancel") {
+        state_.signInController().cancel();
+    } else if (command == "signout" && words.size() == 1) {
+        state_.signOut();
     } else if (command == "watch" && words.size() == 3 && words[1] == "add") {
         const std::filesystem::path folder = words[2].toStdString();
         state_.watchFolders()->add([folder] { return std::optional(folder); });
     } else {
         print("unknown command: " + line.toStdString() +
-              " (peers, connect NAME, send PATH..., pair yes|no, watch add PATH, quit)");
+              " (peers, connect NAME, send PATH..., pair yes|no, watch add PATH, signin [cancel], signout, "
+              "quit)");
     }
 }
 
@@ -121,6 +129,29 @@ void HeadlessFrontEnd::readInput() {
         pending_.remove(0, end + 1);
         execute(line);
     }
+}
+
+void HeadlessFrontEnd::watchAccount() {
+    QObject::connect(&state_, &AppState::accountChanged, this, [this] {
+        const auto& account = state_.account();
+        print(account ? "account: " + account->email.value_or(account->userSub) + " in " + account->tenantSlug
+                      : std::string("account: none"));
+    });
+    QObject::connect(&state_, &AppState::isSigningInChanged, this,
+                     [this] { print(state_.isSigningIn() ? "signing in" : "sign-in ended"); });
+    QObject::connect(&state_, &AppState::justSignedInChanged, this, [this] {
+        if (state_.justSignedIn()) {
+            print("signed in");
+        }
+    });
+    QObject::connect(&state_, &AppState::signInErrorChanged, this, [this] {
+        if (const auto& error = state_.signInError()) {
+            print(std::string("sign-in error") +
+                  (state_.signInErrorIsRecoverable() ? " (sign in again)" : "") + ": " + *error);
+        }
+    });
+    QObject::connect(&state_, &AppState::registeredDeviceIdChanged, this,
+                     [this] { print("registered: " + state_.registeredDeviceId().value_or("none")); });
 }
 
 void HeadlessFrontEnd::showAvailability() {

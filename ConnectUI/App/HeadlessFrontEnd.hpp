@@ -15,7 +15,7 @@ namespace tarnwick {
 
 /// The application without a window: it prints one line for each change a user would see and turns
 /// lines of standard input into the application state's operations. It renders and calls, nothing more.
-///   peers · connect NAME · send PATH… · pair yes|no · watch add PATH · quit
+///   peers · connect NAME · send PATH… · pair yes|no · watch add PATH · signin [cancel] · signout · quit
 /// End of input quits, as `quit` does.
 class HeadlessFrontEnd : public QObject {
     Q_OBJECT
@@ -29,6 +29,7 @@ public:
 private:
     void readInput();
     void watch();
+    void watchAccount();
     void showAvailability();
     void showPeers();
     void showConnected();

@@ -46,6 +46,11 @@ AppState::AppState(Setup setup, QObject* parent)
           },
           this)),
       reachability_(std::make_shared<Reachability>(setup_.engine)),
+      auth_(std::make_shared<AuthStore>(
+          setup_.engine, setup_.blocking,
+          KeychainStore(keychainService, setup_.home.settingsFile.parent_path()), setup_.accountEndpoints)),
+      api_(std::make_shared<ConnectAPI>(setup_.blocking, auth_, setup_.accountEndpoints.apiBaseURL)),
+      signInController_(setup_.main, setup_.openSignInPage),
       deviceName_(hostDeviceName()) {}
 
 AppState::~AppState() {

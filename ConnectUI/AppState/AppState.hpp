@@ -1,5 +1,9 @@
 #pragma once
 
+#include "ConnectCore/Account/AppConfiguration.hpp"
+#include "ConnectCore/Account/AuthSession.hpp"
+#include "ConnectCore/Account/AuthStore.hpp"
+#include "ConnectCore/Account/ConnectAPI.hpp"
 #include "ConnectCore/Async/Task.hpp"
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 #include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
@@ -20,6 +24,7 @@
 #include "ConnectUI/Pairing/PendingPairing.hpp"
 #include "ConnectUI/Settings/ApplicationHome.hpp"
 #include "ConnectUI/Settings/DownloadsLocation.hpp"
+#include "ConnectUI/SignIn/SignInController.hpp"
 #include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
 
 #include <QObject>
@@ -69,6 +74,14 @@ class AppState : public QObject {
     Q_PROPERTY(
         std::shared_ptr<tarnwick::ServiceAdvertiser> advertiser READ advertiser NOTIFY advertiserChanged)
     Q_PROPERTY(std::shared_ptr<tarnwick::ServiceBrowser> browser READ browser NOTIFY browserChanged)
+    Q_PROPERTY(std::optional<tarnwick::AuthSession> account READ account NOTIFY accountChanged)
+    Q_PROPERTY(bool isSigningIn READ isSigningIn NOTIFY isSigningInChanged)
+    Q_PROPERTY(std::optional<std::string> signInError READ signInError NOTIFY signInErrorChanged)
+    Q_PROPERTY(
+        bool signInErrorIsRecoverable READ signInErrorIsRecoverable NOTIFY signInErrorIsRecoverableChanged)
+    Q_PROPERTY(bool justSignedIn READ justSignedIn NOTIFY justSignedInChanged)
+    Q_PROPERTY(std::optional<std::string> registeredDeviceId READ registeredDeviceId NOTIFY
+                   registeredDeviceIdChanged)
 
 public:
     /// What an instance is built from: its threads, its home and its settings.
@@ -86,10 +99,19 @@ public:
         bool discovery = true;
         /// Whether this host lets a listener open at all (asked once, at start).
         std::function<bool()> canBindListener;
+        /// The account's services: the login page, the token service and the registry.
+        AppConfiguration::Endpoints accountEndpoints =
+            AppConfiguration::endpoints(AppConfiguration::environment());
+        /// Shows the sign-in page; empty: the desktop's browser.
+        SignInController::Opener openSignInPage = {};
     };
 
     static constexpr auto handshakeTimeout = std::chrono::seconds(15);
     static constexpr std::size_t receivedLimit = 20;
+    /// A completed sign-in shows for at least this long, so its progress never just flickers.
+    static constexpr auto signInMinimumShown = std::chrono::milliseconds(500);
+    static constexpr auto justSignedInShown = std::chrono::seconds(4);
+    static constexpr const char* keychainService = "io.tarnwick.connect";
 
     explicit AppState(Setup setup, QObject* parent = nullptr);
     ~AppState() override;
@@ -115,16 +137,29 @@ public:
     const std::optional<DeviceIdentity>& identity() const { return identity_; }
     const std::shared_ptr<ServiceAdvertiser>& advertiser() const { return advertiser_; }
     const std::shared_ptr<ServiceBrowser>& browser() const { return browser_; }
+    const std::optional<AuthSession>& account() const { return account_; }
+    bool isSigningIn() const { return isSigningIn_; }
+    /// The last sign-in or registration message.
+    const std::optional<std::string>& signInError() const { return signInError_; }
+    /// Whether signing in again would clear `signInError`.
+    bool signInErrorIsRecoverable() const { return signInErrorIsRecoverable_; }
+    /// True for a few seconds after a completed sign-in.
+    bool justSignedIn() const { return justSignedIn_; }
+    /// What the registry calls this device.
+    const std::optional<std::string>& registeredDeviceId() const { return registeredDeviceId_; }
 
     // Derived.
     std::vector<TransferItem> activeTransfers() const;
     const std::vector<ConnectedDevice>& destinations() const { return connectedDevices_; }
     std::optional<ConnectedDevice> selectedDestination() const;
     std::optional<DiscoveredPeer> selectedPeer() const;
+    bool isSignedIn() const { return account_.has_value(); }
 
     // Plain members the views use.
     PairedDevices& paired() const { return *paired_; }
     DownloadsLocation& downloads() const { return *downloads_; }
+    /// Receives the sign-in page's return address the browser hands to the application.
+    SignInController& signInController() { return signInController_; }
     /// The folder received files go to now.
     std::filesystem::path receiveFolder() const;
 
@@ -148,6 +183,12 @@ public:
     /// Removes every transfer that is no longer active.
     void clearFinished();
     void requestTab(const std::string& tab);
+    /// Starts the browser sign-in unless one runs; a completed sign-in registers this device.
+    void signIn();
+    /// Forgets the account: running sessions go on, new ones are refused.
+    void signOut();
+    /// Registers this device with the account's registry; its failure only sets `signInError`.
+    asio::awaitable<void> registerThisMac();
     /// Stores the browser's peer list without this device and keeps the selection on a listed peer.
     void updatePeers(const std::vector<DiscoveredPeer>& browsed);
 
@@ -160,6 +201,8 @@ public:
     static std::string describeTransfer(const std::exception_ptr& error);
     /// Whether `path` lies inside `folder`, comparing whole path components.
     static bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder);
+    /// Whether signing in again is the way past the error: an `APIError` that says so, nothing else.
+    static bool isRecoverable(const std::exception_ptr& error);
 
 Q_SIGNALS:
     void availabilityChanged();
@@ -178,6 +221,12 @@ Q_SIGNALS:
     void identityChanged();
     void advertiserChanged();
     void browserChanged();
+    void accountChanged();
+    void isSigningInChanged();
+    void signInErrorChanged();
+    void signInErrorIsRecoverableChanged();
+    void justSignedInChanged();
+    void registeredDeviceIdChanged();
 
 private:
     // Start-up and connections (AppStateSessions.cpp).
@@ -194,6 +243,14 @@ private:
     void registerConnected(ConnectedDevice device);
     void removeConnected(const ConnectedDevice& device);
     void withdrawPrompt(std::uint64_t serial);
+
+    // The account (AppStateAccount.cpp).
+    asio::awaitable<void> loadAccount();
+    asio::awaitable<void> performSignIn();
+    asio::awaitable<void> performSignOut();
+    asio::awaitable<void> showJustSignedIn();
+    void failSignIn(const std::exception_ptr& error);
+    void setSignInError(std::optional<std::string> message, bool recoverable);
 
     // Sending (AppStateSending.cpp).
     asio::awaitable<void> performSend(std::vector<std::filesystem::path> urls, TransferList::Batch batch,
@@ -224,6 +281,9 @@ private:
     /// The identity sessions use, and the TLS setup that teaches it every peer key seen.
     std::shared_ptr<DeviceTWCPIdentity> sessionIdentity_;
     std::shared_ptr<TWCPParameters::TLSContext> tls_;
+    std::shared_ptr<AuthStore> auth_;
+    std::shared_ptr<ConnectAPI> api_;
+    SignInController signInController_;
 
     Availability availability_;
     std::vector<DiscoveredPeer> peers_;
@@ -241,6 +301,12 @@ private:
     std::optional<DeviceIdentity> identity_;
     std::shared_ptr<ServiceAdvertiser> advertiser_;
     std::shared_ptr<ServiceBrowser> browser_;
+    std::optional<AuthSession> account_;
+    bool isSigningIn_ = false;
+    std::optional<std::string> signInError_;
+    bool signInErrorIsRecoverable_ = false;
+    bool justSignedIn_ = false;
+    std::optional<std::string> registeredDeviceId_;
 
     bool started_ = false;
     std::uint64_t nextPromptSerial_ = 0;

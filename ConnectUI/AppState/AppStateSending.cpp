@@ -45,7 +45,7 @@ std::string describeNetworkError(const std::error_code& code) {
 
 void AppState::send(const std::vector<std::filesystem::path>& urls) {
     const auto destination = selectedDestination();
-    if (!destination || urls.empty()) {
+    if (!account_ || !destination || urls.empty()) {
         return;
     }
     auto batch = transfers_.addBatch(urls, destination->name);

@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
 #include <asio/use_awaitable.hpp>
 
 namespace tarnwick {
@@ -17,6 +18,12 @@ namespace {
 constexpr const char* refusedText =
     "This Mac is refusing local network connections. A VPN, firewall or security tool is the usual cause.";
 constexpr const char* appVersion = "1.0.0";
+
+asio::awaitable<void> closeNotPaired(std::shared_ptr<TWCPChannel> channel) {
+    const std::optional<TWCPError> reason = TWCPError::notPaired();
+    auto closing = channel->close(reason);
+    co_await std::move(closing);
+}
 
 } // namespace
 
@@ -54,6 +61,8 @@ asio::awaitable<void> AppState::startSequence() {
         co_return;
     }
     watchFolders_->startAll();
+    auto loading = loadAccount();
+    co_await std::move(loading);
 }
 
 asio::awaitable<bool> AppState::loadIdentity() {
@@ -147,6 +156,12 @@ asio::awaitable<void> AppState::inboundLoop(ServiceAdvertiser::Connections conne
         if (!channel || !guard) {
             co_return;
         }
+        if (!account_) {
+            // Without an account this device takes no connections.
+            // Not awaited: an orderly close waits for the peer, and the next channel must not.
+            asio::co_spawn(setup_.engine, closeNotPaired(std::move(*channel)), asio::detached);
+            continue;
+        }
         // One inbound session at a time: channels that arrive meanwhile wait in the stream.
         auto running = run(std::move(*channel), TWCPRole::responder, "iPhone");
         co_await std::move(running);
@@ -165,7 +180,7 @@ asio::awaitable<void> AppState::peerLoop(AsyncQueue<std::vector<DiscoveredPeer>>
 }
 
 void AppState::connect(const DiscoveredPeer& peer) {
-    if (!identity_ || connecting_) {
+    if (!account_ || !identity_ || connecting_) {
         return;
     }
     const bool connected = std::any_of(connectedDevices_.begin(), connectedDevices_.end(),

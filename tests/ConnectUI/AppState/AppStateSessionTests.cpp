@@ -1,10 +1,12 @@
 // Application states that find each other by address on loopback, in a network namespace of the test's
 // own (see tests/CMakeLists.txt): real TLS, real sessions, real files.
+#include "ConnectCore/Account/KeychainStore.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
+#include "tests/Support/ScopedEnvironment.hpp"
 
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
@@ -26,6 +28,11 @@ protected:
         AppState* operator->() const { return state.get(); }
     };
 
+    NetworkNamespaceAppStateTest() {
+        // Each profile keeps its account in its own file, never in a keyring.
+        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus");
+    }
+
     void SetUp() override {
         const char* marker = std::getenv("TARNWICK_NETWORK_NAMESPACE");
         if (!marker || std::string(marker) != "inside") {
@@ -35,16 +42,28 @@ protected:
         testing::qtApplication();
     }
 
-    /// A started instance announcing `name`.
+    /// A started instance announcing `name`, signed in to an account (devices connect only then) whose
+    /// registry is out of reach, which leaves the account in place.
     Instance& launch(const std::string& name) {
         auto& instance = instances.emplace_back(std::make_unique<Instance>());
-        instance->state = std::make_unique<AppState>(AppState::Setup{
-            QtExecutor(context), engine.executor(), engine.blocking(), instance->profile.settings.get(),
-            instance->profile.home, std::nullopt, false, [] { return true; }});
+        using std::chrono::time_point_cast;
+        KeychainStore(AppState::keychainService, instance->profile.home.settingsFile.parent_path())
+            .save({"id-token", "access-token", "refresh-token",
+                   time_point_cast<std::chrono::milliseconds>(AuthSession::Clock::now() + 1h), "example-com",
+                   "user-" + name, std::nullopt});
+        const std::string nowhere = "http://127.0.0.1:9";
+        instance->state = std::make_unique<AppState>(AppState::Setup{QtExecutor(context),
+                                                                     engine.executor(),
+                                                                     engine.blocking(),
+                                                                     instance->profile.settings.get(),
+                                                                     instance->profile.home,
+                                                                     std::nullopt,
+                                                                     false,
+                                                                     [] { return true; },
+                                                                     {nowhere, nowhere, nowhere}});
         instance->state->setDeviceName(name);
         instance->state->start();
-        EXPECT_TRUE(testing::waitFor(
-            [&] { return instance->state->availability().state == Availability::Case::ready; }));
+        EXPECT_TRUE(testing::waitFor([&] { return instance->state->isSignedIn(); }));
         return *instance;
     }
 
@@ -108,6 +127,7 @@ protected:
         return *context;
     }
 
+    testing::ScopedEnvironment environment;
     EngineThreads& engine = engineThreads();
     QtExecutionContext& context = mainContext();
     std::vector<std::unique_ptr<Instance>> instances;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ConnectCore/Account/AuthSession.hpp"
+#include "ConnectCore/Account/AuthStore.hpp"
+#include "ConnectCore/Async/Completion.hpp"
+#include "ConnectUI/Async/QtExecutor.hpp"
+
+#include <asio/awaitable.hpp>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tarnwick {
+
+/// Presents the sign-in page in the user's browser and waits for the page's return address, which the
+/// browser hands to a new launch of the application and that launch hands over to this instance
+/// (`SignInHandOff`). Lives on the main thread.
+class SignInController {
+public:
+    /// Shows the sign-in page; false when it could not be shown.
+    using Opener = std::function<bool(const std::string& url)>;
+
+    /// `open` empty: the desktop's default browser through xdg-open.
+    SignInController(QtExecutor main, Opener open);
+
+    /// Opens the sign-in page and returns the session of the return address that `complete` receives.
+    /// Throws `AuthError::cancelled` when `cancel` is called or a newer run replaces this one.
+    asio::awaitable<AuthSession> run(std::shared_ptr<AuthStore> auth);
+    /// Ends the running sign-in with the page's return address. False when no sign-in waits or the
+    /// address is not the application's return address.
+    bool complete(const std::string& url) const;
+    /// Ends the running sign-in as closed by the user.
+    void cancel() const;
+
+    /// Opens the address with xdg-open.
+    static bool openWithDesktop(const std::string& url);
+
+private:
+    QtExecutor main_;
+    Opener open_;
+    /// The sign-in now waiting for its return address.
+    std::optional<Completion<std::string>> session_;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,210 @@
+// Signing in, registering and the rules that need an account, against the local development back end
+// (or a scripted registry), in a network namespace of the test's own (see tests/CMakeLists.txt).
+#include "ConnectCore/Account/KeychainStore.hpp"
+#include "ConnectUI/AppState/AppState.hpp"
+#include "ConnectUI/Async/EngineThreads.hpp"
+#include "tests/ConnectCore/Account/AccountFixture.hpp"
+#include "tests/ConnectCore/Account/DevBackendProcess.hpp"
+#include "tests/ConnectCore/Account/ScriptedHTTPServer.hpp"
+#include "tests/Support/NetworkNamespace.hpp"
+#include "tests/Support/ProfileSettings.hpp"
+#include "tests/Support/QtApplication.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* registerAgainText =
+    "Sign in again to finish setting up this Mac. Transfers still work in the meantime.";
+constexpr const char* notLinkedText = "This Mac isn't linked to your account yet, so pairing asks for the "
+                                      "six-digit code each time. Transfers work as normal.";
+
+class NetworkNamespaceAccountTest : public ::testing::Test {
+protected:
+    struct Instance {
+        testing::ProfileSettings profile;
+        std::unique_ptr<AppState> state;
+        /// The sign-in pages the instance asked to show.
+        std::vector<std::string> opened;
+        AppState* operator->() const { return state.get(); }
+    };
+
+    NetworkNamespaceAccountTest() {
+        // The key store is the profile's file: nobody's keyring is touched.
+        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus");
+    }
+
+    void SetUp() override {
+        const char* marker = std::getenv("TARNWICK_NETWORK_NAMESPACE");
+        if (!marker || std::string(marker) != "inside") {
+            GTEST_SKIP() << "listens only in a network namespace made for it";
+        }
+        testing::qtApplication();
+    }
+
+    /// A started instance whose account services are at `endpoints`; `stored` is signed in already.
+    Instance& launch(const AppConfiguration::Endpoints& endpoints, std::optional<AuthSession> stored = {}) {
+        auto& instance = *instances.emplace_back(std::make_unique<Instance>());
+        if (stored) {
+            KeychainStore(AppState::keychainService, instance.profile.home.settingsFile.parent_path())
+                .save(*stored);
+        }
+        instance.state = std::make_unique<AppState>(AppState::Setup{
+            QtExecutor(context), engine.executor(), engine.blocking(), instance.profile.settings.get(),
+            instance.profile.home, std::nullopt, false, [] { return true; }, endpoints,
+            [&instance](const std::string& url) {
+                instance.opened.push_back(url);
+                return true;
+            }});
+        instance->start();
+        EXPECT_TRUE(
+            testing::waitFor([&] { return instance->availability().state == Availability::Case::ready; }));
+        return instance;
+    }
+
+    /// Starts a sign-in and waits until its page is open.
+    static void beginSignIn(Instance& instance) {
+        const auto opened = instance.opened.size();
+        instance->signIn();
+        EXPECT_TRUE(instance->isSigningIn());
+        ASSERT_TRUE(testing::waitFor([&] { return instance.opened.size() > opened; }));
+    }
+
+    static AuthSession storedSession() {
+        return {"id-token",
+                "access-token",
+                "refresh-token",
+                std::chrono::time_point_cast<std::chrono::milliseconds>(AuthSession::Clock::now() + 1h),
+                "example-com",
+                "user-1",
+                "ada@example.com"};
+    }
+
+    static DiscoveredPeer peerOf(const Instance& instance) {
+        const auto& identity = *instance->identity();
+        return DiscoveredPeer{identity.deviceID(),
+                              identity.deviceName(),
+                              identity.spkiSHA256(),
+                              {},
+                              {},
+                              {},
+                              {asio::ip::make_address("127.0.0.1"), instance->availability().port}};
+    }
+
+    // As in the application, the engine and the main thread's context outlive every instance.
+    static EngineThreads& engineThreads() {
+        static auto* threads = new EngineThreads;
+        return *threads;
+    }
+    static QtExecutionContext& mainContext() {
+        static auto* context = new QtExecutionContext;
+        return *context;
+    }
+
+    testing::ScopedEnvironment environment;
+    EngineThreads& engine = engineThreads();
+    QtExecutionContext& context = mainContext();
+    std::vector<std::unique_ptr<Instance>> instances;
+};
+
+TEST_F(NetworkNamespaceAccountTest, SignInAdoptsTheReturnAddressRegistersAndSurvivesARelaunch) {
+    testing::DevBackendProcess backend;
+    Instance& instance = launch(testing::endpointsAt(backend.url()));
+    EXPECT_FALSE(instance->isSignedIn());
+    beginSignIn(instance);
+    EXPECT_EQ(instance.opened.back(), backend.url() + "/login?returnTo=tarnwickconnect://auth/callback");
+    instance->signIn(); // a second press while one runs changes nothing
+    EXPECT_EQ(instance.opened.size(), 1u);
+
+    EXPECT_FALSE(instance->signInController().complete("https://elsewhere.example/#id_token=x"));
+    ASSERT_TRUE(
+        instance->signInController().complete(testing::signInThroughPage(backend.url(), "ada@example.com")));
+    ASSERT_TRUE(testing::waitFor([&] { return instance->justSignedIn(); }));
+    EXPECT_FALSE(instance->isSigningIn());
+    EXPECT_EQ(instance->account()->email, "ada@example.com");
+    EXPECT_EQ(instance->registeredDeviceId(), instance->identity()->deviceID());
+    EXPECT_FALSE(instance->signInError());
+
+    // The next launch of the profile finds the account in its key store and registers again.
+    const auto account = instance->account();
+    instance.state.reset();
+    auto relaunched = std::make_unique<AppState>(
+        AppState::Setup{QtExecutor(context), engine.executor(), engine.blocking(),
+                        instance.profile.settings.get(), instance.profile.home, std::nullopt, false,
+                        [] { return true; }, testing::endpointsAt(backend.url())});
+    relaunched->start();
+    ASSERT_TRUE(testing::waitFor([&] { return relaunched->registeredDeviceId().has_value(); }));
+    EXPECT_EQ(relaunched->account(), account);
+
+    relaunched->signOut();
+    ASSERT_TRUE(testing::waitFor([&] { return !relaunched->isSignedIn(); }));
+    EXPECT_FALSE(relaunched->registeredDeviceId());
+}
+
+TEST_F(NetworkNamespaceAccountTest, ACancelledSignInShowsNothingAndAFailedOneSaysWhy) {
+    testing::DevBackendProcess backend;
+    Instance& instance = launch(testing::endpointsAt(backend.url()));
+    beginSignIn(instance);
+    instance->signInController().cancel();
+    ASSERT_TRUE(testing::waitFor([&] { return !instance->isSigningIn(); }));
+    EXPECT_FALSE(instance->signInError());
+
+    beginSignIn(instance);
+    ASSERT_TRUE(instance->signInController().complete("tarnwickconnect://auth/callback#error=access_denied"));
+    ASSERT_TRUE(testing::waitFor([&] { return !instance->isSigningIn(); }));
+    EXPECT_EQ(instance->signInError(), "Sign-in failed: access_denied");
+    EXPECT_FALSE(instance->signInErrorIsRecoverable());
+    EXPECT_FALSE(instance->isSignedIn());
+    EXPECT_FALSE(instance->justSignedIn());
+
+    beginSignIn(instance);
+    EXPECT_FALSE(instance->signInError()) << "a new sign-in clears the last message";
+}
+
+TEST_F(NetworkNamespaceAccountTest, AFailedRegistrationKeepsTheAccountAndSaysWhetherSigningInAgainHelps) {
+    testing::DevBackendProcess backend;
+    struct Case {
+        int status;
+        std::string code;
+        bool recoverable;
+    };
+    for (const Case& answer : {Case{403, "token_expired", true}, Case{401, "unauthorized", true},
+                               Case{403, "tenant_mismatch", false}, Case{500, "internal", false}}) {
+        SCOPED_TRACE(answer.code);
+        testing::ScriptedHTTPServer registry(
+            testing::ScriptedHTTPServer::answer(answer.status, R"({"error":")" + answer.code + R"("})"));
+        auto endpoints = testing::endpointsAt(backend.url());
+        endpoints.apiBaseURL = registry.url();
+        Instance& instance = launch(endpoints, storedSession());
+        ASSERT_TRUE(testing::waitFor([&] { return instance->signInError().has_value(); }));
+        EXPECT_EQ(instance->signInError(), answer.recoverable ? registerAgainText : notLinkedText);
+        EXPECT_EQ(instance->signInErrorIsRecoverable(), answer.recoverable);
+        ASSERT_TRUE(instance->isSignedIn());
+        EXPECT_EQ(instance->account()->userSub, "user-1");
+        EXPECT_FALSE(instance->registeredDeviceId());
+    }
+}
+
+TEST_F(NetworkNamespaceAccountTest, WithoutAnAccountNothingIsDialledSentOrAccepted) {
+    // Nothing answers on the registry's address: registration fails, the stored account stays.
+    const auto nowhere = testing::endpointsAt("http://127.0.0.1:9");
+    Instance& signedOut = launch(nowhere);
+    Instance& signedIn = launch(nowhere, storedSession());
+    ASSERT_TRUE(testing::waitFor([&] { return signedIn->isSignedIn(); }));
+
+    signedOut->connect(peerOf(signedIn));
+    EXPECT_FALSE(signedOut->connecting());
+
+    // The signed-out side closes the channel at once: no prompt, no device on either side.
+    signedIn->connect(peerOf(signedOut));
+    ASSERT_TRUE(testing::waitFor([&] { return !signedIn->connecting(); }, 20s));
+    EXPECT_FALSE(signedOut->pendingPairing());
+    EXPECT_TRUE(signedOut->connectedDevices().empty());
+    EXPECT_TRUE(signedIn->connectedDevices().empty());
+}
+
+} // namespace
+} // namespace tarnwick

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Two headless instances of the application on the private network of with-avahi-namespace.sh, each
 # with a profile of its own, driven through their standard input the way a person would use them:
-# they see each other, pair with the same code on both sides, move a file, reconnect without a code,
-# send a file that settles in a watched folder, and do not send back what arrives in a watched
-# downloads folder. Usage: with-avahi-namespace.sh headless-instances.sh <tarnwick-connect>
+# they sign in through a development back end's login page (this script plays the browser, and hands the
+# return address over by launching the application with it), see each other, pair with the same code on
+# both sides, move a file, reconnect without a code, send a file that settles in a watched folder, and do
+# not send back what arrives in a watched downloads folder.
+# Usage: with-avahi-namespace.sh headless-instances.sh <tarnwick-connect> <tarnwick-dev-backend>
 set -euo pipefail
 app=$(realpath "$1")
+devBackend=$(realpath "$2")
 work=$(mktemp -d /tmp/tarnwick-headless.XXXXXX)
 pids=()
 cleanup() {
@@ -17,16 +20,44 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# within here|peer COMMAND...: runs the command in this side's namespaces or the peer's.
+within() {
+    local where=$1
+    shift
+    if [ "$where" = peer ]; then
+        nsenter -t "$TARNWICK_PEER_PID" -n -m -- "$@"
+    else
+        "$@"
+    fi
+}
+
+# backend here|peer: a development back end on that side's loopback; its address goes to ${where}_backend.
+# The account lives in the profile's own key-store file, not in a keyring.
+backend() {
+    local where=$1
+    within "$where" "$devBackend" --port 0 >"$work/$where.backend.log" 2>&1 &
+    pids+=("$!")
+    for _ in $(seq 100); do
+        grep -q '^listening ' "$work/$where.backend.log" && break
+        sleep 0.1
+    done
+    eval "${where}_backend=http://127.0.0.1:$(sed -n 's/^listening //p' "$work/$where.backend.log")"
+}
+
+# account here|peer COMMAND...: runs the command with that side's account services.
+account() {
+    local where=$1 url="${1}_backend"
+    shift
+    within "$where" env TARNWICK_ENV=dev TARNWICK_DEV_BACKEND_URL="${!url}" \
+        DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tarnwick-no-bus "$@"
+}
+
 # launch RUN PROFILE NAME [here|peer]: starts an instance whose commands come from a FIFO held open here.
 launch() {
     local run=$1 profile=$2 name=$3 where=$4
     mkfifo "$work/$run.in"
-    if [ "$where" = peer ]; then
-        nsenter -t "$TARNWICK_PEER_PID" -n -m -- "$app" --headless --profile "$work/$profile" --name "$name" \
-            <"$work/$run.in" >"$work/$run.log" 2>&1 &
-    else
-        "$app" --headless --profile "$work/$profile" --name "$name" <"$work/$run.in" >"$work/$run.log" 2>&1 &
-    fi
+    account "$where" "$app" --headless --profile "$work/$profile" --name "$name" \
+        <"$work/$run.in" >"$work/$run.log" 2>&1 &
     pids+=("$!")
     eval "${run}_pid=$!"
     exec {fd}>"$work/$run.in"
@@ -56,12 +87,45 @@ expect() {
 
 code() { grep -o 'code [0-9]\{6\}' "$work/$1.log" | tail -n 1; }
 
+# sign_in RUN PROFILE here|peer EMAIL: the instance opens the login page; this script is the browser that
+# fills in the form and follows the redirect to the return address, by launching the application with it.
+sign_in() {
+    local run=$1 profile=$2 where=$3 email=$4 page callback
+    say "$run" signin
+    expect "$run" "^sign-in page http"
+    page=$(sed -n 's/^sign-in page //p' "$work/$run.log" | tail -n 1)
+    within "$where" curl -fsS "$page" | grep -q 'name="returnTo"'
+    callback=$(within "$where" curl -fsS -o /dev/null -D - --data-urlencode "email=$email" \
+        --data-urlencode "returnTo=${page#*returnTo=}" "${page%%\?*}" | tr -d '\r' | sed -n 's/^[Ll]ocation: //p')
+    case "$callback" in tarnwickconnect://auth/callback#*) ;; *)
+        echo "the login page sent the browser to '$callback'" >&2
+        exit 1
+        ;;
+    esac
+    account "$where" env TARNWICK_HOME="$work/$profile" "$app" "$callback"
+    expect "$run" "^signed in"
+    expect "$run" "^account: $email in "
+    expect "$run" "^registered: "
+}
+
 inbox="$work/laptop/Downloads/Tarnwick Connect"
 
+backend here
+backend peer
 launch mac mac "Studio Mac" here
 launch laptop laptop "Laptop" peer
 expect mac "^peers: .*Laptop"
 expect laptop "^peers: .*Studio Mac"
+
+echo "signed out, nothing connects; both sign in through the browser and register"
+say mac connect Laptop
+sleep 1
+if grep -q -e '^pair with' -e '^connected: Laptop' "$work/mac.log"; then
+    echo "a signed-out instance dialled" >&2
+    exit 1
+fi
+sign_in mac mac here ada@example.com
+sign_in laptop laptop peer ada@example.com
 
 echo "first connection: both sides show the same code"
 say mac connect Laptop
@@ -86,6 +150,7 @@ wait "$laptop_pid"
 expect laptop "^bye"
 expect mac "^connected: none"
 launch laptop2 laptop "Laptop" peer
+expect laptop2 "^account: ada@example.com in "
 expect mac "^peers: .*Laptop" 30 2
 say mac connect Laptop
 expect mac "^connected: Laptop" 

@@ -1,11 +1,9 @@
 // Signing in, registering and the rules that need an account, against the local development back end
 // (or a scripted registry), in a network namespace of the test's own (see tests/CMakeLists.txt).
-#include "ConnectCore/Account/KeychainStore.hpp"
-#include "ConnectUI/AppState/AppState.hpp"
-#include "ConnectUI/Async/EngineThreads.hpp"
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
 #include "tests/ConnectCore/Account/ScriptedHTTPServer.hpp"
+#include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
@@ -49,8 +47,7 @@ protected:
     Instance& launch(const AppConfiguration::Endpoints& endpoints, std::optional<AuthSession> stored = {}) {
         auto& instance = *instances.emplace_back(std::make_unique<Instance>());
         if (stored) {
-            KeychainStore(AppState::keychainService, instance.profile.home.settingsFile.parent_path())
-                .save(*stored);
+            testing::storeAccount(instance.profile.home, *stored);
         }
         instance.state = std::make_unique<AppState>(AppState::Setup{
             QtExecutor(context), engine.executor(), engine.blocking(), instance.profile.settings.get(),
@@ -73,40 +70,9 @@ protected:
         ASSERT_TRUE(testing::waitFor([&] { return instance.opened.size() > opened; }));
     }
 
-    static AuthSession storedSession() {
-        return {"id-token",
-                "access-token",
-                "refresh-token",
-                std::chrono::time_point_cast<std::chrono::milliseconds>(AuthSession::Clock::now() + 1h),
-                "example-com",
-                "user-1",
-                "ada@example.com"};
-    }
-
-    static DiscoveredPeer peerOf(const Instance& instance) {
-        const auto& identity = *instance->identity();
-        return DiscoveredPeer{identity.deviceID(),
-                              identity.deviceName(),
-                              identity.spkiSHA256(),
-                              {},
-                              {},
-                              {},
-                              {asio::ip::make_address("127.0.0.1"), instance->availability().port}};
-    }
-
-    // As in the application, the engine and the main thread's context outlive every instance.
-    static EngineThreads& engineThreads() {
-        static auto* threads = new EngineThreads;
-        return *threads;
-    }
-    static QtExecutionContext& mainContext() {
-        static auto* context = new QtExecutionContext;
-        return *context;
-    }
-
     testing::ScopedEnvironment environment;
-    EngineThreads& engine = engineThreads();
-    QtExecutionContext& context = mainContext();
+    EngineThreads& engine = testing::processEngine();
+    QtExecutionContext& context = testing::processMainContext();
     std::vector<std::unique_ptr<Instance>> instances;
 };
 
@@ -178,7 +144,7 @@ TEST_F(NetworkNamespaceAccountTest, AFailedRegistrationKeepsTheAccountAndSaysWhe
             testing::ScriptedHTTPServer::answer(answer.status, R"({"error":")" + answer.code + R"("})"));
         auto endpoints = testing::endpointsAt(backend.url());
         endpoints.apiBaseURL = registry.url();
-        Instance& instance = launch(endpoints, storedSession());
+        Instance& instance = launch(endpoints, testing::accountOf("user-1"));
         ASSERT_TRUE(testing::waitFor([&] { return instance->signInError().has_value(); }));
         EXPECT_EQ(instance->signInError(), answer.recoverable ? registerAgainText : notLinkedText);
         EXPECT_EQ(instance->signInErrorIsRecoverable(), answer.recoverable);
@@ -192,14 +158,14 @@ TEST_F(NetworkNamespaceAccountTest, WithoutAnAccountNothingIsDialledSentOrAccept
     // Nothing answers on the registry's address: registration fails, the stored account stays.
     const auto nowhere = testing::endpointsAt("http://127.0.0.1:9");
     Instance& signedOut = launch(nowhere);
-    Instance& signedIn = launch(nowhere, storedSession());
+    Instance& signedIn = launch(nowhere, testing::accountOf("user-1"));
     ASSERT_TRUE(testing::waitFor([&] { return signedIn->isSignedIn(); }));
 
-    signedOut->connect(peerOf(signedIn));
+    signedOut->connect(testing::loopbackPeer(*signedIn.state));
     EXPECT_FALSE(signedOut->connecting());
 
     // The signed-out side closes the channel at once: no prompt, no device on either side.
-    signedIn->connect(peerOf(signedOut));
+    signedIn->connect(testing::loopbackPeer(*signedOut.state));
     ASSERT_TRUE(testing::waitFor([&] { return !signedIn->connecting(); }, 20s));
     EXPECT_FALSE(signedOut->pendingPairing());
     EXPECT_TRUE(signedOut->connectedDevices().empty());

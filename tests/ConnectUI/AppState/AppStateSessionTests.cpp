@@ -1,8 +1,6 @@
 // Application states that find each other by address on loopback, in a network namespace of the test's
 // own (see tests/CMakeLists.txt): real TLS, real sessions, real files.
-#include "ConnectCore/Account/KeychainStore.hpp"
-#include "ConnectUI/AppState/AppState.hpp"
-#include "ConnectUI/Async/EngineThreads.hpp"
+#include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
@@ -46,11 +44,7 @@ protected:
     /// registry is out of reach, which leaves the account in place.
     Instance& launch(const std::string& name) {
         auto& instance = instances.emplace_back(std::make_unique<Instance>());
-        using std::chrono::time_point_cast;
-        KeychainStore(AppState::keychainService, instance->profile.home.settingsFile.parent_path())
-            .save({"id-token", "access-token", "refresh-token",
-                   time_point_cast<std::chrono::milliseconds>(AuthSession::Clock::now() + 1h), "example-com",
-                   "user-" + name, std::nullopt});
+        testing::storeAccount(instance->profile.home, testing::accountOf("user-" + name));
         const std::string nowhere = "http://127.0.0.1:9";
         instance->state = std::make_unique<AppState>(AppState::Setup{QtExecutor(context),
                                                                      engine.executor(),
@@ -67,17 +61,7 @@ protected:
         return *instance;
     }
 
-    /// The peer the browser would report for the instance, reached over loopback.
-    static DiscoveredPeer peerOf(const Instance& instance) {
-        const auto& identity = *instance->identity();
-        return DiscoveredPeer{identity.deviceID(),
-                              identity.deviceName(),
-                              identity.spkiSHA256(),
-                              {},
-                              {},
-                              {},
-                              {asio::ip::make_address("127.0.0.1"), instance->availability().port}};
-    }
+    static DiscoveredPeer peerOf(const Instance& instance) { return testing::loopbackPeer(*instance.state); }
 
     static bool lists(const Instance& instance, const Instance& device) {
         const auto& devices = instance->connectedDevices();
@@ -116,20 +100,9 @@ protected:
         return bytes.str();
     }
 
-    // Like the application's, the engine and the main thread's context live as long as the process: sessions
-    // still running when an instance goes end with it, not in the middle of a teardown.
-    static EngineThreads& engineThreads() {
-        static auto* threads = new EngineThreads;
-        return *threads;
-    }
-    static QtExecutionContext& mainContext() {
-        static auto* context = new QtExecutionContext;
-        return *context;
-    }
-
     testing::ScopedEnvironment environment;
-    EngineThreads& engine = engineThreads();
-    QtExecutionContext& context = mainContext();
+    EngineThreads& engine = testing::processEngine();
+    QtExecutionContext& context = testing::processMainContext();
     std::vector<std::unique_ptr<Instance>> instances;
 };
 

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ConnectCore/Account/KeychainStore.hpp"
+#include "ConnectUI/AppState/AppState.hpp"
+#include "ConnectUI/Async/EngineThreads.hpp"
+
+#include <asio/ip/address.hpp>
+
+#include <chrono>
+#include <string>
+
+namespace tarnwick::testing {
+
+// Like the application's, the engine and the main thread's context live as long as the process: sessions
+// still running when an instance goes end with it, not in the middle of a teardown.
+inline EngineThreads& processEngine() {
+    static auto* threads = new EngineThreads;
+    return *threads;
+}
+
+inline QtExecutionContext& processMainContext() {
+    static auto* context = new QtExecutionContext;
+    return *context;
+}
+
+/// The peer the browser would report for a started instance, reached over loopback.
+inline DiscoveredPeer loopbackPeer(const AppState& state) {
+    const auto& identity = *state.identity();
+    return DiscoveredPeer{identity.deviceID(),
+                          identity.deviceName(),
+                          identity.spkiSHA256(),
+                          {},
+                          {},
+                          {},
+                          {asio::ip::make_address("127.0.0.1"), state.availability().port}};
+}
+
+/// An account valid for an hour, with tokens only a scripted registry accepts.
+inline AuthSession accountOf(const std::string& userSub) {
+    using namespace std::chrono_literals;
+    return {"id-token",
+            "access-token",
+            "refresh-token",
+            std::chrono::time_point_cast<std::chrono::milliseconds>(AuthSession::Clock::now() + 1h),
+            "example-com",
+            userSub,
+            "ada@example.com"};
+}
+
+/// Keeps the account in the profile's key-store file, as a previous launch's sign-in would have. The test
+/// must have turned the Secret Service off (DBUS_SESSION_BUS_ADDRESS) so that the file is the key store.
+inline void storeAccount(const ApplicationHome& home, const AuthSession& account) {
+    KeychainStore(AppState::keychainService, home.settingsFile.parent_path()).save(account);
+}
+
+} // namespace tarnwick::testing

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTest>
 
 #include <chrono>
@@ -8,12 +8,15 @@
 
 namespace tarnwick::testing {
 
-/// The one QCoreApplication of a test program, made on first use on the thread that runs the tests.
-inline QCoreApplication& qtApplication() {
-    static int argc = 1;
+/// The one application object of a test program, made on first use on the thread that runs the tests.
+/// A GUI application, so that text can be drawn; on the offscreen platform, so that no display is needed.
+inline QGuiApplication& qtApplication() {
+    static int argc = 3;
     static char name[] = "tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
+    static char platformOption[] = "-platform";
+    static char platform[] = "offscreen";
+    static char* argv[] = {name, platformOption, platform, nullptr};
+    static QGuiApplication application(argc, argv);
     return application;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ConnectUI/Backdrop/MorphGeometry.hpp"
 #include "ConnectUI/Backdrop/MorphRandom.hpp"
+#include "ConnectUI/Backdrop/WordmarkPoints.hpp"
 
 #include <algorithm>
 
@@ -27,8 +28,14 @@ MorphCloud::MorphCloud(std::vector<MorphShape> shapes, std::size_t pointCount)
     }
 }
 
-std::vector<MorphPoint> MorphCloud::figure(std::size_t step) const {
+std::vector<MorphPoint> MorphCloud::figure(std::size_t step, WordmarkPoints& wordmark) const {
     const MorphShape shape = shapes_[step % shapes_.size()];
+    if (shape == MorphShape::wordmark) {
+        const std::vector<MorphPoint>& word = wordmark.positions(randoms_.size(), QStringLiteral("Connect"));
+        if (!word.empty()) {
+            return word;
+        }
+    }
     std::vector<MorphPoint> points;
     points.reserve(randoms_.size());
     for (std::size_t i = 0; i < randoms_.size(); ++i) {

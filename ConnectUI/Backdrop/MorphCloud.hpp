@@ -10,6 +10,8 @@
 
 namespace tarnwick {
 
+class WordmarkPoints;
+
 /// The fixed part of one backdrop configuration: its figures, its points' randoms and size seeds, and
 /// the figures' positions ready for the position buffers. A new point count or figure list makes a new
 /// cloud, which restarts the sequence from the first figure.
@@ -32,8 +34,10 @@ public:
     const std::vector<float>& seeds() const { return seeds_; }
 
     /// The positions of the figure at `step` in the looping sequence: step 0 fills the first buffer,
-    /// step 1 the second, so a one-figure list fills both with the same figure.
-    std::vector<MorphPoint> figure(std::size_t step) const;
+    /// step 1 the second, so a one-figure list fills both with the same figure. The wordmark's points
+    /// come from `wordmark`; where no font draws the word, its scatter stands in so no point is left
+    /// unset.
+    std::vector<MorphPoint> figure(std::size_t step, WordmarkPoints& wordmark) const;
 
 private:
     std::vector<MorphShape> shapes_;

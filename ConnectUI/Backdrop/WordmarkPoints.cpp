@@ -6,7 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <ranges>
+#include <limits>
 
 namespace tarnwick {
 namespace {
@@ -16,19 +16,32 @@ struct LitPixel {
     int row;
 };
 
+// The lit pixels in row order and the bounds they span.
+struct LitArea {
+    std::vector<LitPixel> pixels;
+    int left = std::numeric_limits<int>::max();
+    int right = 0;
+    int top = std::numeric_limits<int>::max();
+    int bottom = 0;
+};
+
 // Half brightness or more counts as lit, so the antialiased fringe does not blur the letters.
-std::vector<LitPixel> litPixels(const QImage& bitmap) {
+LitArea litArea(const QImage& bitmap) {
     const QImage grey = bitmap.convertToFormat(QImage::Format_Grayscale8);
-    std::vector<LitPixel> lit;
+    LitArea area;
     for (int row = 0; row < grey.height(); ++row) {
         const uchar* line = grey.constScanLine(row);
         for (int column = 0; column < grey.width(); ++column) {
             if (line[column] >= 129) {
-                lit.push_back({column, row});
+                area.pixels.push_back({column, row});
+                area.left = std::min(area.left, column);
+                area.right = std::max(area.right, column);
+                area.top = std::min(area.top, row);
+                area.bottom = row;
             }
         }
     }
-    return lit;
+    return area;
 }
 
 } // namespace
@@ -58,16 +71,15 @@ QImage WordmarkPoints::render(const QString& text) {
 }
 
 std::vector<MorphPoint> WordmarkPoints::spread(const QImage& bitmap, std::size_t count) {
-    const std::vector<LitPixel> lit = litPixels(bitmap);
+    const LitArea area = litArea(bitmap);
+    const std::vector<LitPixel>& lit = area.pixels;
     if (lit.empty()) {
         return {};
     }
-    const auto [left, right] = std::ranges::minmax(lit | std::views::transform(&LitPixel::column));
-    const auto [top, bottom] = std::ranges::minmax(lit | std::views::transform(&LitPixel::row));
-    const float cx = static_cast<float>(left + right) / 2;
-    const float cy = static_cast<float>(top + bottom) / 2;
-    const float s = std::min(3.9f / static_cast<float>(std::max(1, right - left)),
-                             1.1f / static_cast<float>(std::max(1, bottom - top)));
+    const float cx = static_cast<float>(area.left + area.right) / 2;
+    const float cy = static_cast<float>(area.top + area.bottom) / 2;
+    const float s = std::min(3.9f / static_cast<float>(std::max(1, area.right - area.left)),
+                             1.1f / static_cast<float>(std::max(1, area.bottom - area.top)));
     MorphRandom random(90210);
     std::vector<MorphPoint> points;
     points.reserve(count);

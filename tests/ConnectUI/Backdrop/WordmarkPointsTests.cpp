@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarnwick {
 namespace {
@@ -41,12 +42,15 @@ TEST(WordmarkPointsTest, TheWordFillsTheFigureAndIsDrawnOncePerCount) {
     WordmarkPoints wordmark;
     const std::vector<MorphPoint>& points = wordmark.positions(6500, "Connect");
     ASSERT_EQ(points.size(), 6500u);
-    const auto [left, right] = std::ranges::minmax(points, {}, &MorphPoint::x);
-    const auto [bottom, top] = std::ranges::minmax(points, {}, &MorphPoint::y);
+    const auto [left, right] = std::minmax_element(
+        points.begin(), points.end(), [](const MorphPoint& p, const MorphPoint& q) { return p.x < q.x; });
+    const auto [bottom, top] = std::minmax_element(
+        points.begin(), points.end(), [](const MorphPoint& p, const MorphPoint& q) { return p.y < q.y; });
     // A wide word is limited by the 3.9 width; its height stays within 1.1.
-    EXPECT_NEAR(right.x - left.x, 3.9f, 0.05f);
-    EXPECT_LE(top.y - bottom.y, 1.15f);
-    EXPECT_TRUE(std::ranges::all_of(points, [](const MorphPoint& p) { return std::abs(p.z) <= 0.08f; }));
+    EXPECT_NEAR(right->x - left->x, 3.9f, 0.05f);
+    EXPECT_LE(top->y - bottom->y, 1.15f);
+    EXPECT_TRUE(std::all_of(points.begin(), points.end(),
+                            [](const MorphPoint& p) { return std::abs(p.z) <= 0.08f; }));
     EXPECT_EQ(&wordmark.positions(6500, "Connect"), &points);
     EXPECT_TRUE(wordmark.positions(6500, "").empty());
 }

@@ -5,6 +5,7 @@
 // The profile (else $TARNWICK_HOME, else the user's XDG folders) holds settings, identity and downloads.
 // The second form is how the browser returns from the sign-in page: it hands the address to the running
 // instance of that profile and exits.
+#include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "ConnectCore/Reachability/NetworkAvailability.hpp"
 #include "ConnectUI/App/HeadlessFrontEnd.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
@@ -57,6 +58,7 @@ std::optional<Options> parse(const QStringList& arguments) {
 
 int main(int argc, char** argv) {
     using namespace tarnwick;
+    LargeBufferAllocation::reuseChunkBuffers();
     QCoreApplication application(argc, argv);
     const auto options = parse(QCoreApplication::arguments());
     if (!options || (!options->headless && !options->callback)) {

@@ -4,6 +4,7 @@
 #include "ConnectCore/Discovery/ConnectDialer.hpp"
 #include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
 #include "ConnectCore/Discovery/ServiceBrowser.hpp"
+#include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "ConnectCore/Identity/DeviceTWCPIdentity.hpp"
 #include "ConnectCore/Identity/PersistentIdentity.hpp"
 #include "ConnectCore/Session/StaticPairingPolicy.hpp"
@@ -176,6 +177,7 @@ int main(int argc, char** argv) {
         std::cerr << "tarnwick-peer: " << error.what() << '\n';
         return 2;
     }
+    LargeBufferAllocation::reuseChunkBuffers();
     asio::io_context io;
     asio::thread_pool pool(2);
     int status = 0;

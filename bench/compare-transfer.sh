@@ -36,9 +36,10 @@ now() { date +%s.%N; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 mbps() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.0f", b / 1e6 / s }'; }
 
-# --- tarnwick-peer, receiver and sender as two processes on loopback
+# --- tarnwick-peer, receiver and sender as two processes on loopback. The two homes last across runs,
+# as scp's keys do: the first run creates both identities and pairs them, later runs start paired.
 tarnwick_once() {
-    local run=$1 dir="$work/tarnwick-$1"
+    local run=$1 dir="$work/tarnwick"
     mkdir -p "$dir"
     /usr/bin/time -f "%M" -o "$dir/receiver.rss" "$peer_tool" receive --home "$dir/r" --into "$dir/inbox" \
         --port 0 >"$dir/receiver.log" 2>&1 &
@@ -61,7 +62,7 @@ tarnwick_once() {
     awk '/^streamed/ { print $2 }' "$dir/sender.log" >>"$work/streaming.times"
     cat "$dir/sender.rss" >>"$work/sender.rss"
     cat "$dir/receiver.rss" >>"$work/receiver.rss"
-    rm -rf "$dir"
+    rm -rf "$dir/inbox"
 }
 
 # --- scp to a private sshd on 127.0.0.1

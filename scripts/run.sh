@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything and shows what there is to run.
+# Sets up the machine, builds everything, starts the local account back end (unless one already answers)
+# and the application.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
+
+# The development stand-in for the sign-in page and device registry, where the dev environment looks.
+backend=""
+if ! curl -fsS -o /dev/null http://127.0.0.1:47800/login 2>/dev/null; then
+    build/default/tools/DevBackend/tarnwick-dev-backend --db build/dev-backend.sqlite >build/dev-backend.log 2>&1 &
+    backend=$!
+    trap 'kill "$backend" 2>/dev/null || true' EXIT
+fi
+
 echo
 echo "Built in build/default. The application has no windows yet: it runs headless. Type commands"
-echo "(peers, connect NAME, send PATH..., pair yes|no, watch add PATH, quit); end of input quits."
-exec build/default/ConnectUI/App/tarnwick-connect --headless "$@"
+echo "(peers, connect NAME, send PATH..., pair yes|no, signin, signout, watch add PATH, quit);"
+echo "end of input quits. The sign-in page runs on this machine at http://127.0.0.1:47800/login."
+build/default/ConnectUI/App/tarnwick-connect --headless "$@"

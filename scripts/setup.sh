@@ -12,7 +12,7 @@ packages=(
   # application layer
   qt6-base-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev curl
   # services the tests start themselves
   avahi-daemon avahi-utils dbus iproute2 openssl ffmpeg
   # a Secret Service on a private session bus for the key-store tests

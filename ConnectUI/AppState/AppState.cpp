@@ -119,7 +119,13 @@ void AppState::updatePeers(const std::vector<DiscoveredPeer>& browsed) {
     std::vector<DiscoveredPeer> others;
     std::copy_if(browsed.begin(), browsed.end(), std::back_inserter(others),
                  [&](const DiscoveredPeer& peer) { return own.empty() || peer.fingerprint != own; });
-    assign(peers_, std::move(others), &AppState::peersChanged);
+    // Peers compare by identity, so a device that came back on another address is "unchanged": the list
+    // is replaced all the same, or the next dial would go to the address it left.
+    const bool changed = !(peers_ == others);
+    peers_ = std::move(others);
+    if (changed) {
+        Q_EMIT peersChanged();
+    }
     if (!selectedPeerID_) {
         return;
     }

@@ -149,12 +149,13 @@ say laptop quit
 wait "$laptop_pid"
 expect laptop "^bye"
 expect mac "^connected: none"
+expect mac "^peers: none$"
 launch laptop2 laptop "Laptop" peer
 expect laptop2 "^account: ada@example.com in "
 expect mac "^peers: .*Laptop" 30 2
 say mac connect Laptop
-expect mac "^connected: Laptop" 
 expect laptop2 "^connected: Studio Mac"
+expect mac "^connected: Laptop" 30 2
 [ "$(grep -c '^pair with' "$work/mac.log")" = 1 ] && ! grep -q '^pair with' "$work/laptop2.log"
 
 echo "a file that settles in a watched folder is sent by itself"

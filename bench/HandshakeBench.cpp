@@ -87,7 +87,8 @@ asio::awaitable<double> connectUntilReady(tcp::acceptor& acceptor, const Device&
 }
 
 void BM_LoopbackTLSHandshake(benchmark::State& state) {
-    testing::Engine engine(2);
+    // One engine thread, as the programs run it.
+    testing::Engine engine(1);
     const Device client("Client");
     const Device server("Server");
     tcp::acceptor acceptor(engine.executor(), tcp::endpoint(asio::ip::address_v4::loopback(), 0));

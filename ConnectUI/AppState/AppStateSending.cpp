@@ -1,4 +1,5 @@
 // Sending files, their progress and outcome, and the received list.
+#include "ConnectCore/Account/APIError.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
@@ -123,6 +124,8 @@ std::string AppState::describeTransfer(const std::exception_ptr& error) {
     }
     try {
         std::rethrow_exception(error);
+    } catch (const APIError& failure) {
+        return failure.description().empty() ? "The transfer failed." : failure.description();
     } catch (const std::filesystem::filesystem_error&) {
         // A local file's trouble, not the network's.
     } catch (const std::system_error& failure) {

@@ -1,3 +1,4 @@
+#include "ConnectCore/Account/APIError.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
@@ -149,6 +150,10 @@ TEST(AppStateMessagesTest, EveryFailureHasItsSentence) {
     EXPECT_EQ(describe(std::filesystem::filesystem_error("read", std::make_error_code(std::errc::io_error))),
               "The transfer didn't finish. Try again.");
     EXPECT_EQ(describe(std::runtime_error("?")), "The transfer didn't finish. Try again.");
+    // A registry failure speaks for itself.
+    const APIError expired = APIError::http(403, "token_expired");
+    EXPECT_EQ(describe(expired), expired.description());
+    EXPECT_NE(expired.description(), "The transfer didn't finish. Try again.");
 }
 
 } // namespace

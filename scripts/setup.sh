@@ -10,7 +10,7 @@ packages=(
   libavahi-client-dev libavformat-dev libavcodec-dev libavutil-dev
   libcurl4-openssl-dev libsecret-1-dev libsqlite3-dev libcpp-httplib-dev
   # application layer
-  qt6-base-dev
+  qt6-base-dev qt6-multimedia-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev curl
   # services the tests start themselves

@@ -36,6 +36,7 @@ AppState::AppState(Setup setup, QObject* parent)
     : QObject(parent),
       setup_(std::move(setup)),
       downloads_(new DownloadsLocation(*setup_.settings, setup_.home.defaultDownloads, this)),
+      sounds_(new Sounds(*setup_.settings, this)),
       paired_(new PairedDevices(*setup_.settings, this)),
       watchFolders_(new WatchFolderStore(
           *setup_.settings, setup_.main, setup_.blocking,

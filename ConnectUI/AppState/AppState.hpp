@@ -24,6 +24,7 @@
 #include "ConnectUI/Pairing/PendingPairing.hpp"
 #include "ConnectUI/Settings/ApplicationHome.hpp"
 #include "ConnectUI/Settings/DownloadsLocation.hpp"
+#include "ConnectUI/Settings/Sounds.hpp"
 #include "ConnectUI/SignIn/SignInController.hpp"
 #include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
 
@@ -158,6 +159,7 @@ public:
     // Plain members the views use.
     PairedDevices& paired() const { return *paired_; }
     DownloadsLocation& downloads() const { return *downloads_; }
+    Sounds& sounds() const { return *sounds_; }
     /// Receives the sign-in page's return address the browser hands to the application.
     SignInController& signInController() { return signInController_; }
     /// The folder received files go to now.
@@ -275,6 +277,7 @@ private:
 
     const Setup setup_;
     DownloadsLocation* downloads_;
+    Sounds* sounds_;
     PairedDevices* paired_;
     WatchFolderStore* watchFolders_;
     std::shared_ptr<Reachability> reachability_;

@@ -83,6 +83,7 @@ asio::awaitable<void> AppState::performSend(std::vector<std::filesystem::path> u
         co_return;
     }
     finishBatch(batch, TransferItem::State::finished());
+    sounds_->playSent();
     assign(diagnosis_, std::optional<ReachabilityDiagnosis>(), &AppState::diagnosisChanged);
 }
 
@@ -116,6 +117,7 @@ void AppState::recordReceived(ReceivedFile file) {
         received_.resize(receivedLimit);
     }
     Q_EMIT receivedChanged();
+    sounds_->playReceived();
 }
 
 std::string AppState::describeTransfer(const std::exception_ptr& error) {

@@ -25,6 +25,13 @@ void DeviceTWCPIdentity::learn(ByteView peerSPKIDER) const {
     }
 }
 
+std::shared_ptr<TWCPParameters::TLSContext> DeviceTWCPIdentity::learningTLS() const {
+    // The copy shares this identity's learned-key store.
+    return TWCPParameters::make(
+        *identity_.secIdentity(),
+        TWCPParameters::Pinning::trustOnFirstUse([self = *this](const Bytes& spki) { self.learn(spki); }));
+}
+
 bool DeviceTWCPIdentity::verify(ByteView signature, ByteView digest,
                                 const std::string& peerSPKISHA256) const {
     std::optional<P256PublicKey> key = trustedKeys_ ? trustedKeys_(peerSPKISHA256) : std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectCore/Channel/TWCPParameters.hpp"
 #include "ConnectCore/Identity/DeviceIdentity.hpp"
 #include "ConnectCore/Identity/LearnedKeyStore.hpp"
 #include "ConnectCore/Session/TWCPIdentity.hpp"
@@ -27,6 +28,10 @@ public:
     /// Records a peer's DER SubjectPublicKeyInfo when there is a learned store and the bytes are a
     /// P-256 key; anything else is ignored.
     void learn(ByteView peerSPKIDER) const;
+
+    /// This device's TLS set-up, pinning on first use: every peer key TLS sees is taught to this
+    /// identity (and its copies), which then checks the handshake's signatures with it.
+    std::shared_ptr<TWCPParameters::TLSContext> learningTLS() const;
 
     const DeviceIdentity& identity() const { return identity_; }
 

@@ -88,12 +88,8 @@ asio::awaitable<bool> AppState::loadIdentity() {
     // Set once per run: it never changes afterwards.
     identity_ = loaded;
     Q_EMIT identityChanged();
-    // Every peer key TLS sees is taught to the identity, which checks the handshake's signatures with it.
     sessionIdentity_ = std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(*loaded));
-    tls_ = TWCPParameters::make(*loaded->secIdentity(), TWCPParameters::Pinning::trustOnFirstUse(
-                                                            [identity = sessionIdentity_](const Bytes& spki) {
-                                                                identity->learn(spki);
-                                                            }));
+    tls_ = sessionIdentity_->learningTLS();
     co_return true;
 }
 

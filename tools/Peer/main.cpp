@@ -56,10 +56,7 @@ Device makeDevice(const PeerOptions& options, asio::io_context& io, asio::thread
     const DeviceIdentity identity =
         PersistentIdentity::loadOrCreate(options.home, options.name, DevicePlatform::macOS, "peer");
     auto twcp = std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(identity));
-    auto tls = TWCPParameters::make(
-        *identity.secIdentity(),
-        TWCPParameters::Pinning::trustOnFirstUse([twcp](const Bytes& spki) { twcp->learn(spki); }));
-    return Device{io.get_executor(), pool.get_executor(), twcp, tls,
+    return Device{io.get_executor(), pool.get_executor(), twcp, twcp->learningTLS(),
                   std::make_shared<StaticPairingPolicy>(io.get_executor(), std::set<std::string>{}, true)};
 }
 

@@ -33,6 +33,7 @@ bytes=$(stat -c %s "$file")
 cat "$file" >/dev/null # every method starts from a warm page cache
 
 now() { date +%s.%N; }
+seconds_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.3f\n", b - a }'; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 mbps() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.0f", b / 1e6 / s }'; }
 
@@ -53,12 +54,10 @@ tarnwick_once() {
     /usr/bin/time -f "%M" -o "$dir/sender.rss" "$peer_tool" send --home "$dir/s" --address "127.0.0.1:$port" \
         "$file" >"$dir/sender.log"
     until grep -q "^received" "$dir/receiver.log"; do sleep 0.01; done
-    local ended
-    ended=$(now)
+    seconds_since "$began" >>"$work/tarnwick.times"
     pkill -TERM -P "$receiver" # the receiver itself, under time, which then writes its figure
     wait "$receiver" || true
     cmp -s "$file" "$dir/inbox/movie.bin" || { echo "tarnwick run $run: the file arrived damaged" >&2; exit 1; }
-    awk -v a="$began" -v b="$ended" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/tarnwick.times"
     awk '/^streamed/ { print $2 }' "$dir/sender.log" >>"$work/streaming.times"
     cat "$dir/sender.rss" >>"$work/sender.rss"
     cat "$dir/receiver.rss" >>"$work/receiver.rss"
@@ -90,7 +89,7 @@ scp_once() {
     began=$(now)
     scp -q -i "$work/ssh/user" -P 2222 -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null \
         "$file" "root@127.0.0.1:$work/scp-copy.bin"
-    awk -v a="$began" -v b="$(now)" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/scp.times"
+    seconds_since "$began" >>"$work/scp.times"
     rm -f "$work/scp-copy.bin"
 }
 
@@ -127,7 +126,7 @@ https_once() {
     local began
     began=$(now)
     curl -sS -k --fail -T "$file" https://127.0.0.1:8443/movie.bin -o /dev/null
-    awk -v a="$began" -v b="$(now)" 'BEGIN { printf "%.3f\n", b - a }' >>"$work/https.times"
+    seconds_since "$began" >>"$work/https.times"
     rm -f "$work/nginx/upload/movie.bin"
 }
 

@@ -17,7 +17,15 @@ if ! curl -fsS -o /dev/null http://127.0.0.1:47800/login 2>/dev/null; then
 fi
 
 echo
-echo "Built in build/default. The application has no windows yet: it runs headless. Type commands"
-echo "(peers, connect NAME, send PATH..., pair yes|no, signin, signout, watch add PATH, quit);"
-echo "end of input quits. The sign-in page runs on this machine at http://127.0.0.1:47800/login."
-build/default/ConnectUI/App/tarnwick-connect --headless "$@"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [[ " $* " != *" --headless "* ]]; then
+    echo "Built in build/default. Tarnwick Connect opens its window on the first launch and lives in the"
+    echo "tray; the sign-in page runs on this machine at http://127.0.0.1:47800/login."
+    build/default/ConnectUI/App/tarnwick-connect "$@"
+else
+    echo "Built in build/default. No display here, so the application runs headless. Type commands"
+    echo "(peers, connect NAME, send PATH..., pair yes|no, signin, signout, watch add PATH, quit);"
+    echo "end of input quits. The sign-in page runs on this machine at http://127.0.0.1:47800/login."
+    args=("$@")
+    [[ " $* " == *" --headless "* ]] || args=(--headless "$@")
+    build/default/ConnectUI/App/tarnwick-connect "${args[@]}"
+fi

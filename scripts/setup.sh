@@ -14,7 +14,7 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-controls
   qml6-module-qtquick-layouts qml6-module-qtquick-templates qml6-module-qtqml-workerscript
   qml6-module-qtqml-models
-  libgl1-mesa-dri
+  libgl1-mesa-dri fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev curl
   # services the tests start themselves, and a bare X server for the windows' screenshots

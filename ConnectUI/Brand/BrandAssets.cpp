@@ -1,0 +1,69 @@
+#include "ConnectUI/Brand/BrandAssets.hpp"
+
+#include "ConnectUI/Brand/SVGPath.hpp"
+
+#include <QPainter>
+
+#include <array>
+#include <string_view>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::array<std::string_view, 4> markPaths = {
+    "M12 2C6.48 2 2 6.48 2 12s4.48 10 10 10 10-4.48 10-10S17.52 2 12 2z",
+    "M12 4.5c-4.14 0-7.5 3.36-7.5 7.5s3.36 7.5 7.5 7.5 7.5-3.36 7.5-7.5S16.14 4.5 12 4.5z",
+    "M7 8.75h7.4l-1.7-1.7 1.06-1.06L17.3 9.5l-3.54 3.54-1.06-1.06 1.7-1.7H7z",
+    "M17 15.25H9.6l1.7 1.7-1.06 1.06L6.7 14.5l3.54-3.54 1.06 1.06-1.7 1.7H17z",
+};
+
+void append(QPainterPath& path, const SVGPath& parsed) {
+    for (const auto& segment : parsed.segments()) {
+        switch (segment.kind) {
+        case SVGPath::Segment::Kind::move:
+            path.moveTo(segment.end);
+            break;
+        case SVGPath::Segment::Kind::line:
+            path.lineTo(segment.end);
+            break;
+        case SVGPath::Segment::Kind::cubic:
+            path.cubicTo(segment.control1, segment.control2, segment.end);
+            break;
+        case SVGPath::Segment::Kind::close:
+            path.closeSubpath();
+            break;
+        }
+    }
+}
+
+} // namespace
+
+QPainterPath BrandAssets::markPath() {
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    for (const auto text : markPaths) {
+        append(path, SVGPath::parse(text));
+    }
+    return path;
+}
+
+QImage BrandAssets::mark(int side, const QColor& ink) {
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(side / viewBox, side / viewBox);
+    painter.fillPath(markPath(), ink);
+    return image;
+}
+
+QIcon BrandAssets::statusIcon() {
+    QIcon icon;
+    for (const int side : {16, 18, 22, 24, 32, 36, 44, 48, 64}) {
+        icon.addPixmap(QPixmap::fromImage(mark(side, Qt::black)));
+    }
+    icon.setIsMask(true);
+    return icon;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QPainterPath>
+
+namespace tarnwick {
+
+/// The brand mark: a ring around two passing arrows, kept as vector path data in a 24-unit square.
+class BrandAssets {
+public:
+    static constexpr double viewBox = 24;
+
+    /// The mark's outline, odd-even filled, in view-box units.
+    static QPainterPath markPath();
+
+    /// The mark in one colour, `side` pixels square, on a transparent ground.
+    static QImage mark(int side, const QColor& ink);
+
+    /// The tray icon: a monochrome mask the desktop tints for light and dark panels.
+    static QIcon statusIcon();
+};
+
+} // namespace tarnwick

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "ConnectUI/AppState/TransferItem.hpp"
+
+#include <QString>
+
+namespace tarnwick {
+
+/// The line under a transfer's name: "42%" or "42% · 12 Mbps" while sending, the reason when failed,
+/// otherwise the file's size.
+QString transferRowDetail(const TransferItem& item);
+
+} // namespace tarnwick

@@ -1,0 +1,269 @@
+#include "ConnectUI/ViewModels/ConnectModel.hpp"
+
+#include "ConnectUI/AppState/AppState.hpp"
+#include "ConnectUI/Desktop/FileManager.hpp"
+#include "ConnectUI/Format/ByteFormat.hpp"
+#include "ConnectUI/Gallery/TransferGallery.hpp"
+#include "ConnectUI/Presentation/ConnectHeadline.hpp"
+#include "ConnectUI/Presentation/MenuPanelContent.hpp"
+#include "ConnectUI/Presentation/TransferRowDetail.hpp"
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
+QString text(const std::optional<std::string>& value) {
+    return value ? text(*value) : QString();
+}
+
+ConnectHeadline headlineOf(const AppState& state, bool targeted) {
+    return ConnectHeadline::of({state.isSigningIn(), state.justSignedIn(), state.isSignedIn(),
+                                state.connectedDevices().size(), state.peers().size(), targeted});
+}
+
+} // namespace
+
+ConnectModel::ConnectModel(AppState& state, QObject* parent) : QObject(parent), state_(state) {
+    for (const auto signal :
+         {&AppState::availabilityChanged, &AppState::peersChanged, &AppState::connectingChanged,
+          &AppState::connectErrorChanged, &AppState::pendingPairingChanged,
+          &AppState::connectedDevicesChanged, &AppState::transfersChanged, &AppState::receivedChanged,
+          &AppState::diagnosisChanged, &AppState::selectedPeerIDChanged, &AppState::accountChanged,
+          &AppState::isSigningInChanged, &AppState::signInErrorChanged,
+          &AppState::signInErrorIsRecoverableChanged, &AppState::justSignedInChanged}) {
+        QObject::connect(&state_, signal, this, &ConnectModel::changed);
+    }
+}
+
+void ConnectModel::setTargeted(bool targeted) {
+    if (targeted != targeted_) {
+        targeted_ = targeted;
+        Q_EMIT changed();
+    }
+}
+
+QString ConnectModel::headline() const {
+    return text(headlineOf(state_, targeted_).headline);
+}
+QString ConnectModel::subtitle() const {
+    return text(headlineOf(state_, targeted_).subtitle);
+}
+bool ConnectModel::signedIn() const {
+    return state_.isSignedIn();
+}
+QString ConnectModel::accountEmail() const {
+    return state_.account() ? text(state_.account()->email) : QString();
+}
+bool ConnectModel::isSigningIn() const {
+    return state_.isSigningIn();
+}
+QString ConnectModel::signInError() const {
+    return text(state_.signInError());
+}
+bool ConnectModel::signInErrorRecoverable() const {
+    return state_.signInErrorIsRecoverable();
+}
+
+QString ConnectModel::availability() const {
+    switch (state_.availability().state) {
+    case Availability::Case::ready:
+        return "ready";
+    case Availability::Case::blocked:
+        return "blocked";
+    case Availability::Case::starting:
+        break;
+    }
+    return "starting";
+}
+
+QString ConnectModel::availabilityText() const {
+    const Availability& availability = state_.availability();
+    switch (availability.state) {
+    case Availability::Case::ready:
+        return "Listening on port " + QString::number(availability.port);
+    case Availability::Case::blocked:
+        return "Blocked";
+    case Availability::Case::starting:
+        break;
+    }
+    return "Starting…";
+}
+
+QString ConnectModel::blockedMessage() const {
+    return text(state_.availability().message);
+}
+
+QVariantList ConnectModel::connectedDevices() const {
+    QVariantList devices;
+    for (const ConnectedDevice& device : state_.connectedDevices()) {
+        devices.append(QVariantMap{{"id", text(device.id)},
+                                   {"name", text(device.name)},
+                                   {"symbol", text(device.symbol())},
+                                   {"selected", state_.selectedPeerID() == device.id}});
+    }
+    return devices;
+}
+
+QVariantList ConnectModel::nearbyPeers() const {
+    QVariantList peers;
+    const auto& connected = state_.connectedDevices();
+    const auto& discovered = state_.peers();
+    for (std::size_t i = 0; i < discovered.size(); ++i) {
+        const DiscoveredPeer& peer = discovered[i];
+        if (std::ranges::any_of(connected,
+                                [&](const ConnectedDevice& device) { return device.id == peer.id; })) {
+            continue;
+        }
+        peers.append(QVariantMap{{"index", static_cast<int>(i)},
+                                 {"name", text(peer.name)},
+                                 {"system", peerSystem(peer.model, peer.osVersion)},
+                                 {"symbol", peerSymbol(peer.model)},
+                                 {"connecting", state_.connecting() == peer.id}});
+    }
+    return peers;
+}
+
+QString ConnectModel::connecting() const {
+    return text(state_.connecting());
+}
+QString ConnectModel::connectError() const {
+    return text(state_.connectError());
+}
+
+QVariantMap ConnectModel::pairing() const {
+    const auto& pending = state_.pendingPairing();
+    if (!pending) {
+        return {};
+    }
+    return {{"peerName", text(pending->peerName)}, {"code", text(pending->code)}};
+}
+
+QString ConnectModel::menuContent() const {
+    return text(toString(menuPanelContent(
+        {state_.justSignedIn(), state_.pendingPairing().has_value(), state_.isSignedIn(),
+         state_.availability().state == Availability::Case::blocked, !state_.connectedDevices().empty()})));
+}
+
+QString ConnectModel::diagnosis() const {
+    return state_.diagnosis() ? text(state_.diagnosis()->explanation()) : QString();
+}
+
+QVariantList ConnectModel::transfers() const {
+    QVariantList items;
+    for (const TransferItem& item : state_.transfers()) {
+        const bool sending = item.state.state == TransferItem::State::Case::sending;
+        items.append(QVariantMap{{"id", text(item.id)},
+                                 {"name", text(item.name)},
+                                 {"peerName", text(item.peerName)},
+                                 {"detail", transferRowDetail(item)},
+                                 {"failed", item.state.state == TransferItem::State::Case::failed},
+                                 {"finished", item.state.state == TransferItem::State::Case::finished},
+                                 {"fraction", sending ? item.state.fraction : -1.0}});
+    }
+    return items;
+}
+
+QVariantList ConnectModel::received() const {
+    QVariantList files;
+    for (const ReceivedFile& file : state_.received()) {
+        files.append(QVariantMap{{"name", text(file.name)},
+                                 {"path", text(file.path.string())},
+                                 {"size", ByteFormat::size(file.byteCount)}});
+    }
+    return files;
+}
+
+bool ConnectModel::shimmering() const {
+    return state_.isSignedIn() && state_.connectedDevices().empty();
+}
+
+QVariantList ConnectModel::gallery(const QString& filter) const {
+    QVariantList shown;
+    const auto entries = TransferGallery::entries(state_.transfers(), state_.received());
+    for (const GalleryEntry& entry :
+         TransferGallery::visible(entries, TransferGallery::filterNamed(filter.toStdString()))) {
+        shown.append(QVariantMap{{"id", text(entry.id)},
+                                 {"name", text(entry.name)},
+                                 {"path", text(entry.url.string())},
+                                 {"size", ByteFormat::size(entry.byteCount)},
+                                 {"received", entry.direction == GalleryEntry::Direction::received},
+                                 {"peerName", text(entry.peerName)},
+                                 {"fraction", entry.fraction.value_or(-1.0)},
+                                 {"failure", text(entry.failure)}});
+    }
+    return shown;
+}
+
+QString ConnectModel::galleryEmptyText(const QString& filter) const {
+    return text(TransferGallery::emptyText(TransferGallery::filterNamed(filter.toStdString())));
+}
+
+void ConnectModel::connectPeer(int index) {
+    const auto& peers = state_.peers();
+    if (index >= 0 && static_cast<std::size_t>(index) < peers.size()) {
+        state_.connect(peers[static_cast<std::size_t>(index)]);
+    }
+}
+
+void ConnectModel::send(const QList<QUrl>& urls) {
+    std::vector<std::filesystem::path> files;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) {
+            files.emplace_back(url.toLocalFile().toStdString());
+        }
+    }
+    if (!files.empty()) {
+        state_.send(files);
+    }
+}
+
+void ConnectModel::selectDestination(const QString& id) {
+    state_.setSelectedPeerID(id.toStdString());
+}
+void ConnectModel::approvePairing() {
+    state_.approvePendingPairing();
+}
+void ConnectModel::rejectPairing() {
+    state_.rejectPendingPairing();
+}
+void ConnectModel::clearFinished() {
+    state_.clearFinished();
+}
+void ConnectModel::signIn() {
+    state_.signIn();
+}
+void ConnectModel::signOut() {
+    state_.signOut();
+}
+
+void ConnectModel::openWindow(const QString& tab) {
+    if (state_.onOpenWindow) {
+        state_.onOpenWindow(tab.toStdString());
+    }
+}
+
+void ConnectModel::reveal(const QString& path) {
+    FileManager::reveal(path.toStdString());
+}
+void ConnectModel::open(const QString& path) {
+    FileManager::open(path.toStdString());
+}
+
+QString ConnectModel::peerSystem(const std::optional<std::string>& model,
+                                 const std::optional<std::string>& osVersion) {
+    const QString system = text(model.value_or("iOS"));
+    return osVersion && !osVersion->empty() ? system + " " + text(*osVersion) : system;
+}
+
+QString ConnectModel::peerSymbol(const std::optional<std::string>& model) {
+    if (model == "iPadOS") {
+        return "ipad";
+    }
+    return model == "macOS" ? "laptopcomputer" : "iphone";
+}
+
+} // namespace tarnwick

@@ -1,0 +1,28 @@
+import QtQuick
+import QtQuick.Controls.Basic
+
+// The primary (filled) and secondary (outlined) buttons.
+Button {
+    id: button
+    property bool primary: false
+
+    font.pixelSize: Theme.font.body
+    padding: Theme.space.s
+    leftPadding: Theme.space.l
+    rightPadding: Theme.space.l
+    Accessible.name: text
+    contentItem: Text {
+        text: button.text
+        font: button.font
+        color: button.primary ? Theme.color.accentText : Theme.color.text
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+    }
+    background: Rectangle {
+        radius: Theme.radius.medium
+        color: button.primary ? (button.down ? Qt.darker(Theme.color.accent, 1.2) : Theme.color.accent)
+                              : (button.hovered ? Theme.color.raised : "transparent")
+        border.width: button.primary ? 0 : 1
+        border.color: Theme.color.outline
+    }
+}

@@ -1,0 +1,24 @@
+import QtQuick
+
+Item {
+    id: tab
+    property string title
+    property bool isSelected: false
+    signal clicked
+
+    implicitWidth: label.implicitWidth + 2 * Theme.space.l
+    implicitHeight: 30
+    Accessible.role: Accessible.PageTab
+    Accessible.name: title
+    Accessible.onPressAction: clicked()
+
+    Text {
+        id: label
+        anchors.centerIn: parent
+        text: tab.title
+        font.pixelSize: Theme.font.body
+        font.weight: Font.DemiBold
+        color: tab.isSelected ? Theme.color.text : Theme.color.muted
+    }
+    MouseArea { id: mouse; anchors.fill: parent; hoverEnabled: true; onClicked: tab.clicked() }
+}

@@ -1,0 +1,71 @@
+#include "ConnectUI/Presentation/ConnectHeadline.hpp"
+#include "ConnectUI/Presentation/MenuPanelContent.hpp"
+#include "ConnectUI/Presentation/TransferRowDetail.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+using Situation = ConnectHeadline::Situation;
+
+TEST(ConnectHeadline, TheFirstRuleThatAppliesWins) {
+    const Situation signedIn{.signedIn = true};
+    EXPECT_EQ(ConnectHeadline::of({.isSigningIn = true, .justSignedIn = true}).headline, "Signing in…");
+    EXPECT_EQ(ConnectHeadline::of({.isSigningIn = true}).subtitle,
+              "Finish signing in in your browser. This window will update itself.");
+    EXPECT_EQ(ConnectHeadline::of({.justSignedIn = true, .signedIn = true, .connectedDevices = 1}),
+              (ConnectHeadline{"You're signed in", "This Mac is registered with your account."}));
+    // Devices seen or connected do not matter without an account.
+    EXPECT_EQ(ConnectHeadline::of({.connectedDevices = 2, .discoveredPeers = 1}).headline,
+              "Sign in to Tarnwick");
+
+    auto connected = signedIn;
+    connected.connectedDevices = 1;
+    connected.discoveredPeers = 3;
+    EXPECT_EQ(ConnectHeadline::of(connected).headline, "Drop files to send");
+    connected.isTargeted = true;
+    EXPECT_EQ(ConnectHeadline::of(connected).headline, "Release to send");
+    EXPECT_EQ(ConnectHeadline::of(connected).subtitle,
+              "Straight to your device over the local network. Nothing is uploaded.");
+
+    auto nearby = signedIn;
+    nearby.discoveredPeers = 1;
+    nearby.isTargeted = true;
+    EXPECT_EQ(ConnectHeadline::of(nearby).headline, "Nearby");
+    EXPECT_EQ(ConnectHeadline::of(signedIn).headline, "Waiting for your iPhone");
+    EXPECT_EQ(ConnectHeadline::of(signedIn).subtitle,
+              "Open Tarnwick › Connect on your iPhone and it will appear here. Files move directly over your "
+              "network — nothing is uploaded.");
+}
+
+TEST(MenuPanelContent, APendingPairingGivesWayOnlyToTheSignedInConfirmation) {
+    const MenuPanelSituation everything{true, true, true, true, true};
+    EXPECT_EQ(menuPanelContent(everything), MenuPanelContent::signedIn);
+    auto pairing = everything;
+    pairing.justSignedIn = false;
+    EXPECT_EQ(menuPanelContent(pairing), MenuPanelContent::pairing);
+    pairing.signedIn = false;
+    EXPECT_EQ(menuPanelContent(pairing), MenuPanelContent::pairing);
+
+    EXPECT_EQ(menuPanelContent({.blocked = true, .hasConnectedDevices = true}), MenuPanelContent::signIn);
+    EXPECT_EQ(menuPanelContent({.signedIn = true, .blocked = true, .hasConnectedDevices = true}),
+              MenuPanelContent::blocked);
+    EXPECT_EQ(menuPanelContent({.signedIn = true, .hasConnectedDevices = true}), MenuPanelContent::devices);
+    EXPECT_EQ(toString(menuPanelContent({.signedIn = true})), "empty");
+}
+
+TEST(TransferRowDetail, ShowsProgressRateFailureOrSize) {
+    TransferItem item{"id",   "/tmp/a.mov", "a.mov", 1'500'000, TransferItem::State::sending(0.429, 125'000),
+                      "Phone"};
+    EXPECT_EQ(transferRowDetail(item), "42% · 1 Mbps");
+    item.state = TransferItem::State::sending(1.0, 0);
+    EXPECT_EQ(transferRowDetail(item), "100%");
+    item.state = TransferItem::State::failed("The device declined the transfer.");
+    EXPECT_EQ(transferRowDetail(item), "The device declined the transfer.");
+    item.state = TransferItem::State::finished();
+    EXPECT_EQ(transferRowDetail(item), "1.5 MB");
+}
+
+} // namespace
+} // namespace tarnwick

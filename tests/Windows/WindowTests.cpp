@@ -1,0 +1,200 @@
+// The real windows on a real X server (Xvfb, started by the test command): the main window on both tabs
+// and the menu panel render with their texts, and files dropped on the connect pane go to the connected
+// device. Run inside a network namespace of the test's own, where loopback is the only interface.
+#include "ConnectUI/Shell/ConnectApp.hpp"
+#include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
+#include "tests/Support/NetworkNamespace.hpp"
+#include "tests/Support/ProfileSettings.hpp"
+#include "tests/Support/ScopedEnvironment.hpp"
+#include "tests/Support/TemporaryFolder.hpp"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s) {
+    return QTest::qWaitFor(condition, static_cast<int>(limit.count()));
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    struct Instance {
+        testing::ProfileSettings profile;
+        std::unique_ptr<AppState> state;
+        AppState* operator->() const { return state.get(); }
+    };
+
+    WindowTest() { environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus"); }
+
+    void SetUp() override {
+        const char* marker = std::getenv("TARNWICK_NETWORK_NAMESPACE");
+        if (!marker || std::string(marker) != "inside" || QGuiApplication::platformName() != "xcb") {
+            GTEST_SKIP() << "needs an X server and a network namespace made for it";
+        }
+        ASSERT_TRUE(testing::seesOnlyInterfaces({"lo"}));
+    }
+
+    Instance& launch(const std::string& name, bool signedIn) {
+        auto& instance = *instances.emplace_back(std::make_unique<Instance>());
+        if (signedIn) {
+            testing::storeAccount(instance.profile.home, testing::accountOf("user-" + name));
+        }
+        const std::string nowhere = "http://127.0.0.1:9";
+        instance.state = std::make_unique<AppState>(AppState::Setup{QtExecutor(testing::processMainContext()),
+                                                                    testing::processEngine().executor(),
+                                                                    testing::processEngine().blocking(),
+                                                                    instance.profile.settings.get(),
+                                                                    instance.profile.home,
+                                                                    std::nullopt,
+                                                                    false,
+                                                                    [] { return true; },
+                                                                    {nowhere, nowhere, nowhere},
+                                                                    [](const std::string&) { return true; }});
+        instance->setDeviceName(name);
+        return instance;
+    }
+
+    ConnectApp& shellFor(Instance& instance) {
+        shell = std::make_unique<ConnectApp>(*instance.state, *instance.profile.settings,
+                                             "/usr/bin/tarnwick-connect");
+        QObject::connect(shell.get(), &ConnectApp::firstFrame,
+                         [this](std::chrono::milliseconds) { drawn = true; });
+        shell->launch();
+        return *shell;
+    }
+
+    /// Saves what the window shows beside the test program, and whether it holds a picture at all
+    /// rather than one flat colour.
+    static bool rendered(QQuickWindow& window, const std::string& name) {
+        const QImage image = window.grabWindow();
+        image.save(QString::fromStdString(screenshotFolder() + "/" + name + ".png"));
+        std::set<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 3) {
+            for (int x = 0; x < image.width(); x += 3) {
+                colours.insert(image.pixel(x, y));
+            }
+        }
+        return colours.size() > 20;
+    }
+
+    static std::string screenshotFolder() {
+        const char* folder = std::getenv("TARNWICK_SCREENSHOTS");
+        return folder ? folder : ".";
+    }
+
+    static QString textOf(QObject& root, const char* objectName) {
+        auto* item = root.findChild<QObject*>(objectName);
+        return item ? item->property("text").toString() : QString("<no %1>").arg(objectName);
+    }
+
+    testing::ScopedEnvironment environment;
+    std::vector<std::unique_ptr<Instance>> instances;
+    std::unique_ptr<ConnectApp> shell;
+    bool drawn = false;
+};
+
+TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
+    auto& mac = launch("Studio", false);
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && drawn; }));
+    EXPECT_TRUE(mac.profile.settings->value(ConnectApp::hasLaunchedKey).toBool());
+    EXPECT_EQ(window.size(), QSize(940, 620));
+    ASSERT_TRUE(waitFor([&] { return mac->availability().state == Availability::Case::ready; }));
+
+    EXPECT_EQ(textOf(window, "headline"), "Sign in to Tarnwick");
+    EXPECT_EQ(textOf(window, "subtitle"),
+              "Your account is how this Mac and your iPhone recognise each other.");
+    EXPECT_EQ(textOf(window, "galleryEmpty"), "Nothing has moved yet.");
+    QTest::qWait(1200); // the launch curtain lifts
+    EXPECT_TRUE(rendered(window, "main-connect"));
+
+    // Asking twice for the settings tab switches to it each time, even after the user went back.
+    app.openMainWindow("settings");
+    ASSERT_TRUE(waitFor([&] { return window.property("tab").toString() == "settings"; }));
+    window.setProperty("tab", "connect");
+    app.openMainWindow("settings");
+    ASSERT_TRUE(waitFor([&] { return window.property("tab").toString() == "settings"; }));
+    QTest::qWait(600); // the panes slide
+    EXPECT_TRUE(textOf(window, "connectionStatus").startsWith("Listening on port "));
+    EXPECT_TRUE(rendered(window, "main-settings"));
+
+    window.close(); // closing the window leaves the application running
+    EXPECT_FALSE(QCoreApplication::closingDown());
+    mac->onPairingRequested();
+    QQuickWindow& panel = *app.menuPanel();
+    ASSERT_TRUE(waitFor([&] { return panel.isExposed(); }));
+    QTest::qWait(300);
+    EXPECT_TRUE(rendered(panel, "menu-panel"));
+    EXPECT_TRUE(panel.findChild<QObject*>("menuPanel"));
+}
+
+TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    phone->start();
+    auto& app = shellFor(mac);
+    ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
+
+    mac->connect(testing::loopbackPeer(*phone.state));
+    ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
+    QQuickWindow& panel = *app.menuPanel();
+    ASSERT_TRUE(waitFor(
+        [&] { return textOf(panel, "pairingCode") == QString::fromStdString(mac->pendingPairing()->code); }));
+    mac->approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return phone->pendingPairing().has_value(); }));
+    phone->approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return !mac->connectedDevices().empty(); }));
+
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return textOf(window, "headline") == "Drop files to send"; }));
+
+    testing::TemporaryFolder folder;
+    const auto file = folder.path() / "notes.txt";
+    std::ofstream(file) << "dropped on the pane";
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+    const QPointF centre(window.width() / 2.0, window.height() / 2.0);
+    QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    QDragMoveEvent move(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &move);
+    EXPECT_EQ(textOf(window, "headline"), "Release to send");
+    QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+
+    ASSERT_EQ(mac->transfers().size(), 1u);
+    EXPECT_EQ(mac->transfers().front().name, "notes.txt");
+    ASSERT_TRUE(waitFor([&] { return !phone->received().empty(); }));
+    std::stringstream arrived;
+    arrived << std::ifstream(phone->received().front().path).rdbuf();
+    EXPECT_EQ(arrived.str(), "dropped on the pane");
+    EXPECT_EQ(textOf(window, "headline"), "Drop files to send");
+    EXPECT_TRUE(rendered(window, "main-after-drop"));
+}
+
+} // namespace
+} // namespace tarnwick
+
+int main(int argc, char** argv) {
+    QQuickStyle::setStyle("Basic");
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(false);
+    tarnwick::ConnectApp::registerViewTypes();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -31,7 +31,7 @@ MorphCloud::MorphCloud(std::vector<MorphShape> shapes, std::size_t pointCount)
 std::vector<MorphPoint> MorphCloud::figure(std::size_t step, WordmarkPoints& wordmark) const {
     const MorphShape shape = shapes_[step % shapes_.size()];
     if (shape == MorphShape::wordmark) {
-        const std::vector<MorphPoint>& word = wordmark.positions(randoms_.size(), QStringLiteral("Connect"));
+        const std::vector<MorphPoint>& word = wordmark.positions(randoms_.size(), wordmarkText.toString());
         if (!word.empty()) {
             return word;
         }

@@ -4,6 +4,8 @@
 #include "ConnectUI/Backdrop/MorphShape.hpp"
 #include "ConnectUI/Backdrop/PointRandoms.hpp"
 
+#include <QStringView>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,6 +23,8 @@ public:
     static constexpr std::size_t minimumPointCount = 200;
     /// The seed that makes every run draw the same cloud.
     static constexpr std::uint32_t seed = 20260821;
+    /// The word the wordmark figure spells.
+    static constexpr QStringView wordmarkText = u"Connect";
 
     /// The figures shown when a screen asks for none.
     static std::vector<MorphShape> defaultShapes();

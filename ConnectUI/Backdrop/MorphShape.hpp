@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 namespace tarnwick {
 
 /// The figures the backdrop's cloud can hold, in their display order.
@@ -23,5 +26,11 @@ enum class MorphShape {
     scatter,
     wordmark,
 };
+
+/// The figure's name, which screens use to list figures: the enumerator's own name.
+std::string_view morphShapeName(MorphShape shape);
+
+/// The figure with the given name; none for a name no figure has.
+std::optional<MorphShape> morphShapeNamed(std::string_view name);
 
 } // namespace tarnwick

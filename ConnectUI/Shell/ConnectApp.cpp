@@ -1,7 +1,7 @@
 #include "ConnectUI/Shell/ConnectApp.hpp"
 
 #include "ConnectUI/AppState/AppState.hpp"
-//MORPH #include "ConnectUI/Backdrop/MorphFieldView.hpp"
+#include "ConnectUI/Backdrop/MorphFieldView.hpp"
 #include "ConnectUI/Brand/BrandMarkProvider.hpp"
 #include "ConnectUI/Gallery/LightboxZoom.hpp"
 #include "ConnectUI/Gallery/ThumbnailProvider.hpp"
@@ -43,7 +43,7 @@ ConnectApp::~ConnectApp() = default;
 
 void ConnectApp::registerViewTypes() {
     qmlRegisterType<LightboxZoom>("Tarnwick.Connect", 1, 0, "LightboxZoom");
-    //MORPH MorphFieldView::registerType();
+    MorphFieldView::registerType();
 }
 
 QQuickWindow* ConnectApp::load(const char* view) {

@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
     options.addOption({"grab", "Save the last frame to <file>.", "file"});
     options.process(application);
 
+    // Counted on the render thread, so it outlives the window.
+    std::atomic<int> frames = 0;
+    QElapsedTimer clock;
     QQuickWindow window;
     window.resize(940, 620);
     window.setColor(QColor(0x0d, 0x10, 0x17));
@@ -65,11 +68,8 @@ int main(int argc, char** argv) {
     field.setSize(window.size());
     configure(field);
 
-    // Frames are swapped on the render thread.
-    std::atomic<int> frames = 0;
     QObject::connect(
         &window, &QQuickWindow::frameSwapped, &window, [&frames] { ++frames; }, Qt::DirectConnection);
-    QElapsedTimer clock;
     QTimer::singleShot(warmUp, &window, [&] {
         frames = 0;
         clock.start();

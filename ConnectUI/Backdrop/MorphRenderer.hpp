@@ -31,8 +31,6 @@ public:
     /// Sets up the frame drawn at `now` for an item of `itemSize` on a screen of `devicePixelRatio`.
     void prepareFrame(double now, QSizeF itemSize, double devicePixelRatio, WordmarkPoints& wordmark);
 
-    const MorphConfig& config() const { return config_; }
-
 private:
     void rebuild(WordmarkPoints& wordmark, double now);
     void writeTarget(std::size_t step, WordmarkPoints& wordmark);

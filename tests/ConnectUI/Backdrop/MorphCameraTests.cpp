@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 namespace tarnwick {
 namespace {
 
@@ -18,7 +20,7 @@ TEST(MorphCameraTest, PerspectiveTermsForNearAndFarPlanes) {
 
 TEST(MorphCameraTest, CirclesTheOriginAndKeepsItInTheCentre) {
     EXPECT_EQ(MorphCamera::eye(0, 0.15, 5.4, 0.75), QVector3D(0, 0.75f, 5.4f));
-    const QVector3D quarterTurn = MorphCamera::eye(10, M_PI / 20, 5.4, 0.75);
+    const QVector3D quarterTurn = MorphCamera::eye(10, std::numbers::pi / 20, 5.4, 0.75);
     EXPECT_NEAR(quarterTurn.x(), 5.4, 1e-5);
     EXPECT_NEAR(quarterTurn.z(), 0, 1e-5);
     for (const double elapsed : {0.0, 3.0, 40.0}) {

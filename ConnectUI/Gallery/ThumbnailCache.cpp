@@ -14,7 +14,8 @@ ThumbnailCache::ThumbnailCache(Generator generate, QObject* parent)
       generate_(std::move(generate)) {}
 
 bool ThumbnailCache::request(const QString& path, int side) {
-    return load(path, side).has_value();
+    const auto image = load(path, side);
+    return image && !image->isNull();
 }
 
 std::optional<QImage> ThumbnailCache::load(const QString& path, int side) {

@@ -7,7 +7,7 @@ Item {
     property real side: 108
     property bool loaded: false
 
-    function refresh() { loaded = thumbnails.request(path, Math.round(side * 2)) }
+    function refresh() { loaded = path.length > 0 && thumbnails.request(path, Math.round(side * 2)) }
 
     Image {
         anchors.fill: parent

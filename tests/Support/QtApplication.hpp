@@ -10,14 +10,16 @@ namespace tarnwick::testing {
 
 /// The one application object of a test program, made on first use on the thread that runs the tests.
 /// A GUI application, so that text can be drawn; on the offscreen platform, so that no display is needed.
+/// It is never destroyed: at exit Qt's own globals (icon and scene-graph caches) are already gone, and
+/// the application's clean-up routines would touch them.
 inline QGuiApplication& qtApplication() {
     static int argc = 3;
     static char name[] = "tests";
     static char platformOption[] = "-platform";
     static char platform[] = "offscreen";
     static char* argv[] = {name, platformOption, platform, nullptr};
-    static QGuiApplication application(argc, argv);
-    return application;
+    static auto* application = new QGuiApplication(argc, argv);
+    return *application;
 }
 
 /// Runs the Qt event loop until the condition holds or the time is up; whether it holds.

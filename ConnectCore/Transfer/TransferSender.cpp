@@ -1,9 +1,11 @@
 #include "ConnectCore/Transfer/TransferSender.hpp"
 
 #include "ConnectCore/Async/Blocking.hpp"
+#include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Files/UTTypeIdentifier.hpp"
 #include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
 
+#include <asio/co_spawn.hpp>
 #include <asio/error.hpp>
 #include <asio/system_error.hpp>
 #include <asio/this_coro.hpp>
@@ -21,6 +23,25 @@ Bytes chunkPayload(const PositionalReader& reader, std::uint64_t offset, std::ui
     payload.resize(8 + length);
     payload.resize(8 + reader.readInto(offset, std::span(payload).subspan(8)));
     return payload;
+}
+
+/// Starts reading a chunk on the blocking pool and returns at once, so that the next chunk is read from
+/// disk while the current one is on the wire.
+Completion<Bytes> readAhead(const asio::any_io_executor& blocking, const asio::any_io_executor& strand,
+                            std::shared_ptr<const PositionalReader> reader, std::uint64_t offset,
+                            std::uint64_t length) {
+    Completion<Bytes> read(strand);
+    auto job = [reader = std::move(reader), offset, length]() -> asio::awaitable<Bytes> {
+        co_return chunkPayload(*reader, offset, length);
+    };
+    asio::co_spawn(blocking, std::move(job), [read](const std::exception_ptr& error, Bytes payload) {
+        if (error) {
+            read.fail(error);
+        } else {
+            read.resume(std::move(payload));
+        }
+    });
+    return read;
 }
 
 } // namespace
@@ -91,15 +112,21 @@ asio::awaitable<void> TransferSender::sendOnStrand(std::filesystem::path path, F
     acknowledged_[fileID] = resumeFrom;
     std::uint64_t offset = resumeFrom;
     std::uint64_t chunkSize = firstChunkSize;
+    auto next = readAhead(blocking_, strand(), reader, offset, std::min(chunkSize, total - offset));
     while (offset < total) {
         co_await throwIfStopped(fileID, streamID);
         co_await awaitWindow(fileID, streamID, offset);
-        const std::uint64_t length = std::min(chunkSize, total - offset);
-        auto read = [reader, offset, length] { return chunkPayload(*reader, offset, length); };
-        auto payload = co_await runBlocking(blocking_, std::move(read));
+        auto payload = co_await next.wait();
+        // Read ahead at the largest size the rate could choose; cut to the size it chose.
+        payload.resize(std::min<std::size_t>(payload.size(), 8 + chunkSize));
         const std::uint64_t byteCount = payload.size() - 8;
         if (byteCount == 0) {
             break; // the file shrank; the peer's size check rejects it
+        }
+        if (offset + byteCount < total) {
+            const std::uint64_t largest = std::min(chunkSize * 2, largestChunkSize);
+            next = readAhead(blocking_, strand(), reader, offset + byteCount,
+                             std::min(largest, total - offset - byteCount));
         }
         TWCPFrame chunk(TWCPFrameKind::chunk, {}, streamID, std::move(payload));
         const auto started = std::chrono::steady_clock::now();

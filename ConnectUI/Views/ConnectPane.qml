@@ -33,7 +33,9 @@ Item {
 
             StatusGlyph {
                 Layout.alignment: Qt.AlignHCenter
-                glyphState: connectModel.transfers.some(t => t.fraction >= 0) ? "working" : "idle"
+                // Spinning while anything is on its way; a check once the newest send has landed.
+                glyphState: connectModel.transfers.some(t => t.fraction >= 0) ? "working"
+                          : connectModel.transfers.length > 0 && connectModel.transfers[0].finished ? "success" : "idle"
                 isTargeted: connectModel.targeted
             }
             ShimmerText {

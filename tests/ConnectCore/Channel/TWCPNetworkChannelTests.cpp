@@ -113,12 +113,15 @@ protected:
     }
 
     /// How many frames arrive within a short while.
+    /// How many frames arrive: the first may take up to 10 s on a loaded machine, each further one is
+    /// counted when it follows within `quiet` of the one before.
     static asio::awaitable<int> countArriving(AsyncQueue<TWCPFrame> inbound,
                                               std::chrono::milliseconds quiet) {
         int count = 0;
         try {
             for (;;) {
-                co_await withTimeout(nextFrame(inbound), quiet, TWCPError::handshakeTimeout());
+                co_await withTimeout(nextFrame(inbound), count == 0 ? std::chrono::milliseconds(10s) : quiet,
+                                     TWCPError::handshakeTimeout());
                 ++count;
             }
         } catch (const TWCPError&) {

@@ -4,6 +4,7 @@
 #include "ConnectUI/Desktop/FileManager.hpp"
 #include "ConnectUI/Format/ByteFormat.hpp"
 #include "ConnectUI/Gallery/TransferGallery.hpp"
+#include "ConnectUI/Presentation/AvailabilityText.hpp"
 #include "ConnectUI/Presentation/ConnectHeadline.hpp"
 #include "ConnectUI/Presentation/MenuPanelContent.hpp"
 #include "ConnectUI/Presentation/TransferRowDetail.hpp"
@@ -81,16 +82,7 @@ QString ConnectModel::availability() const {
 }
 
 QString ConnectModel::availabilityText() const {
-    const Availability& availability = state_.availability();
-    switch (availability.state) {
-    case Availability::Case::ready:
-        return "Listening on port " + QString::number(availability.port);
-    case Availability::Case::blocked:
-        return "Blocked";
-    case Availability::Case::starting:
-        break;
-    }
-    return "Starting…";
+    return tarnwick::availabilityText(state_.availability());
 }
 
 QString ConnectModel::blockedMessage() const {

@@ -4,6 +4,7 @@
 #include "ConnectUI/Desktop/FileManager.hpp"
 #include "ConnectUI/Desktop/LoginItem.hpp"
 #include "ConnectUI/Gallery/TransferGallery.hpp"
+#include "ConnectUI/Presentation/AvailabilityText.hpp"
 
 #include <QDateTime>
 #include <QLocale>
@@ -95,16 +96,7 @@ QString SettingsModel::watchFolderError() const {
 }
 
 QString SettingsModel::connectionStatus() const {
-    const Availability& availability = state_.availability();
-    switch (availability.state) {
-    case Availability::Case::ready:
-        return "Listening on port " + QString::number(availability.port);
-    case Availability::Case::blocked:
-        return "Blocked: " + text(availability.message);
-    case Availability::Case::starting:
-        break;
-    }
-    return "Starting…";
+    return availabilityText(state_.availability());
 }
 
 int SettingsModel::connectedCount() const {

@@ -137,6 +137,7 @@ Flickable {
             title: "Status"
             Layout.fillWidth: true
             RowLayout { TWText { text: "Connection"; Layout.fillWidth: true } TWText { objectName: "connectionStatus"; text: settingsModel.connectionStatus; muted: true } }
+            TWText { visible: connectModel.availability === "blocked"; text: connectModel.blockedMessage; color: Theme.color.warning; Layout.fillWidth: true }
             RowLayout { TWText { text: "Connected devices"; Layout.fillWidth: true } TWText { text: settingsModel.connectedCount; muted: true } }
         }
     }

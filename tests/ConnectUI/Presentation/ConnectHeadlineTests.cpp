@@ -1,3 +1,4 @@
+#include "ConnectUI/Presentation/AvailabilityText.hpp"
 #include "ConnectUI/Presentation/ConnectHeadline.hpp"
 #include "ConnectUI/Presentation/MenuPanelContent.hpp"
 #include "ConnectUI/Presentation/TransferRowDetail.hpp"
@@ -65,6 +66,12 @@ TEST(TransferRowDetail, ShowsProgressRateFailureOrSize) {
     EXPECT_EQ(transferRowDetail(item), "The device declined the transfer.");
     item.state = TransferItem::State::finished();
     EXPECT_EQ(transferRowDetail(item), "1.5 MB");
+}
+
+TEST(AvailabilityText, NamesThePortOnlyWhenListening) {
+    EXPECT_EQ(availabilityText(Availability::starting()), "Starting…");
+    EXPECT_EQ(availabilityText(Availability::ready(52311)), "Listening on port 52311");
+    EXPECT_EQ(availabilityText(Availability::blocked("No network")), "Blocked");
 }
 
 } // namespace

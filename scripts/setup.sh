@@ -9,8 +9,8 @@ packages=(
   libasio-dev libssl-dev nlohmann-json3-dev libicu-dev
   libavahi-client-dev libavformat-dev libavcodec-dev libavutil-dev
   libcurl4-openssl-dev libsecret-1-dev libsqlite3-dev libcpp-httplib-dev
-  # application layer: the QML views, the backdrop's shaders (compiled at build time), SVG symbols
-  qt6-base-dev qt6-multimedia-dev qt6-declarative-dev qt6-shadertools-dev qt6-svg-dev
+  # application layer: the QML views and the backdrop's shaders (compiled at build time)
+  qt6-base-dev qt6-multimedia-dev qt6-declarative-dev qt6-shadertools-dev
   qml6-module-qtquick qml6-module-qtquick-window qml6-module-qtquick-controls
   qml6-module-qtquick-layouts qml6-module-qtquick-templates qml6-module-qtqml-workerscript
   qml6-module-qtqml-models

@@ -93,4 +93,8 @@ std::filesystem::path configFolder() {
     return xdgBase("XDG_CONFIG_HOME", ".config") / "Tarnwick";
 }
 
+std::filesystem::path autostartFolder() {
+    return xdgBase("XDG_CONFIG_HOME", ".config") / "autostart";
+}
+
 } // namespace tarnwick::HostFacts

@@ -22,4 +22,7 @@ std::filesystem::path applicationSupportFolder();
 /// key store's fallback file.
 std::filesystem::path configFolder();
 
+/// "$XDG_CONFIG_HOME/autostart" on the same terms: entries the desktop starts at login.
+std::filesystem::path autostartFolder();
+
 } // namespace tarnwick::HostFacts

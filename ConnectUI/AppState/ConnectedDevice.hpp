@@ -19,7 +19,10 @@ struct ConnectedDevice {
     std::shared_ptr<TransferCoordinator> transfers;
 
     /// The icon name for the device's kind.
-    std::string symbol() const {
+    std::string symbol() const { return symbolFor(platform); }
+
+    /// The icon name for a kind of device, connected or only seen.
+    static std::string symbolFor(DevicePlatform platform) {
         switch (platform) {
         case DevicePlatform::macOS:
             return "laptopcomputer";

@@ -1,22 +1,15 @@
 #include "ConnectUI/Desktop/LoginItem.hpp"
 
+#include "ConnectCore/Host/HostFacts.hpp"
+
 #include <QSaveFile>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
 namespace tarnwick {
 namespace {
-
-std::filesystem::path configHome() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') {
-        return config;
-    }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home ? home : "/") / ".config";
-}
 
 /// Quotes an Exec argument the way desktop entries want it.
 std::string quoted(const std::string& argument) {
@@ -38,7 +31,7 @@ LoginItemError::LoginItemError(std::filesystem::path entry, std::string reason)
       reason_(std::move(reason)) {}
 
 std::filesystem::path LoginItem::entry() {
-    return configHome() / "autostart" / "tarnwick-connect.desktop";
+    return HostFacts::autostartFolder() / "tarnwick-connect.desktop";
 }
 
 bool LoginItem::isEnabled() {

@@ -119,9 +119,6 @@ QVariantList ConnectModel::nearbyPeers() const {
     return peers;
 }
 
-QString ConnectModel::connecting() const {
-    return text(state_.connecting());
-}
 QString ConnectModel::connectError() const {
     return text(state_.connectError());
 }
@@ -148,9 +145,7 @@ QVariantList ConnectModel::transfers() const {
     QVariantList items;
     for (const TransferItem& item : state_.transfers()) {
         const bool sending = item.state.state == TransferItem::State::Case::sending;
-        items.append(QVariantMap{{"id", text(item.id)},
-                                 {"name", text(item.name)},
-                                 {"peerName", text(item.peerName)},
+        items.append(QVariantMap{{"name", text(item.name)},
                                  {"detail", transferRowDetail(item)},
                                  {"failed", item.state.state == TransferItem::State::Case::failed},
                                  {"finished", item.state.state == TransferItem::State::Case::finished},
@@ -178,8 +173,7 @@ QVariantList ConnectModel::gallery(const QString& filter) const {
     const auto entries = TransferGallery::entries(state_.transfers(), state_.received());
     for (const GalleryEntry& entry :
          TransferGallery::visible(entries, TransferGallery::filterNamed(filter.toStdString()))) {
-        shown.append(QVariantMap{{"id", text(entry.id)},
-                                 {"name", text(entry.name)},
+        shown.append(QVariantMap{{"name", text(entry.name)},
                                  {"path", text(entry.url.string())},
                                  {"size", ByteFormat::size(entry.byteCount)},
                                  {"received", entry.direction == GalleryEntry::Direction::received},
@@ -252,10 +246,8 @@ QString ConnectModel::peerSystem(const std::optional<std::string>& model,
 }
 
 QString ConnectModel::peerSymbol(const std::optional<std::string>& model) {
-    if (model == "iPadOS") {
-        return "ipad";
-    }
-    return model == "macOS" ? "laptopcomputer" : "iphone";
+    const auto platform = model ? enumFromRawValue<DevicePlatform>(*model) : std::nullopt;
+    return text(ConnectedDevice::symbolFor(platform.value_or(DevicePlatform::iOS)));
 }
 
 } // namespace tarnwick

@@ -28,7 +28,6 @@ class ConnectModel : public QObject {
     Q_PROPERTY(QString blockedMessage READ blockedMessage NOTIFY changed)
     Q_PROPERTY(QVariantList connectedDevices READ connectedDevices NOTIFY changed)
     Q_PROPERTY(QVariantList nearbyPeers READ nearbyPeers NOTIFY changed)
-    Q_PROPERTY(QString connecting READ connecting NOTIFY changed)
     Q_PROPERTY(QString connectError READ connectError NOTIFY changed)
     Q_PROPERTY(QVariantMap pairing READ pairing NOTIFY changed)
     Q_PROPERTY(QString menuContent READ menuContent NOTIFY changed)
@@ -54,7 +53,6 @@ public:
     QString blockedMessage() const;
     QVariantList connectedDevices() const;
     QVariantList nearbyPeers() const;
-    QString connecting() const;
     QString connectError() const;
     QVariantMap pairing() const;
     QString menuContent() const;

@@ -33,7 +33,8 @@ SettingsModel::SettingsModel(AppState& state, QSettings& settings, FolderChooser
       state_(state),
       settings_(settings),
       chooseFolder_(std::move(chooseFolder)),
-      program_(std::move(program)) {
+      program_(std::move(program)),
+      launchAtLogin_(LoginItem::isEnabled()) {
     for (const auto signal : {&AppState::deviceNameChanged, &AppState::availabilityChanged,
                               &AppState::connectedDevicesChanged, &AppState::accountChanged}) {
         QObject::connect(&state_, signal, this, &SettingsModel::changed);
@@ -52,9 +53,6 @@ QString SettingsModel::deviceName() const {
 }
 void SettingsModel::setDeviceName(const QString& name) {
     state_.setDeviceName(name.toStdString());
-}
-bool SettingsModel::launchAtLogin() const {
-    return LoginItem::isEnabled();
 }
 QString SettingsModel::downloadsPath() const {
     return text(state_.receiveFolder().string());
@@ -125,6 +123,7 @@ void SettingsModel::setThumbnailSide(double side) {
 void SettingsModel::setLaunchAtLogin(bool enabled) {
     try {
         LoginItem::setEnabled(enabled, program_);
+        launchAtLogin_ = enabled;
         loginError_.clear();
     } catch (const LoginItemError& error) {
         loginError_ = "Couldn't change Open at login: " + text(error.reason());

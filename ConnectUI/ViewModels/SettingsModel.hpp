@@ -39,7 +39,7 @@ public:
 
     QString deviceName() const;
     void setDeviceName(const QString& name);
-    bool launchAtLogin() const;
+    bool launchAtLogin() const { return launchAtLogin_; }
     QString loginError() const { return loginError_; }
     QString downloadsPath() const;
     QString downloadsProblem() const;
@@ -74,6 +74,8 @@ private:
     QSettings& settings_;
     FolderChooser chooseFolder_;
     std::filesystem::path program_;
+    /// Read once: only this switch changes the entry while the application runs.
+    bool launchAtLogin_;
     QString loginError_;
 };
 

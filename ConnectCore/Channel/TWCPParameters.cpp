@@ -67,6 +67,11 @@ TLSContext::TLSContext(const SecIdentity& identity, Pinning pinning)
       pinning_(std::move(pinning)) {
     SSL_CTX* native = context_.native_handle();
     require(SSL_CTX_set_min_proto_version(native, TLS1_3_VERSION) == 1, "TLS 1.3 unavailable");
+    // AES-128-GCM first: as strong as a device pairing needs and about a quarter cheaper per byte than
+    // AES-256, which matters when the CPU, not the network, limits a transfer.
+    require(SSL_CTX_set_ciphersuites(native, "TLS_AES_128_GCM_SHA256:TLS_AES_256_GCM_SHA384:"
+                                             "TLS_CHACHA20_POLY1305_SHA256") == 1,
+            "TLS 1.3 cipher suites unavailable");
     require(SSL_CTX_use_certificate(native, identity.certificate()) == 1 &&
                 SSL_CTX_use_PrivateKey(native, identity.privateKey()) == 1 &&
                 SSL_CTX_check_private_key(native) == 1,

@@ -1,5 +1,7 @@
 #include "ConnectCore/Transfer/IncrementalWriter.hpp"
 
+#include "ConnectCore/Transfer/PositionalReader.hpp"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,6 +35,15 @@ IncrementalWriter::IncrementalWriter(std::filesystem::path path, bool resuming) 
         throwFileError("seek", path_, error);
     }
     writtenBytes_ = static_cast<std::uint64_t>(end);
+    writeBackFrom_ = writtenBytes_;
+    if (writtenBytes_ > 0) {
+        try {
+            PositionalReader(path_).hashInto(digest_);
+        } catch (...) {
+            ::close(descriptor_);
+            throw;
+        }
+    }
 }
 
 IncrementalWriter::~IncrementalWriter() {
@@ -54,7 +65,18 @@ void IncrementalWriter::write(ByteView bytes) {
         }
         done += static_cast<std::size_t>(wrote);
     }
+    digest_.update(bytes);
     writtenBytes_ += done;
+    if (writtenBytes_ - writeBackFrom_ >= writeBackStep) {
+        startWriteBack();
+    }
+}
+
+// Only starts the disk writes and does not wait; an error there is reported by the fsync in `finish`.
+void IncrementalWriter::startWriteBack() {
+    ::sync_file_range(descriptor_, static_cast<off_t>(writeBackFrom_),
+                      static_cast<off_t>(writtenBytes_ - writeBackFrom_), SYNC_FILE_RANGE_WRITE);
+    writeBackFrom_ = writtenBytes_;
 }
 
 void IncrementalWriter::finish() {

@@ -1,19 +1,22 @@
 #pragma once
 
 #include "TarnwickConnectProtocol/Bytes/Bytes.hpp"
+#include "TarnwickConnectProtocol/Crypto/SHA256.hpp"
 
 #include <cstdint>
 #include <filesystem>
 
 namespace tarnwick {
 
-/// Appends to one partial file with positional writes. Its calls block: run them on the blocking-work
-/// pool, one at a time. Failures are `std::filesystem::filesystem_error` with the path.
+/// Appends to one partial file with positional writes, hashing every byte on the way, so verifying a
+/// received file needs no second pass over it. Its calls block: run them on the blocking-work pool, one
+/// at a time. Failures are `std::filesystem::filesystem_error` with the path.
 /// Dropping a writer without `finish` abandons it: the file is closed and stays as it is.
 class IncrementalWriter {
 public:
     /// Opens the file for appending. Unless `resuming` and a file exists there, any file at the path is
-    /// replaced by an empty one. Symbolic links are never followed.
+    /// replaced by an empty one; a resumed file's bytes are read once into the digest. Symbolic links are
+    /// never followed.
     IncrementalWriter(std::filesystem::path path, bool resuming);
     ~IncrementalWriter();
     IncrementalWriter(const IncrementalWriter&) = delete;
@@ -27,11 +30,21 @@ public:
     void write(ByteView bytes);
     /// Flushes the file to stable storage and closes it.
     void finish();
+    /// The SHA-256 of the whole file: what was there when resuming, then every byte written. Call once.
+    Bytes sha256() { return digest_.finish(); }
+
+    /// Written bytes are handed to the disk in steps of this size, so that `finish` waits for the last
+    /// step only instead of for the whole file.
+    static constexpr std::uint64_t writeBackStep = 32 * 1024 * 1024;
 
 private:
+    void startWriteBack();
+
     std::filesystem::path path_;
     int descriptor_ = -1;
     std::uint64_t writtenBytes_ = 0;
+    std::uint64_t writeBackFrom_ = 0;
+    SHA256 digest_;
 };
 
 } // namespace tarnwick

@@ -72,6 +72,11 @@ std::size_t PositionalReader::readInto(std::uint64_t offset, std::span<std::uint
 
 Bytes PositionalReader::sha256() const {
     SHA256 hash;
+    hashInto(hash);
+    return hash.finish();
+}
+
+void PositionalReader::hashInto(SHA256& hash) const {
     Bytes buffer(static_cast<std::size_t>(std::min<std::uint64_t>(hashReadSize, byteCount_)));
     for (std::uint64_t offset = 0; offset < byteCount_;) {
         const std::size_t got = readInto(offset, buffer);
@@ -81,7 +86,6 @@ Bytes PositionalReader::sha256() const {
         hash.update(ByteView(buffer).first(got));
         offset += got;
     }
-    return hash.finish();
 }
 
 } // namespace tarnwick

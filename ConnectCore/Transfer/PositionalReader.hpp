@@ -8,6 +8,8 @@
 
 namespace tarnwick {
 
+class SHA256;
+
 /// Reads one file by absolute offsets (pread), keeping no file position between calls. Its calls block:
 /// run them on the blocking-work pool. Failures are `std::filesystem::filesystem_error` with the path.
 class PositionalReader {
@@ -29,6 +31,8 @@ public:
     std::size_t readInto(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
     /// The SHA-256 of the file's bytes up to the size measured at opening, read 4 MiB at a time.
     Bytes sha256() const;
+    /// Feeds those bytes to a running hash instead.
+    void hashInto(SHA256& hash) const;
 
     /// Bytes read at a time while hashing: large enough for full disk speed, small enough to stay bounded.
     static constexpr std::size_t hashReadSize = 0x400000;

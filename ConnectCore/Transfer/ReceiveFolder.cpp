@@ -1,6 +1,5 @@
 #include "ConnectCore/Transfer/ReceiveFolder.hpp"
 
-#include "ConnectCore/Transfer/PositionalReader.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
 #include <algorithm>
@@ -94,8 +93,8 @@ std::filesystem::path ReceiveFolder::place(IncrementalWriter& writer, const Comp
     if (writer.writtenBytes() != complete.byteCount) {
         deleteAndRefuse(partial, complete.fileID);
     }
-    // Hashed from the disk, so a resumed file is verified over the bytes of earlier connections too.
-    if (PositionalReader(partial).sha256() != complete.sha256) {
+    // The writer's digest covers a resumed file's earlier bytes too.
+    if (writer.sha256() != complete.sha256) {
         deleteAndRefuse(partial, complete.fileID);
     }
     for (;;) {

@@ -4,10 +4,7 @@
 #include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
 
 #include <asio/experimental/as_tuple.hpp>
-#include <asio/write.hpp>
 #include <openssl/ssl.h>
-
-#include <array>
 
 namespace tarnwick {
 
@@ -15,11 +12,10 @@ TWCPNetworkChannel::TWCPNetworkChannel(asio::ip::tcp::socket socket,
                                        std::shared_ptr<TWCPParameters::TLSContext> tls, Side side,
                                        std::chrono::steady_clock::duration tlsTimeout)
     : Actor(socket.get_executor()),
-      stream_(std::move(socket), tls->context()),
+      stream_(std::move(socket), tls->context().native_handle()),
       tls_(std::move(tls)),
       side_(side),
       tlsTimeout_(tlsTimeout),
-      readBuffer_(maximumReadSize),
       inbound_(strand()) {}
 
 asio::awaitable<void> TWCPNetworkChannel::start() {
@@ -44,18 +40,18 @@ std::optional<std::string> TWCPNetworkChannel::authenticatedPeerSPKISHA256() con
 
 asio::ip::tcp::endpoint TWCPNetworkChannel::remoteEndpoint() const {
     asio::error_code ignored;
-    return stream_.lowest_layer().remote_endpoint(ignored);
+    return stream_.socket().remote_endpoint(ignored);
 }
 
 asio::awaitable<void> TWCPNetworkChannel::startOnStrand() {
-    TWCPParameters::configureSocket(stream_.next_layer());
+    TWCPParameters::configureSocket(stream_.socket());
     co_await firstToFinish(handshakeTLS(), closeAfter(tlsTimeout_));
     const unsigned char* protocol = nullptr;
     unsigned int length = 0;
-    SSL_get0_alpn_selected(stream_.native_handle(), &protocol, &length);
+    SSL_get0_alpn_selected(stream_.native(), &protocol, &length);
     const std::string_view agreed(reinterpret_cast<const char*>(protocol), protocol ? length : 0);
     const auto spki =
-        TWCPParameters::subjectPublicKeyInfo(SSL_get0_peer_certificate(stream_.native_handle()));
+        TWCPParameters::subjectPublicKeyInfo(SSL_get0_peer_certificate(stream_.native()));
     if (agreed != TWCPParameters::applicationProtocol || !spki) {
         throw TWCPError::peerClosed();
     }
@@ -66,14 +62,14 @@ asio::awaitable<void> TWCPNetworkChannel::startOnStrand() {
 }
 
 asio::awaitable<void> TWCPNetworkChannel::handshakeTLS() {
-    co_await stream_.async_handshake(side_, asio::use_awaitable);
+    co_await stream_.handshake(side_);
 }
 
 // Closing the socket ends a TLS handshake that a silent peer would otherwise hold forever.
 asio::awaitable<void> TWCPNetworkChannel::closeAfter(std::chrono::steady_clock::duration timeout) {
     co_await sleepFor(timeout);
     asio::error_code ignored;
-    stream_.lowest_layer().close(ignored);
+    stream_.socket().close(ignored);
     throw asio::system_error(asio::error::timed_out);
 }
 
@@ -96,25 +92,20 @@ asio::awaitable<void> TWCPNetworkChannel::receiveLoop(std::weak_ptr<TWCPNetworkC
 
 // One read and what it brings; false once the channel was closed meanwhile.
 asio::awaitable<bool> TWCPNetworkChannel::receiveOnce() {
-    auto [error, count] = co_await stream_.async_read_some(asio::buffer(readBuffer_),
-                                                           asio::experimental::as_tuple(asio::use_awaitable));
+    // Straight into the framer: a chunk's payload is decrypted into the buffer it is handed on in.
+    const std::size_t count = co_await stream_.readSome(framer_.receiveSpace(maximumReadSize));
     if (isClosed_) {
         co_return false;
     }
-    if (count > 0) {
-        co_await ingest(count);
-    }
-    if (error == asio::error::eof || error == asio::ssl::error::stream_truncated) {
+    if (count == 0) {
         throw TWCPError::peerClosed();
     }
-    if (error) {
-        throw asio::system_error(error);
-    }
+    framer_.commitReceived(count);
+    co_await ingest();
     co_return !isClosed_;
 }
 
-asio::awaitable<void> TWCPNetworkChannel::ingest(std::size_t count) {
-    framer_.append(ByteView(readBuffer_.data(), count));
+asio::awaitable<void> TWCPNetworkChannel::ingest() {
     while (auto frame = framer_.nextFrame()) {
         checkHandshakeLimit(*frame);
         co_await waitForBufferSpace();
@@ -163,7 +154,12 @@ asio::awaitable<void> TWCPNetworkChannel::sendOnStrand(TWCPFrame frame) {
         throw TWCPError::peerClosed();
     }
     const Completion<bool> written(strand());
-    writes_.push_back({frame.header.encode(), std::move(frame.payload), written});
+    Bytes header = frame.header.encode();
+    if (frame.payload.size() <= joinedPayloadLimit) {
+        header.insert(header.end(), frame.payload.begin(), frame.payload.end());
+        frame.payload.clear();
+    }
+    writes_.push_back({std::move(header), std::move(frame.payload), written});
     if (!writing_) {
         // This send writes everything queued meanwhile, in order; the others wait for their turn.
         writing_ = true;
@@ -176,16 +172,21 @@ asio::awaitable<void> TWCPNetworkChannel::writeQueued() {
     while (!writes_.empty()) {
         PendingWrite write = std::move(writes_.front());
         writes_.pop_front();
-        const std::array buffers{asio::buffer(write.header), asio::buffer(write.payload)};
-        auto [error, count] = co_await asio::async_write(stream_, buffers,
-                                                         asio::experimental::as_tuple(asio::use_awaitable));
-        if (error) {
-            write.written.fail(std::make_exception_ptr(asio::system_error(error)));
-        } else {
+        try {
+            co_await writeFrame(write);
             write.written.resume(true);
+        } catch (...) {
+            write.written.fail(std::current_exception());
         }
     }
     writing_ = false;
+}
+
+asio::awaitable<void> TWCPNetworkChannel::writeFrame(const PendingWrite& write) {
+    co_await stream_.write(write.header);
+    if (!write.payload.empty()) {
+        co_await stream_.write(write.payload);
+    }
 }
 
 asio::awaitable<void> TWCPNetworkChannel::handshakeCompletedOnStrand() {
@@ -202,7 +203,7 @@ asio::awaitable<void> TWCPNetworkChannel::closeOnStrand(std::optional<TWCPError>
     stopReceiving(nullptr);
     co_await linger();
     asio::error_code ignored;
-    stream_.lowest_layer().close(ignored);
+    stream_.socket().close(ignored);
 }
 
 // Closing a socket that still holds unread bytes makes the kernel reset the connection, and a reset
@@ -211,14 +212,15 @@ asio::awaitable<void> TWCPNetworkChannel::closeOnStrand(std::optional<TWCPError>
 // closes too.
 asio::awaitable<void> TWCPNetworkChannel::linger() {
     asio::error_code ignored;
-    stream_.next_layer().shutdown(asio::socket_base::shutdown_send, ignored);
+    stream_.socket().shutdown(asio::socket_base::shutdown_send, ignored);
     co_await firstToFinish(drainUntilPeerCloses(), sleepFor(lingerTimeout));
 }
 
 asio::awaitable<void> TWCPNetworkChannel::drainUntilPeerCloses() {
+    Bytes dropped(64 * 1024);
     for (;;) {
-        auto [error, count] = co_await stream_.next_layer().async_read_some(
-            asio::buffer(readBuffer_), asio::experimental::as_tuple(asio::use_awaitable));
+        auto [error, count] = co_await stream_.socket().async_read_some(
+            asio::buffer(dropped), asio::experimental::as_tuple(asio::use_awaitable));
         if (error) {
             co_return;
         }
@@ -239,7 +241,7 @@ void TWCPNetworkChannel::end(std::exception_ptr reason) {
     }
     stopReceiving(reason);
     asio::error_code ignored;
-    stream_.lowest_layer().close(ignored);
+    stream_.socket().close(ignored);
 }
 
 } // namespace tarnwick

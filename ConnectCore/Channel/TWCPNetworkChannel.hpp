@@ -4,11 +4,11 @@
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Async/Task.hpp"
 #include "ConnectCore/Channel/TWCPChannel.hpp"
+#include "ConnectCore/Channel/TLSStream.hpp"
 #include "ConnectCore/Channel/TWCPParameters.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPFramer.hpp"
 
 #include <asio/ip/tcp.hpp>
-#include <asio/ssl/stream.hpp>
 
 #include <deque>
 #include <memory>
@@ -18,12 +18,12 @@ namespace tarnwick {
 
 /// The channel the application uses: TWCP frames over one TLS 1.3 connection on TCP. It reads at most
 /// 1 MiB at a time into a framer and stops reading while 32 received frames are unconsumed, so TCP
-/// holds the sender back; each frame is written as one buffer.
+/// holds the sender back; frames are written whole, one after another.
 class TWCPNetworkChannel : public TWCPChannel,
                            public Actor,
                            public std::enable_shared_from_this<TWCPNetworkChannel> {
 public:
-    using Side = asio::ssl::stream_base::handshake_type;
+    using Side = TLSStream::Side;
 
     static constexpr std::size_t maximumReadSize = 0x100000;
     static constexpr int maximumPendingFrames = 32;
@@ -56,25 +56,27 @@ public:
     asio::ip::tcp::endpoint remoteEndpoint() const;
 
 private:
-    /// A frame waiting to be written: header and payload go out in one write, and the payload, up to
-    /// 4 MiB, is never copied to sit behind its header.
+    /// A frame waiting to be written. A small payload is joined to its header so that the frame is one
+    /// TLS record; a large one, up to 4 MiB, is never copied to sit behind its header.
     struct PendingWrite {
         Bytes header;
         Bytes payload;
         Completion<bool> written;
     };
+    static constexpr std::size_t joinedPayloadLimit = 16 * 1024;
 
     asio::awaitable<void> startOnStrand();
     asio::awaitable<void> handshakeTLS();
     asio::awaitable<void> closeAfter(std::chrono::steady_clock::duration timeout);
     asio::awaitable<void> sendOnStrand(TWCPFrame frame);
     asio::awaitable<void> writeQueued();
+    asio::awaitable<void> writeFrame(const PendingWrite& write);
     asio::awaitable<void> frameConsumedOnStrand();
     asio::awaitable<void> closeOnStrand(std::optional<TWCPError> reason);
     asio::awaitable<void> handshakeCompletedOnStrand();
     static asio::awaitable<void> receiveLoop(std::weak_ptr<TWCPNetworkChannel> weakSelf);
     asio::awaitable<bool> receiveOnce();
-    asio::awaitable<void> ingest(std::size_t count);
+    asio::awaitable<void> ingest();
     asio::awaitable<void> waitForBufferSpace();
     void checkHandshakeLimit(const TWCPFrame& frame) const;
     asio::awaitable<void> linger();
@@ -83,12 +85,11 @@ private:
     void end(std::exception_ptr reason);
     void releaseBufferWaiters();
 
-    asio::ssl::stream<asio::ip::tcp::socket> stream_;
+    TLSStream stream_;
     const std::shared_ptr<TWCPParameters::TLSContext> tls_;
     const Side side_;
     const std::chrono::steady_clock::duration tlsTimeout_;
     TWCPFramer framer_;
-    Bytes readBuffer_;
     bool isClosed_ = false;
     bool isStarted_ = false;
     bool handshakeDone_ = false;

@@ -72,6 +72,8 @@ TLSContext::TLSContext(const SecIdentity& identity, Pinning pinning)
     require(SSL_CTX_set_ciphersuites(native, "TLS_AES_128_GCM_SHA256:TLS_AES_256_GCM_SHA384:"
                                              "TLS_CHACHA20_POLY1305_SHA256") == 1,
             "TLS 1.3 cipher suites unavailable");
+    // Nothing resumes TLS sessions: every connection proves both keys again in the TWCP handshake.
+    SSL_CTX_set_num_tickets(native, 0);
     require(SSL_CTX_use_certificate(native, identity.certificate()) == 1 &&
                 SSL_CTX_use_PrivateKey(native, identity.privateKey()) == 1 &&
                 SSL_CTX_check_private_key(native) == 1,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace tarnwick {
 
@@ -15,6 +16,22 @@ void TWCPFramer::append(ByteView bytes) {
     }
     makeRoom(bytes.size());
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+}
+
+std::span<std::uint8_t> TWCPFramer::receiveSpace(std::size_t limit) {
+    const std::size_t wanted = pendingHeader_ ? pendingHeader_->payloadLength : TWCP::headerSize;
+    const std::size_t missing = wanted - std::min(wanted, bufferedByteCount());
+    const std::size_t count = std::min(limit, missing);
+    makeRoom(count);
+    // Room for all that is missing at once, so that filling a payload in steps never moves it.
+    buffer_.reserve(std::min(maximumBufferedBytes, buffer_.size() + missing));
+    receiveStart_ = buffer_.size();
+    buffer_.resize(receiveStart_ + count);
+    return std::span(buffer_).subspan(receiveStart_, count);
+}
+
+void TWCPFramer::commitReceived(std::size_t count) {
+    buffer_.resize(receiveStart_ + std::min(count, buffer_.size() - receiveStart_));
 }
 
 std::optional<TWCPFrame> TWCPFramer::nextFrame() {
@@ -29,11 +46,20 @@ std::optional<TWCPFrame> TWCPFramer::nextFrame() {
     if (bufferedByteCount() < length) {
         return std::nullopt;
     }
-    const auto payload = unread().first(length);
-    TWCPFrame frame(*pendingHeader_, Bytes(payload.begin(), payload.end()));
-    consume(length);
+    TWCPFrame frame(*pendingHeader_, takePayload(length));
     pendingHeader_.reset();
     return frame;
+}
+
+// A buffer that holds exactly the payload becomes the frame's, so a payload received in place is not copied.
+Bytes TWCPFramer::takePayload(std::size_t length) {
+    if (readOffset_ == 0 && buffer_.size() == length) {
+        return std::exchange(buffer_, {});
+    }
+    const auto payload = unread().first(length);
+    Bytes copy(payload.begin(), payload.end());
+    consume(length);
+    return copy;
 }
 
 std::vector<TWCPFrame> TWCPFramer::drain() {

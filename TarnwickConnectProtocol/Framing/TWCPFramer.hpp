@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tarnwick {
@@ -22,6 +23,14 @@ public:
     /// Adds received bytes. Throws `payloadTooLarge` with the would-be total (clamped to 32 bits) when
     /// that exceeds `maximumBufferedBytes`; the bytes are then discarded and the buffer kept as it was.
     void append(ByteView bytes);
+
+    /// Room for a reader that places received bytes straight into the framer instead of passing them to
+    /// `append`: exactly what the pending header or payload still lacks, at most `limit` bytes. Fill it and
+    /// call `commitReceived`, then take frames with `nextFrame`. Read this way, a payload becomes its
+    /// frame's without being copied.
+    std::span<std::uint8_t> receiveSpace(std::size_t limit);
+    /// Keeps the first `count` bytes of the last `receiveSpace` and forgets the rest of it.
+    void commitReceived(std::size_t count);
 
     /// The next complete frame, or none while more bytes are needed. Header errors are rethrown with
     /// nothing consumed.
@@ -41,12 +50,14 @@ private:
     ByteView unread() const;
     void consume(std::size_t count);
     void makeRoom(std::size_t count);
+    Bytes takePayload(std::size_t length);
 
     // Consumed bytes stay in front of `readOffset_` until compaction, so taking many small frames
     // from a large buffer stays linear.
     Bytes buffer_;
     std::size_t readOffset_ = 0;
     std::optional<TWCPHeader> pendingHeader_;
+    std::size_t receiveStart_ = 0;
 };
 
 } // namespace tarnwick

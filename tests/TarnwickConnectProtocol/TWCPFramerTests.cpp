@@ -135,5 +135,34 @@ TEST(TWCPFramer, ReassemblesAStreamOfMixedFramesFedInUnevenSlices) {
     EXPECT_EQ(framer.bufferedByteCount(), 0u);
 }
 
+// A reader filling the framer in place, in reads of any size and after bytes given to `append`, gets the
+// same frames; a payload read in place becomes the frame's own buffer, uncopied.
+TEST(TWCPFramer, ReceivesInPlaceWhatAppendWouldHaveGiven) {
+    const std::vector frames{frame(TWCPFrameKind::chunk, 1, 70000, 1), frame(TWCPFrameKind::flow, 1, 9, 2),
+                             frame(TWCPFrameKind::complete, 1, 0), frame(TWCPFrameKind::chunk, 1, 5000, 3)};
+    const Bytes bytes = concatenated(frames);
+    TWCPFramer framer;
+    framer.append(ByteView(bytes).first(7)); // part of the first header came the other way
+    std::vector<TWCPFrame> received;
+    const std::uint8_t* firstPayloadAt = nullptr;
+    for (std::size_t at = 7, read = 1; at < bytes.size(); read = read * 5 % 30011 + 1) {
+        const auto space = framer.receiveSpace(read);
+        ASSERT_FALSE(space.empty());
+        const std::size_t count = std::min(space.size(), read / 2 + 1); // a read may bring less than asked
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), count, space.begin());
+        framer.commitReceived(count);
+        if (received.empty() && at >= 20) {
+            firstPayloadAt = space.data() - (at - 20);
+        }
+        at += count;
+        while (auto next = framer.nextFrame()) {
+            received.push_back(std::move(*next));
+        }
+    }
+    EXPECT_EQ(received, frames);
+    EXPECT_EQ(received.front().payload.data(), firstPayloadAt);
+    EXPECT_EQ(framer.bufferedByteCount(), 0u);
+}
+
 } // namespace
 } // namespace tarnwick

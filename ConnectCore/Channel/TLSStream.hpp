@@ -1,0 +1,68 @@
+#pragma once
+
+#include "TarnwickConnectProtocol/Bytes/Bytes.hpp"
+
+#include <asio/awaitable.hpp>
+#include <asio/ip/tcp.hpp>
+#include <openssl/ssl.h>
+
+#include <cstddef>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <span>
+
+namespace tarnwick {
+
+/// TLS over one connected TCP socket, with OpenSSL reading and writing the socket itself: records are
+/// decrypted where they land and encrypted straight into the kernel, without the copies through memory
+/// pipes that a completion-based TLS stream needs, and one read takes every record that has arrived.
+/// All calls run on one strand; one read and one write may wait at the same time.
+class TLSStream {
+public:
+    enum class Side { client, server };
+
+    /// Bytes OpenSSL takes from the socket at once, so one system call brings several records.
+    static constexpr std::size_t readAheadSize = 128 * 1024;
+
+    TLSStream(asio::ip::tcp::socket socket, SSL_CTX* context);
+
+    /// Runs the TLS handshake; a TLS failure is an `asio::system_error` of the SSL category, a network
+    /// one of the system category.
+    asio::awaitable<void> handshake(Side side);
+    /// Fills `buffer` with what has arrived, waiting only while nothing has. Zero means the peer has
+    /// closed the connection, with or without a TLS closure alert.
+    asio::awaitable<std::size_t> readSome(std::span<std::uint8_t> buffer);
+    /// Writes all of `bytes`.
+    asio::awaitable<void> write(ByteView bytes);
+
+    SSL* native() const { return ssl_.get(); }
+    asio::ip::tcp::socket& socket() { return socket_; }
+    const asio::ip::tcp::socket& socket() const { return socket_; }
+
+private:
+    struct SSLDeleter {
+        void operator()(SSL* ssl) const { SSL_free(ssl); }
+    };
+
+    /// What an unsuccessful OpenSSL call means: the readiness to wait for, or that the connection cannot
+    /// go on, with the failure (none when the peer simply closed).
+    struct Interruption {
+        std::optional<asio::socket_base::wait_type> wait;
+        std::exception_ptr failure;
+    };
+
+    /// Runs one OpenSSL call with a clean error state; throws `operation_aborted` once the socket is closed.
+    template <typename Operation>
+    int call(Operation&& operation) const;
+    Interruption interrupted(int result) const;
+    /// Waits until the socket allows what the call asked for, or throws why it cannot go on.
+    asio::awaitable<void> waitOrThrow(int result);
+
+    asio::ip::tcp::socket socket_;
+    std::unique_ptr<SSL, SSLDeleter> ssl_;
+    bool readEnded_ = false;
+    std::exception_ptr readFailure_;
+};
+
+} // namespace tarnwick

@@ -23,6 +23,19 @@ TEST(PositionalReaderTest, ReadsStopAtTheSizeMeasuredAtOpening) {
     EXPECT_EQ(reader.read(0, 5000).size(), 3000u);
 }
 
+// Blocks are read ahead of the hash: each must count once and in order, and a file that shrank since it
+// was opened ends the hash at its new end rather than failing.
+TEST(PositionalReaderTest, HashesAFileOfManyBlocksWhole) {
+    testing::TemporaryFolder folder;
+    const Bytes bytes = testing::patternBytes(2 * PositionalReader::hashReadSize + 1234, 5);
+    const auto path = folder.write("large.bin", bytes);
+    const PositionalReader reader(path);
+    EXPECT_EQ(reader.sha256(), SHA256::digest(bytes));
+
+    std::filesystem::resize_file(path, PositionalReader::hashReadSize + 10);
+    EXPECT_EQ(reader.sha256(), SHA256::digest(ByteView(bytes).first(PositionalReader::hashReadSize + 10)));
+}
+
 TEST(PositionalReaderTest, FailuresAreFileSystemErrorsWithThePath) {
     testing::TemporaryFolder folder;
     try {

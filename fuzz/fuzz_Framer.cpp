@@ -20,11 +20,20 @@ class StreamCheck {
 public:
     explicit StreamCheck(ByteView stream) : stream_(stream) {}
 
-    /// Feeds the next slice; false once the framer has reported an error.
-    bool feed(std::size_t sliceSize, bool drainAll) {
+    /// Feeds the next slice, appended or placed in the framer's receive space; false once the framer
+    /// has reported an error.
+    bool feed(std::size_t sliceSize, bool drainAll, bool inPlace) {
         const auto slice = stream_.subspan(appended_, std::min(sliceSize, stream_.size() - appended_));
-        framer_.append(slice);
-        appended_ += slice.size();
+        if (inPlace) {
+            const auto space = framer_.receiveSpace(slice.size());
+            require(space.size() <= slice.size());
+            std::copy_n(slice.begin(), space.size(), space.begin());
+            framer_.commitReceived(space.size());
+            appended_ += space.size();
+        } else {
+            framer_.append(slice);
+            appended_ += slice.size();
+        }
         return drainAll ? drain() : takeOne();
     }
 
@@ -97,7 +106,8 @@ private:
 } // namespace
 
 // The first byte says how many slice-size bytes follow (1 to 8); the rest is the stream, fed in slices
-// of those sizes in turn. An odd size byte drains after its slice, an even one takes a single frame.
+// of those sizes in turn. An odd size byte drains after its slice, an even one takes a single frame; with
+// its second bit set the slice is placed in the receive space instead of appended.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) {
         return 0;
@@ -108,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StreamCheck check(stream);
     for (std::size_t i = 0; !check.finished(); ++i) {
         const std::uint8_t sizeByte = sizes[i % sizes.size()];
-        if (!check.feed(sizeByte + 1u, sizeByte % 2 == 1)) {
+        if (!check.feed(sizeByte + 1u, sizeByte % 2 == 1, (sizeByte & 2) != 0)) {
             return 0;
         }
     }

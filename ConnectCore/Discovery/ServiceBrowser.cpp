@@ -14,12 +14,22 @@ asio::awaitable<void> ServiceBrowser::start() {
 asio::awaitable<void> ServiceBrowser::stop() {
     return enter(stopOnStrand());
 }
+asio::awaitable<void> ServiceBrowser::resolveAgain(std::string name) {
+    return enter(resolveAgainOnStrand(std::move(name)));
+}
 
 asio::awaitable<void> ServiceBrowser::startOnStrand() {
     search_.reset();
     // Avahi's thread pushes each list straight into the queue, which takes values from any thread.
     search_ = std::make_unique<ServiceSearch>(
         [peers = peers_](std::vector<DiscoveredPeer> list) { peers.push(std::move(list)); });
+    co_return;
+}
+
+asio::awaitable<void> ServiceBrowser::resolveAgainOnStrand(std::string name) {
+    if (search_) {
+        search_->resolveAgain(name);
+    }
     co_return;
 }
 

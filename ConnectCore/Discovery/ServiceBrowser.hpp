@@ -5,6 +5,7 @@
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tarnwick {
@@ -23,6 +24,9 @@ public:
     asio::awaitable<void> start();
     /// Stops browsing and ends `peers()`.
     asio::awaitable<void> stop();
+    /// Looks up where the named peer listens again, for when dialing its listed endpoint failed; a new
+    /// list follows once it answers.
+    asio::awaitable<void> resolveAgain(std::string name);
 
     /// The peer lists, each complete; readable from anywhere, never failing.
     AsyncQueue<std::vector<DiscoveredPeer>> peers() const { return peers_; }
@@ -30,6 +34,7 @@ public:
 private:
     asio::awaitable<void> startOnStrand();
     asio::awaitable<void> stopOnStrand();
+    asio::awaitable<void> resolveAgainOnStrand(std::string name);
 
     std::unique_ptr<ServiceSearch> search_;
     AsyncQueue<std::vector<DiscoveredPeer>> peers_;

@@ -57,24 +57,13 @@ void ServiceSearch::onClientState(AvahiClient* client, AvahiClientState state) {
 }
 
 void ServiceSearch::onBrowse(AvahiServiceBrowser* browser, AvahiIfIndex interface, AvahiProtocol protocol,
-                             AvahiBrowserEvent event, const char* name, const char* type, const char* domain,
+                             AvahiBrowserEvent event, const char* name, const char*, const char* domain,
                              AvahiLookupResultFlags, void* self) {
     auto* search = static_cast<ServiceSearch*>(self);
     switch (event) {
-    case AVAHI_BROWSER_NEW: {
-        const VisibleServices::Instance instance{name, domain, interface, protocol};
-        if (search->resolvers_.contains(instance)) {
-            break;
-        }
-        // The address is looked up in the family the service was seen in, which the daemon always answers.
-        AvahiServiceResolver* resolver =
-            avahi_service_resolver_new(avahi_service_browser_get_client(browser), interface, protocol, name,
-                                       type, domain, protocol, AvahiLookupFlags(0), onResolve, self);
-        if (resolver) {
-            search->resolvers_.emplace(instance, resolver);
-        }
+    case AVAHI_BROWSER_NEW:
+        search->resolve(avahi_service_browser_get_client(browser), {name, domain, interface, protocol});
         break;
-    }
     case AVAHI_BROWSER_REMOVE:
         search->forget({name, domain, interface, protocol});
         break;
@@ -114,6 +103,30 @@ void ServiceSearch::onResolve(AvahiServiceResolver* resolver, AvahiIfIndex inter
     } else if (search->visible_.removed(instance)) {
         // Not resolvable, so not dialable: out of the list until the browser sees it anew.
         search->report_(search->visible_.peers());
+    }
+}
+
+void ServiceSearch::resolveAgain(const std::string& name) {
+    const std::lock_guard avahi(connection_);
+    if (!browser_) {
+        return;
+    }
+    for (const auto& instance : visible_.instances(name)) {
+        resolve(avahi_service_browser_get_client(browser_), instance);
+    }
+}
+
+void ServiceSearch::resolve(AvahiClient* client, const VisibleServices::Instance& instance) {
+    if (resolvers_.contains(instance)) {
+        return;
+    }
+    const std::string type(ConnectService::type);
+    // The address is looked up in the family the service was seen in, which the daemon always answers.
+    AvahiServiceResolver* resolver = avahi_service_resolver_new(
+        client, instance.interfaceIndex, instance.protocol, instance.name.c_str(), type.c_str(),
+        instance.domain.c_str(), instance.protocol, AvahiLookupFlags(0), onResolve, this);
+    if (resolver) {
+        resolvers_.emplace(instance, resolver);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace tarnwick {
@@ -24,6 +25,11 @@ public:
     explicit ServiceSearch(Report report);
     ~ServiceSearch();
 
+    /// Resolves every sighting of the named service again and reports the list with what it finds. A
+    /// device that restarted quickly keeps its name and browse record but may listen on a new port,
+    /// which only a new resolve learns.
+    void resolveAgain(const std::string& name);
+
 private:
     void onClientState(AvahiClient* client, AvahiClientState state);
     static void onBrowse(AvahiServiceBrowser* browser, AvahiIfIndex interface, AvahiProtocol protocol,
@@ -33,11 +39,12 @@ private:
                           AvahiResolverEvent event, const char* name, const char* type, const char* domain,
                           const char* hostName, const AvahiAddress* address, std::uint16_t port,
                           AvahiStringList* txt, AvahiLookupResultFlags flags, void* self);
+    void resolve(AvahiClient* client, const VisibleServices::Instance& instance);
     void forget(const VisibleServices::Instance& instance);
     void forgetEverything();
 
     const Report report_;
-    // Touched on Avahi's thread only.
+    // Touched on Avahi's thread, or with it held.
     AvahiServiceBrowser* browser_ = nullptr;
     /// Sightings still being resolved.
     std::map<VisibleServices::Instance, AvahiServiceResolver*> resolvers_;

@@ -14,6 +14,16 @@ bool VisibleServices::removed(const Instance& instance) {
     return peers_.erase(instance) > 0;
 }
 
+std::vector<VisibleServices::Instance> VisibleServices::instances(const std::string& name) const {
+    std::vector<Instance> named;
+    for (const auto& [instance, peer] : peers_) {
+        if (instance.name == name) {
+            named.push_back(instance);
+        }
+    }
+    return named;
+}
+
 std::vector<DiscoveredPeer> VisibleServices::peers() const {
     std::vector<DiscoveredPeer> list;
     const Instance* chosen = nullptr;

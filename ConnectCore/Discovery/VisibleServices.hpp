@@ -28,6 +28,8 @@ public:
     /// The instance is gone; false when it was not in the list.
     bool removed(const Instance& instance);
     void clear() { peers_.clear(); }
+    /// The sightings of the named service that resolved to a peer.
+    std::vector<Instance> instances(const std::string& name) const;
 
     /// One peer per service name and domain, each at an IPv4 address when one of its sightings has one
     /// (that works without knowing the interface), in no particular order.

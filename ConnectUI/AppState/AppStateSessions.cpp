@@ -211,6 +211,12 @@ asio::awaitable<void> AppState::dial(DiscoveredPeer peer) {
         co_await std::move(running);
     } else {
         diagnostic("dial failed: " + failure);
+        if (browser_) {
+            // A device that restarted may still be listed where it listened before: look it up again,
+            // so that the next attempt dials where it listens now.
+            auto resolving = browser_->resolveAgain(peer.name);
+            co_await std::move(resolving);
+        }
         assign(connectError_,
                std::optional("Could not reach " + peer.name +
                              ". Make sure it is on this network and Tarnwick is open."),

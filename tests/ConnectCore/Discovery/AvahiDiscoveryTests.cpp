@@ -142,6 +142,33 @@ TEST_F(AvahiDiscoveryTest, FindsADeviceOnTheNetworkDialsItAndSeesItWithdrawn) {
     awaitList([](const PeerList& list) { return !contains("PHONE-ID")(list); });
 }
 
+// A device that restarts comes back under its name on a new port, and a browse that never saw it go keeps
+// the old one. Looking it up again, as each failed dial does, lists it where it listens now once its
+// announcement is out.
+TEST_F(AvahiDiscoveryTest, LooksARestartedDeviceUpAgainAtItsNewPort) {
+    engine.run(browser->start());
+    std::uint16_t firstPort = 0;
+    {
+        PeerDevice phone("PHONE-ID", "Pocket Phone");
+        firstPort = phone.port;
+        awaitList(contains("PHONE-ID"));
+        phone.withdraw();
+    }
+    PeerDevice restarted("PHONE-ID", "Pocket Phone");
+    ASSERT_NE(restarted.port, firstPort);
+    const auto listedPort = [](const PeerList& list) {
+        const auto peer = std::ranges::find_if(list, [](const auto& peer) { return peer.id == "PHONE-ID"; });
+        return peer == list.end() ? 0 : peer->endpoint.port();
+    };
+    std::uint16_t port = 0;
+    for (int dial = 0; dial < 20 && port != restarted.port; ++dial) {
+        engine.run(browser->resolveAgain("Pocket Phone"));
+        port = listedPort(awaitList(contains("PHONE-ID")));
+        std::this_thread::sleep_for(250ms);
+    }
+    EXPECT_EQ(port, restarted.port);
+}
+
 // The application finds its own advertisement too (and leaves it out by fingerprint); a device that
 // dials the browsed endpoint reaches the advertiser's stream of connections.
 TEST_F(AvahiDiscoveryTest, AdvertisesThisDeviceAndHandsOverWhoDialsIt) {

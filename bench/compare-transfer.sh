@@ -5,6 +5,8 @@
 #   scp       to an sshd this script starts on 127.0.0.1;
 #   https     a curl upload (PUT) to an nginx this script starts on 127.0.0.1, which writes it to disk.
 # Usage: bench/compare-transfer.sh <tarnwick-peer> [size in MiB, default 1024] [runs, default 3]
+# Files live under BENCH_DIR (default /var/tmp). Only the tarnwick receiver syncs what it wrote, so on a
+# disk it alone waits for the device; BENCH_DIR=/dev/shm compares the three without a disk.
 # Needs root (it starts sshd and nginx); installs openssh-server, nginx and time when missing.
 set -euo pipefail
 peer_tool=$(realpath "$1")
@@ -19,7 +21,7 @@ if [ ${#needed[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
 fi
 
-work=$(mktemp -d /var/tmp/tarnwick-compare.XXXXXX)
+work=$(mktemp -d "${BENCH_DIR:-/var/tmp}/tarnwick-compare.XXXXXX")
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done

@@ -24,7 +24,11 @@ public:
     /// Adds a value; false once the sequence has ended.
     bool push(T value) const {
         std::lock_guard lock(state_->mutex);
-        return !state_->ended && state_->channel.try_send(asio::error_code{}, Item{std::move(value)});
+        if (state_->ended) {
+            return false;
+        }
+        send(Item{std::move(value)});
+        return true;
     }
 
     /// Adds a last value and ends the sequence at once; false once the sequence has ended.
@@ -34,8 +38,8 @@ public:
             return false;
         }
         state_->ended = true;
-        state_->channel.try_send(asio::error_code{}, Item{std::move(value)});
-        state_->channel.try_send(asio::error_code{}, Item{End{}});
+        send(Item{std::move(value)});
+        send(Item{End{}});
         return true;
     }
 
@@ -47,7 +51,7 @@ public:
             return false;
         }
         state_->ended = true;
-        state_->channel.try_send(asio::error_code{}, Item{End{error}});
+        send(Item{End{error}});
         return true;
     }
 
@@ -91,6 +95,16 @@ private:
         std::exception_ptr endError;
     };
     std::shared_ptr<State> state_;
+
+    // Asio 1.22's channel refuses every `try_send` after a waiting receive was cancelled, until the next
+    // receive starts. A send that waits for that receive keeps the value, behind any others that wait.
+    // (A refused `try_send` leaves its argument untouched.) Called with the mutex held, so sends keep
+    // their order.
+    void send(Item&& item) const {
+        if (!state_->channel.try_send(asio::error_code{}, std::move(item))) {
+            state_->channel.async_send(asio::error_code{}, std::move(item), [](asio::error_code) {});
+        }
+    }
 };
 
 } // namespace tarnwick

@@ -71,6 +71,26 @@ TEST_P(AsyncTest, RaceCancelsTheWaitThatLost) {
     EXPECT_EQ(winner, 1u);
 }
 
+// A consumer that gave up waiting (a timeout) and asks again later still gets everything pushed meanwhile.
+TEST_P(AsyncTest, QueueKeepsWhatIsPushedAfterACancelledWait) {
+    AsyncQueue<int> queue(engine.executor());
+    const auto received = engine.run([&]() -> asio::awaitable<std::vector<int>> {
+        auto gaveUp = co_await (queue.next() || sleepFor(10ms));
+        EXPECT_EQ(gaveUp.index(), 1u);
+        queue.push(1);
+        queue.push(2);
+        std::vector<int> values;
+        values.push_back(*co_await queue.next());
+        queue.push(3);
+        queue.finish();
+        while (auto value = co_await queue.next()) {
+            values.push_back(*value);
+        }
+        co_return values;
+    }());
+    EXPECT_EQ(received, (std::vector<int>{1, 2, 3}));
+}
+
 class Counter : public Actor {
 public:
     explicit Counter(const asio::any_io_executor& executor) : Actor(executor) {}

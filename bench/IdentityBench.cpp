@@ -3,10 +3,10 @@
 #include "TarnwickConnectProtocol/Certificates/PKCS12.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
 #include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
 
 #include <benchmark/benchmark.h>
-#include <openssl/rand.h>
 
 namespace {
 
@@ -19,9 +19,7 @@ Bytes certificateFor(const P256PrivateKey& key) {
 }
 
 std::string freshPassword() {
-    Bytes secret(32);
-    RAND_bytes(secret.data(), static_cast<int>(secret.size()));
-    return Base64::encode(secret);
+    return Base64::encode(SecureRandom::bytes(32));
 }
 
 // What a start pays: key and identifier from their files, certificate, container under a fresh

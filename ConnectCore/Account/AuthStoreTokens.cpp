@@ -5,12 +5,10 @@
 #include "ConnectCore/Account/URLEncoding.hpp"
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "TarnwickConnectProtocol/Crypto/SHA256.hpp"
-
-#include <openssl/rand.h>
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 
 #include <charconv>
 #include <cmath>
-#include <stdexcept>
 
 namespace tarnwick {
 namespace {
@@ -105,12 +103,8 @@ double lifetime(const std::optional<std::string>& text) {
 } // namespace
 
 AuthStore::PKCE AuthStore::PKCE::generate() {
-    Bytes secret(32);
-    if (RAND_bytes(secret.data(), static_cast<int>(secret.size())) != 1) {
-        throw std::runtime_error("no secure random bytes");
-    }
     PKCE pair;
-    pair.verifier = Base64::urlEncode(secret);
+    pair.verifier = Base64::urlEncode(SecureRandom::bytes(32));
     pair.challenge = Base64::urlEncode(SHA256::digest(bytesOf(pair.verifier)));
     return pair;
 }

@@ -3,10 +3,8 @@
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "TarnwickConnectProtocol/Certificates/PKCS12.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
-#include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 #include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
-
-#include <openssl/rand.h>
 
 #include <chrono>
 
@@ -23,11 +21,7 @@ constexpr auto backDating = 3600s;
 
 /// The container lives for one import; its password only has to be unguessable for that moment.
 std::string containerPassword() {
-    Bytes secret(32);
-    if (RAND_bytes(secret.data(), static_cast<int>(secret.size())) != 1) {
-        throw TWCPError::internalFailure("random source failed");
-    }
-    return Base64::encode(secret);
+    return Base64::encode(SecureRandom::bytes(32));
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 // The handshake half of TWCPSession: the driver, both roles' steps and the pairing confirmation.
 #include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/Session/TWCPSession.hpp"
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 #include "TarnwickConnectProtocol/Handshake/PairingCode.hpp"
 #include "TarnwickConnectProtocol/Messages/AuthChallengeMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/AuthResponseMessage.hpp"
-
-#include <openssl/rand.h>
 
 #include <algorithm>
 
@@ -17,14 +16,6 @@ constexpr std::uint8_t protocolVersion = 1;
 // Handshake frames all travel on stream 0.
 constexpr std::uint64_t handshakeStream = 0;
 
-Bytes randomNonce() {
-    Bytes nonce(nonceSize);
-    if (RAND_bytes(nonce.data(), static_cast<int>(nonce.size())) != 1) {
-        throw TWCPError::internalFailure("no secure random bytes for the handshake nonce");
-    }
-    return nonce;
-}
-
 } // namespace
 
 asio::awaitable<void> TWCPSession::handshake(std::chrono::steady_clock::duration timeout) {
@@ -33,7 +24,7 @@ asio::awaitable<void> TWCPSession::handshake(std::chrono::steady_clock::duration
 
 asio::awaitable<void> TWCPSession::handshakeOnStrand(std::chrono::steady_clock::duration timeout) {
     state_ = State::handshaking();
-    localNonce_ = randomNonce();
+    localNonce_ = SecureRandom::bytes(nonceSize);
     std::exception_ptr failure;
     try {
         // Built apart from the co_await: g++ 12 destroys a conditional's awaitable twice inside one.

@@ -4,12 +4,12 @@
 #include "TarnwickConnectProtocol/Certificates/ObjectIdentifiers.hpp"
 #include "TarnwickConnectProtocol/Certificates/PlatformError.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/pkcs12.h>
-#include <openssl/rand.h>
 
 #include <algorithm>
 #include <memory>
@@ -24,12 +24,6 @@ namespace OID = ObjectIdentifiers;
 constexpr std::uint8_t keyID = 1;
 constexpr std::uint8_t ivID = 2;
 constexpr std::uint8_t macID = 3;
-
-Bytes randomBytes(std::size_t count) {
-    Bytes bytes(count);
-    RAND_bytes(bytes.data(), static_cast<int>(count));
-    return bytes;
-}
 
 /// The most recent OpenSSL status, leaving the error queue empty for the next caller.
 std::int64_t takeOpenSSLStatus() {
@@ -157,9 +151,9 @@ Bytes tripleDESCBC(ByteView plaintext, std::span<const std::uint8_t, 24> key,
 }
 
 Bytes make(ByteView privateKeyX963, ByteView certificateDER, const std::string& password) {
-    const Bytes keySalt = randomBytes(8);
-    const Bytes certificateSalt = randomBytes(8);
-    const Bytes attributes = bagAttributes(randomBytes(20));
+    const Bytes keySalt = SecureRandom::bytes(8);
+    const Bytes certificateSalt = SecureRandom::bytes(8);
+    const Bytes attributes = bagAttributes(SecureRandom::bytes(20));
     const Bytes encryptedCertificates =
         encrypt(password, certificateSalt, certificateContents(certificateDER, attributes));
     // The key bag is shrouded itself, so it travels as plain data; the certificate bag is encrypted.

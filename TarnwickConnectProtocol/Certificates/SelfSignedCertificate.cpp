@@ -1,8 +1,7 @@
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
 
 #include "TarnwickConnectProtocol/Certificates/ObjectIdentifiers.hpp"
-
-#include <openssl/rand.h>
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 
 namespace tarnwick::SelfSignedCertificate {
 namespace {
@@ -11,8 +10,7 @@ namespace OID = ObjectIdentifiers;
 
 /// A random serial is positive and at most 16 bytes, as RFC 5280 asks.
 Bytes randomSerialNumber() {
-    Bytes serial(16);
-    RAND_bytes(serial.data(), static_cast<int>(serial.size()));
+    Bytes serial = SecureRandom::bytes(16);
     serial[0] &= 0x7F;
     return serial;
 }

@@ -1,19 +1,13 @@
 #include "TarnwickConnectProtocol/Crypto/UUID.hpp"
 
-#include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 
-#include <openssl/rand.h>
-
-#include <array>
 #include <cstdint>
 
 namespace tarnwick::UUID {
 
 std::string random() {
-    std::array<std::uint8_t, 16> bytes{};
-    if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
-        throw TWCPError::internalFailure("no secure random bytes");
-    }
+    Bytes bytes = SecureRandom::bytes(16);
     bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40); // version 4
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80); // RFC 4122 variant
     constexpr const char* digits = "0123456789ABCDEF";

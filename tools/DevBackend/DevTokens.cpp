@@ -1,13 +1,11 @@
 #include "tools/DevBackend/DevTokens.hpp"
 
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
-#include <openssl/rand.h>
-
-#include <stdexcept>
 
 namespace tarnwick::dev {
 
@@ -43,11 +41,7 @@ std::optional<nlohmann::json> DevTokens::verify(const std::string& token) const 
 }
 
 std::string DevTokens::randomToken(std::size_t count) {
-    Bytes bytes(count);
-    if (RAND_bytes(bytes.data(), static_cast<int>(count)) != 1) {
-        throw std::runtime_error("no secure random bytes");
-    }
-    return Base64::urlEncode(bytes);
+    return Base64::urlEncode(SecureRandom::bytes(count));
 }
 
 std::string DevTokens::signature(const std::string& signedPart) const {

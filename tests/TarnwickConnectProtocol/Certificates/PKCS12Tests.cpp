@@ -3,12 +3,12 @@
 #include "TarnwickConnectProtocol/Certificates/PlatformError.hpp"
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
 #include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
+#include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
 #include "tests/Support/OpenSSLSignature.hpp"
 
 #include <gtest/gtest.h>
 #include <openssl/err.h>
 #include <openssl/pkcs12.h>
-#include <openssl/rand.h>
 #include <openssl/x509.h>
 
 #include <array>
@@ -165,9 +165,7 @@ protected:
         certificate = SelfSignedCertificate::make(
             key.publicKey().x963(), "Studio Mac", "Tarnwick", std::nullopt, sys_days{2026y / January / 1},
             315'360'000, [this](ByteView toBeSigned) { return key.signature(toBeSigned); });
-        Bytes secret(32);
-        RAND_bytes(secret.data(), static_cast<int>(secret.size()));
-        password = Base64::encode(secret);
+        password = Base64::encode(SecureRandom::bytes(32));
     }
 
     void expectImportsAsTheIdentity(const Bytes& container, const std::string& with) {

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QSoundEffect>
 #include <gtest/gtest.h>
 
 namespace tarnwick {
@@ -43,6 +44,10 @@ TEST_F(SoundsTest, TheChoiceIsKeptAcrossLaunchesAndOnlyAChangeIsAnnounced) {
     sounds.playSent();
     sounds.playReceived();
     EXPECT_TRUE(Sounds(*profile.reopened()).isEnabled());
+    // Qt 6.4's sample cache deadlocks at exit while it is still loading a sample, which hung this program.
+    for (const QSoundEffect* effect : sounds.findChildren<QSoundEffect*>()) {
+        EXPECT_TRUE(testing::waitFor([effect] { return effect->status() != QSoundEffect::Loading; }));
+    }
 }
 
 } // namespace

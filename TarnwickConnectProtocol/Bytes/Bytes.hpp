@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TarnwickConnectProtocol/Bytes/UninitializedAllocator.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -8,8 +10,9 @@
 
 namespace tarnwick {
 
-/// An owned byte buffer: payloads, digests, keys, DER.
-using Bytes = std::vector<std::uint8_t>;
+/// An owned byte buffer: payloads, digests, keys, DER. `Bytes(n)` and `resize(n)` leave the new bytes
+/// unset: fill every one, or ask for zeros with `Bytes(n, 0)`.
+using Bytes = std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>>;
 /// A borrowed, read-only view of bytes.
 using ByteView = std::span<const std::uint8_t>;
 

@@ -12,7 +12,9 @@ devBackend=$(realpath "$2")
 work=$(mktemp -d /tmp/tarnwick-headless.XXXXXX)
 pids=()
 cleanup() {
+    # Each pid is the subshell that runs `within`; the program it started is its child and outlives it.
     for pid in "${pids[@]}"; do
+        pkill -P "$pid" 2>/dev/null || true
         kill "$pid" 2>/dev/null || true
     done
     wait 2>/dev/null || true

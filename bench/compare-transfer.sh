@@ -24,7 +24,11 @@ fi
 work=$(mktemp -d "${BENCH_DIR:-/var/tmp}/tarnwick-compare.XXXXXX")
 pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    # The receiver runs under time: its pid is time's, and the receiver itself is time's child.
+    for pid in "${pids[@]}"; do
+        pkill -P "$pid" 2>/dev/null || true
+        kill "$pid" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -54,7 +58,7 @@ tarnwick_once() {
     local began
     began=$(now)
     /usr/bin/time -f "%M" -o "$dir/sender.rss" "$peer_tool" send --home "$dir/s" --address "127.0.0.1:$port" \
-        "$file" >"$dir/sender.log"
+        "$file" >"$dir/sender.log" || { cat "$dir/sender.log" "$dir/receiver.log" >&2; exit 1; }
     until grep -q "^received" "$dir/receiver.log"; do sleep 0.01; done
     seconds_since "$began" >>"$work/tarnwick.times"
     pkill -TERM -P "$receiver" # the receiver itself, under time, which then writes its figure

@@ -61,7 +61,8 @@ struct Device {
     std::shared_ptr<TWCPSession> session(const asio::any_io_executor& executor, TWCPRole role,
                                          std::shared_ptr<TWCPChannel> channel) const {
         auto policy = std::make_shared<StaticPairingPolicy>(executor, std::set{peerSPKISHA256}, true);
-        auto session = std::make_shared<TWCPSession>(executor, role, std::move(channel), trustingPeer, policy);
+        auto session =
+            std::make_shared<TWCPSession>(executor, role, std::move(channel), trustingPeer, policy);
         session->start();
         return session;
     }

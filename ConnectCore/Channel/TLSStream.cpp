@@ -60,7 +60,8 @@ BIO_METHOD* socketMethod() {
 
 std::exception_ptr sslFailure() {
     const auto code = static_cast<int>(ERR_peek_last_error());
-    return std::make_exception_ptr(asio::system_error(asio::error_code(code, asio::error::get_ssl_category())));
+    return std::make_exception_ptr(
+        asio::system_error(asio::error_code(code, asio::error::get_ssl_category())));
 }
 
 } // namespace
@@ -82,8 +83,7 @@ TLSStream::TLSStream(asio::ip::tcp::socket socket, SSL_CTX* context)
 }
 
 // The socket's descriptor number is reused once it is closed, so OpenSSL must never touch it afterwards.
-template <typename Operation>
-int TLSStream::call(Operation&& operation) const {
+template <typename Operation> int TLSStream::call(Operation&& operation) const {
     if (!socket_.is_open()) {
         throw asio::system_error(asio::error::operation_aborted);
     }
@@ -111,9 +111,8 @@ asio::awaitable<std::size_t> TLSStream::readSome(std::span<std::uint8_t> buffer)
     std::size_t filled = 0;
     while (filled < buffer.size() && !readEnded_) {
         std::size_t got = 0;
-        const int result = call([&] {
-            return SSL_read_ex(ssl_.get(), buffer.data() + filled, buffer.size() - filled, &got);
-        });
+        const int result = call(
+            [&] { return SSL_read_ex(ssl_.get(), buffer.data() + filled, buffer.size() - filled, &got); });
         filled += got;
         if (result == 1) {
             continue;
@@ -176,8 +175,9 @@ TLSStream::Interruption TLSStream::interrupted(int result) const {
 asio::awaitable<void> TLSStream::waitOrThrow(int result) {
     const auto interruption = interrupted(result);
     if (!interruption.wait) {
-        std::rethrow_exception(interruption.failure ? interruption.failure
-                                                    : std::make_exception_ptr(asio::system_error(asio::error::eof)));
+        std::rethrow_exception(interruption.failure
+                                   ? interruption.failure
+                                   : std::make_exception_ptr(asio::system_error(asio::error::eof)));
     }
     co_await socket_.async_wait(*interruption.wait, asio::use_awaitable);
 }

@@ -53,8 +53,7 @@ private:
     };
 
     /// Runs one OpenSSL call with a clean error state; throws `operation_aborted` once the socket is closed.
-    template <typename Operation>
-    int call(Operation&& operation) const;
+    template <typename Operation> int call(Operation&& operation) const;
     Interruption interrupted(int result) const;
     /// Waits until the socket allows what the call asked for, or throws why it cannot go on.
     asio::awaitable<void> waitOrThrow(int result);

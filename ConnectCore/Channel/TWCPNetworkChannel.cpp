@@ -50,8 +50,7 @@ asio::awaitable<void> TWCPNetworkChannel::startOnStrand() {
     unsigned int length = 0;
     SSL_get0_alpn_selected(stream_.native(), &protocol, &length);
     const std::string_view agreed(reinterpret_cast<const char*>(protocol), protocol ? length : 0);
-    const auto spki =
-        TWCPParameters::subjectPublicKeyInfo(SSL_get0_peer_certificate(stream_.native()));
+    const auto spki = TWCPParameters::subjectPublicKeyInfo(SSL_get0_peer_certificate(stream_.native()));
     if (agreed != TWCPParameters::applicationProtocol || !spki) {
         throw TWCPError::peerClosed();
     }

@@ -3,8 +3,8 @@
 #include "ConnectCore/Async/Actor.hpp"
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Async/Task.hpp"
-#include "ConnectCore/Channel/TWCPChannel.hpp"
 #include "ConnectCore/Channel/TLSStream.hpp"
+#include "ConnectCore/Channel/TWCPChannel.hpp"
 #include "ConnectCore/Channel/TWCPParameters.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPFramer.hpp"
 

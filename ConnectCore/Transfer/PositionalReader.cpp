@@ -87,7 +87,8 @@ void PositionalReader::hashInto(SHA256& hash) const {
         offset += got;
         std::future<std::size_t> reading;
         if (offset < byteCount_) {
-            reading = std::async(std::launch::async, [this, offset, &next] { return readInto(offset, next); });
+            reading =
+                std::async(std::launch::async, [this, offset, &next] { return readInto(offset, next); });
         }
         hash.update(ByteView(current).first(got));
         got = reading.valid() ? reading.get() : 0;

@@ -1,7 +1,6 @@
 #include "ConnectCore/Transfer/IncrementalWriter.hpp"
-#include "tests/ConnectCore/Transfer/TransferFiles.hpp"
-
 #include "TarnwickConnectProtocol/Crypto/SHA256.hpp"
+#include "tests/ConnectCore/Transfer/TransferFiles.hpp"
 
 #include <gtest/gtest.h>
 

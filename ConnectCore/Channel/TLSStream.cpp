@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 namespace tarnwick {
@@ -134,7 +136,14 @@ asio::awaitable<std::size_t> TLSStream::readSome(std::span<std::uint8_t> buffer)
     co_return filled;
 }
 
+// A write of several records goes out corked, so that the kernel sends full segments rather than one per
+// record, each with its own trip through the peer's network stack; uncorking sends the rest at once.
+// Smaller writes, the control frames, leave as they are written.
 asio::awaitable<void> TLSStream::write(ByteView bytes) {
+    const bool corked = bytes.size() > SSL3_RT_MAX_PLAIN_LENGTH;
+    if (corked) {
+        cork(true);
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         std::size_t wrote = 0;
@@ -146,6 +155,15 @@ asio::awaitable<void> TLSStream::write(ByteView bytes) {
             co_await waitOrThrow(result);
         }
     }
+    if (corked) {
+        cork(false);
+    }
+}
+
+// Failing only on a closed socket, which no longer sends anyway.
+void TLSStream::cork(bool on) {
+    const int value = on ? 1 : 0;
+    ::setsockopt(socket_.native_handle(), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
 }
 
 TLSStream::Interruption TLSStream::interrupted(int result) const {

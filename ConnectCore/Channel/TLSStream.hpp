@@ -33,7 +33,7 @@ public:
     /// Fills `buffer` with what has arrived, waiting only while nothing has. Zero means the peer has
     /// closed the connection, with or without a TLS closure alert.
     asio::awaitable<std::size_t> readSome(std::span<std::uint8_t> buffer);
-    /// Writes all of `bytes`.
+    /// Writes all of `bytes`; one that spans several records leaves in full segments.
     asio::awaitable<void> write(ByteView bytes);
 
     SSL* native() const { return ssl_.get(); }
@@ -57,6 +57,8 @@ private:
     Interruption interrupted(int result) const;
     /// Waits until the socket allows what the call asked for, or throws why it cannot go on.
     asio::awaitable<void> waitOrThrow(int result);
+    /// Holds back partly filled segments, or sends them.
+    void cork(bool on);
 
     asio::ip::tcp::socket socket_;
     std::unique_ptr<SSL, SSLDeleter> ssl_;

@@ -6,6 +6,7 @@
 #include <asio/use_awaitable.hpp>
 #include <openssl/err.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <netinet/in.h>
@@ -127,6 +128,7 @@ asio::awaitable<std::size_t> TLSStream::readSome(std::span<std::uint8_t> buffer)
         } else if (filled > 0) {
             break;
         } else {
+            gatherBeforeWaking(buffer.size());
             co_await socket_.async_wait(*interruption.wait, asio::use_awaitable);
         }
     }
@@ -134,6 +136,20 @@ asio::awaitable<std::size_t> TLSStream::readSome(std::span<std::uint8_t> buffer)
         std::rethrow_exception(readFailure_);
     }
     co_return filled;
+}
+
+// OpenSSL may hold the start of one record; the rest of what is wanted has yet to cross the socket, so the
+// kernel can be asked to wake the reader only once most of it is there rather than for every segment. An
+// end of the connection wakes it whatever the mark.
+void TLSStream::gatherBeforeWaking(std::size_t wanted) {
+    constexpr std::size_t heldAtMost =
+        SSL3_RT_HEADER_LENGTH + SSL3_RT_MAX_PLAIN_LENGTH + SSL3_RT_MAX_ENCRYPTED_OVERHEAD;
+    const int lowWater =
+        wanted > heldAtMost ? static_cast<int>(std::min(wanted - heldAtMost, largestGatheredRead)) : 1;
+    if (lowWater != lowWater_) {
+        ::setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVLOWAT, &lowWater, sizeof lowWater);
+        lowWater_ = lowWater;
+    }
 }
 
 // A write of several records goes out corked, so that the kernel sends full segments rather than one per

@@ -24,14 +24,17 @@ public:
 
     /// Bytes OpenSSL takes from the socket at once, so one system call brings several records.
     static constexpr std::size_t readAheadSize = 128 * 1024;
+    /// The most a read waits to gather before it is woken.
+    static constexpr std::size_t largestGatheredRead = 256 * 1024;
 
     TLSStream(asio::ip::tcp::socket socket, SSL_CTX* context);
 
     /// Runs the TLS handshake; a TLS failure is an `asio::system_error` of the SSL category, a network
     /// one of the system category.
     asio::awaitable<void> handshake(Side side);
-    /// Fills `buffer` with what has arrived, waiting only while nothing has. Zero means the peer has
-    /// closed the connection, with or without a TLS closure alert.
+    /// Fills `buffer` with what has arrived, waiting while nothing has. Zero means the peer has closed the
+    /// connection, with or without a TLS closure alert. The buffer's size must be bytes the peer is certain
+    /// to send, such as the rest of a frame: a wait may last until much of them has arrived.
     asio::awaitable<std::size_t> readSome(std::span<std::uint8_t> buffer);
     /// Writes all of `bytes`; one that spans several records leaves in full segments.
     asio::awaitable<void> write(ByteView bytes);
@@ -59,9 +62,12 @@ private:
     asio::awaitable<void> waitOrThrow(int result);
     /// Holds back partly filled segments, or sends them.
     void cork(bool on);
+    /// Lets the kernel gather `wanted` bytes, or a good part of them, before it wakes a waiting read.
+    void gatherBeforeWaking(std::size_t wanted);
 
     asio::ip::tcp::socket socket_;
     std::unique_ptr<SSL, SSLDeleter> ssl_;
+    int lowWater_ = 1;
     bool readEnded_ = false;
     std::exception_ptr readFailure_;
 };

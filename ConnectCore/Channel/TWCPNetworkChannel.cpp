@@ -91,7 +91,8 @@ asio::awaitable<void> TWCPNetworkChannel::receiveLoop(std::weak_ptr<TWCPNetworkC
 
 // One read and what it brings; false once the channel was closed meanwhile.
 asio::awaitable<bool> TWCPNetworkChannel::receiveOnce() {
-    // Straight into the framer: a chunk's payload is decrypted into the buffer it is handed on in.
+    // Straight into the framer: a chunk's payload is decrypted into the buffer it is handed on in. The
+    // space is exactly what the frame still lacks, which the peer is certain to send.
     const std::size_t count = co_await stream_.readSome(framer_.receiveSpace(maximumReadSize));
     if (isClosed_) {
         co_return false;

@@ -2,12 +2,11 @@
 
 #include "ConnectCore/Host/HostFacts.hpp"
 #include "ConnectCore/Storage/PrivateFile.hpp"
+#include "TarnwickConnectProtocol/Crypto/UUID.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
-#include <openssl/rand.h>
 #include <unicode/utf8.h>
 
-#include <cstdio>
 #include <optional>
 
 namespace tarnwick::PersistentIdentity {
@@ -50,21 +49,6 @@ std::optional<Stored> load(const std::filesystem::path& folder) {
     }
 }
 
-/// A random (version 4) UUID in upper-case text.
-std::string newDeviceID() {
-    std::uint8_t bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1) {
-        throw TWCPError::internalFailure("random source failed");
-    }
-    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
-    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
-    char text[37];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
-                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
-    return text;
-}
-
 /// Writes both files; one that cannot be written is skipped. Without the folder nothing is written.
 void save(const std::filesystem::path& folder, const Stored& stored) {
     try {
@@ -84,7 +68,7 @@ void save(const std::filesystem::path& folder, const Stored& stored) {
 }
 
 Stored create(const std::filesystem::path& folder) {
-    Stored stored{P256PrivateKey::generate(), newDeviceID()};
+    Stored stored{P256PrivateKey::generate(), UUID::random()};
     save(folder, stored);
     return stored;
 }

@@ -176,6 +176,17 @@ asio::awaitable<void> TLSStream::write(ByteView bytes) {
     }
 }
 
+asio::awaitable<void> TLSStream::sendCloseNotify() {
+    for (;;) {
+        // 0 or 1: the alert is out, whether or not the peer's has arrived; that one is not waited for.
+        const int result = call([this] { return SSL_shutdown(ssl_.get()); });
+        if (result >= 0 || interrupted(result).wait != asio::socket_base::wait_write) {
+            co_return;
+        }
+        co_await socket_.async_wait(asio::socket_base::wait_write, asio::use_awaitable);
+    }
+}
+
 // Failing only on a closed socket, which no longer sends anyway.
 void TLSStream::cork(bool on) {
     const int value = on ? 1 : 0;

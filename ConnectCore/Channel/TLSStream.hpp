@@ -39,6 +39,9 @@ public:
     /// Writes all of `bytes`; one that spans several records leaves in full segments.
     asio::awaitable<void> write(ByteView bytes);
 
+    /// Sends the TLS closure alert, once the socket takes it; a connection already broken is left as it is.
+    asio::awaitable<void> sendCloseNotify();
+
     SSL* native() const { return ssl_.get(); }
     asio::ip::tcp::socket& socket() { return socket_; }
     const asio::ip::tcp::socket& socket() const { return socket_; }

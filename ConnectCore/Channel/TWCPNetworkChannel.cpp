@@ -3,7 +3,10 @@
 #include "ConnectCore/Async/Race.hpp"
 #include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
 
+#include <asio/dispatch.hpp>
 #include <asio/experimental/as_tuple.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/this_coro.hpp>
 #include <openssl/ssl.h>
 
 namespace tarnwick {
@@ -36,6 +39,29 @@ asio::awaitable<void> TWCPNetworkChannel::handshakeCompleted() {
 
 std::optional<std::string> TWCPNetworkChannel::authenticatedPeerSPKISHA256() const {
     return peerSPKISHA256_;
+}
+
+void TWCPNetworkChannel::holdUntilAuthenticated(std::shared_ptr<void> place) {
+    asio::dispatch(strand(), [weakSelf = weak_from_this(), place = std::move(place)]() mutable {
+        const auto self = weakSelf.lock();
+        if (!self || self->handshakeDone_ || self->isClosed_) {
+            return;
+        }
+        self->place_ = std::move(place);
+        // The deadline runs from the accept, not from whenever someone got round to the channel.
+        self->deadline_ = Task::spawn(
+            self->strand(), enforceDeadline(weakSelf, self->createdAt_ + authenticationDeadline), nullptr);
+    });
+}
+
+// Holds the channel weakly: a channel nobody keeps has nothing left to close.
+asio::awaitable<void> TWCPNetworkChannel::enforceDeadline(std::weak_ptr<TWCPNetworkChannel> weakSelf,
+                                                          std::chrono::steady_clock::time_point deadline) {
+    asio::steady_timer timer(co_await asio::this_coro::executor, deadline);
+    co_await timer.async_wait(asio::use_awaitable);
+    if (const auto self = weakSelf.lock(); self && !self->handshakeDone_) {
+        self->end(std::make_exception_ptr(TWCPError::handshakeTimeout()));
+    }
 }
 
 asio::ip::tcp::endpoint TWCPNetworkChannel::remoteEndpoint() const {
@@ -107,7 +133,6 @@ asio::awaitable<bool> TWCPNetworkChannel::receiveOnce() {
 
 asio::awaitable<void> TWCPNetworkChannel::ingest() {
     while (auto frame = framer_.nextFrame()) {
-        checkHandshakeLimit(*frame);
         co_await waitForBufferSpace();
         if (isClosed_) {
             co_return;
@@ -115,14 +140,23 @@ asio::awaitable<void> TWCPNetworkChannel::ingest() {
         pendingFrames_ += 1;
         inbound_.push(std::move(*frame));
     }
-    if (!handshakeDone_ && framer_.bufferedByteCount() > maximumHandshakeFramePayload + TWCP::headerSize) {
-        throw TWCPError::payloadTooLarge(static_cast<std::uint32_t>(framer_.bufferedByteCount()));
-    }
+    co_await holdLargeFrameUntilReady();
 }
 
-void TWCPNetworkChannel::checkHandshakeLimit(const TWCPFrame& frame) const {
-    if (!handshakeDone_ && frame.payload.size() > maximumHandshakeFramePayload) {
-        throw TWCPError::payloadTooLarge(frame.header.payloadLength);
+// Judged on the header, before any of the payload is read: reads never go past the frame being received,
+// so a held frame costs 20 bytes until the session is ready or its deadline closes the connection.
+asio::awaitable<void> TWCPNetworkChannel::holdLargeFrameUntilReady() {
+    const auto& header = framer_.pendingHeader();
+    if (handshakeDone_ || !header || header->payloadLength <= maximumHandshakeFramePayload) {
+        co_return;
+    }
+    if (header->kind <= TWCPFrameKind::authResponse) {
+        throw TWCPError::payloadTooLarge(header->payloadLength);
+    }
+    while (!handshakeDone_ && !isClosed_) {
+        const Completion<bool> ready(strand());
+        readyWaiters_.push_back(ready);
+        co_await ready.wait();
     }
 }
 
@@ -144,7 +178,12 @@ asio::awaitable<void> TWCPNetworkChannel::frameConsumedOnStrand() {
 }
 
 void TWCPNetworkChannel::releaseBufferWaiters() {
-    for (const auto& waiter : std::exchange(bufferWaiters_, {})) {
+    release(bufferWaiters_);
+    release(readyWaiters_);
+}
+
+void TWCPNetworkChannel::release(std::vector<Completion<bool>>& waiters) {
+    for (const auto& waiter : std::exchange(waiters, {})) {
         waiter.resume(true);
     }
 }
@@ -180,6 +219,7 @@ asio::awaitable<void> TWCPNetworkChannel::writeQueued() {
         }
     }
     writing_ = false;
+    release(writtenWaiters_);
 }
 
 asio::awaitable<void> TWCPNetworkChannel::writeFrame(const PendingWrite& write) {
@@ -191,6 +231,9 @@ asio::awaitable<void> TWCPNetworkChannel::writeFrame(const PendingWrite& write) 
 
 asio::awaitable<void> TWCPNetworkChannel::handshakeCompletedOnStrand() {
     handshakeDone_ = true;
+    release(readyWaiters_);
+    deadline_.cancel();
+    place_.reset();
     co_return;
 }
 
@@ -201,19 +244,29 @@ asio::awaitable<void> TWCPNetworkChannel::closeOnStrand(std::optional<TWCPError>
     }
     const auto self = shared_from_this();
     stopReceiving(nullptr);
-    co_await linger();
+    try {
+        co_await withTimeout(finishSending(), closeTimeout, asio::system_error(asio::error::timed_out));
+    } catch (const std::exception&) {
+        // A peer that does not read or does not close in time is cut off; the close goes on all the same.
+    }
     asio::error_code ignored;
     stream_.socket().close(ignored);
 }
 
 // Closing a socket that still holds unread bytes makes the kernel reset the connection, and a reset
-// destroys what the peer has not read yet: the last chunks and the `complete` of a file. So the write
-// side ends first, after everything sent, and whatever the peer still says is read and dropped until it
-// closes too.
-asio::awaitable<void> TWCPNetworkChannel::linger() {
+// destroys what the peer has not read yet: the last chunks and the `complete` of a file. So everything
+// queued is written, the closure alert tells the peer's TLS that nothing was cut, the write side ends,
+// and whatever the peer still says is read and dropped until it closes too.
+asio::awaitable<void> TWCPNetworkChannel::finishSending() {
+    while (writing_) {
+        const Completion<bool> written(strand());
+        writtenWaiters_.push_back(written);
+        co_await written.wait();
+    }
+    co_await stream_.sendCloseNotify();
     asio::error_code ignored;
     stream_.socket().shutdown(asio::socket_base::shutdown_send, ignored);
-    co_await firstToFinish(drainUntilPeerCloses(), sleepFor(lingerTimeout));
+    co_await drainUntilPeerCloses();
 }
 
 asio::awaitable<void> TWCPNetworkChannel::drainUntilPeerCloses() {
@@ -229,6 +282,8 @@ asio::awaitable<void> TWCPNetworkChannel::drainUntilPeerCloses() {
 
 void TWCPNetworkChannel::stopReceiving(std::exception_ptr reason) {
     isClosed_ = true;
+    deadline_.cancel();
+    place_.reset();
     releaseBufferWaiters();
     receiveLoop_.cancel();
     receiveLoop_ = {};

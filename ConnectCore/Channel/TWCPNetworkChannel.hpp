@@ -27,13 +27,17 @@ public:
 
     static constexpr std::size_t maximumReadSize = 0x100000;
     static constexpr int maximumPendingFrames = 32;
-    /// Before the session is ready nobody sends more than a handshake message; a larger frame is an attack
-    /// on memory and ends the connection.
+    /// No handshake message comes near 64 KiB: a larger one is an attack on memory and ends the connection.
+    /// Any other frame above it waits, unread, until the session is ready, and is then judged as a frame
+    /// of a ready session (an offer with thumbnails may follow right behind the last handshake message).
     static constexpr std::size_t maximumHandshakeFramePayload = 64 * 1024;
     /// A connection that has not finished TLS by then is dropped, so silent strangers cannot pile up.
     static constexpr std::chrono::seconds defaultTLSTimeout{10};
-    /// How long an orderly close waits for the peer to read everything and close its side.
-    static constexpr std::chrono::seconds lingerTimeout{10};
+    /// An accepted connection whose session is not ready by then is closed, wherever it waits.
+    static constexpr std::chrono::seconds authenticationDeadline{15};
+    /// The longest an orderly close takes: the frames queued are written, the TLS closure alert is sent and
+    /// the peer gets this long to read everything and close its side.
+    static constexpr std::chrono::seconds closeTimeout{2};
 
     /// Takes a connected (dialed or accepted) socket; `side` says who starts TLS.
     TWCPNetworkChannel(asio::ip::tcp::socket socket, std::shared_ptr<TWCPParameters::TLSContext> tls,
@@ -46,11 +50,16 @@ public:
     asio::awaitable<void> send(TWCPFrame frame) override;
     AsyncQueue<TWCPFrame> inbound() const override { return inbound_; }
     asio::awaitable<void> frameConsumed() override;
-    /// Without a reason, an orderly close of a started channel returns once the peer has read every frame
-    /// sent and closed its side, or after the linger timeout; with a reason it ends the connection at once.
+    /// Without a reason, an orderly close of a started channel writes the frames already queued, sends the
+    /// TLS closure alert and returns once the peer has read everything and closed its side, or after the
+    /// close timeout; with a reason it ends the connection at once.
     asio::awaitable<void> close(std::optional<TWCPError> reason) override;
     asio::awaitable<void> handshakeCompleted() override;
     std::optional<std::string> authenticatedPeerSPKISHA256() const override;
+
+    /// Keeps `place` (the listener's count of unauthenticated connections) until the handshake is done or
+    /// the channel ends, and closes an accepted channel not authenticated by its deadline.
+    void holdUntilAuthenticated(std::shared_ptr<void> place);
 
     /// The peer's TCP address, for diagnostics and dialing back.
     asio::ip::tcp::endpoint remoteEndpoint() const;
@@ -68,6 +77,8 @@ private:
     asio::awaitable<void> startOnStrand();
     asio::awaitable<void> handshakeTLS();
     asio::awaitable<void> closeAfter(std::chrono::steady_clock::duration timeout);
+    static asio::awaitable<void> enforceDeadline(std::weak_ptr<TWCPNetworkChannel> weakSelf,
+                                                 std::chrono::steady_clock::time_point deadline);
     asio::awaitable<void> sendOnStrand(TWCPFrame frame);
     asio::awaitable<void> writeQueued();
     asio::awaitable<void> writeFrame(const PendingWrite& write);
@@ -78,12 +89,13 @@ private:
     asio::awaitable<bool> receiveOnce();
     asio::awaitable<void> ingest();
     asio::awaitable<void> waitForBufferSpace();
-    void checkHandshakeLimit(const TWCPFrame& frame) const;
-    asio::awaitable<void> linger();
+    asio::awaitable<void> holdLargeFrameUntilReady();
+    asio::awaitable<void> finishSending();
     asio::awaitable<void> drainUntilPeerCloses();
     void stopReceiving(std::exception_ptr reason);
     void end(std::exception_ptr reason);
     void releaseBufferWaiters();
+    static void release(std::vector<Completion<bool>>& waiters);
 
     TLSStream stream_;
     const std::shared_ptr<TWCPParameters::TLSContext> tls_;
@@ -95,9 +107,16 @@ private:
     bool handshakeDone_ = false;
     int pendingFrames_ = 0;
     std::vector<Completion<bool>> bufferWaiters_;
+    /// Reads held back by a large frame until the handshake is done.
+    std::vector<Completion<bool>> readyWaiters_;
     std::deque<PendingWrite> writes_;
     bool writing_ = false;
+    /// Closes waiting for the queued frames to be written.
+    std::vector<Completion<bool>> writtenWaiters_;
     Task receiveLoop_;
+    const std::chrono::steady_clock::time_point createdAt_ = std::chrono::steady_clock::now();
+    std::shared_ptr<void> place_;
+    Task deadline_;
     AsyncQueue<TWCPFrame> inbound_;
     std::optional<std::string> peerSPKISHA256_;
 };

@@ -122,8 +122,13 @@ std::optional<Bytes> subjectPublicKeyInfo(X509* certificate) {
 void configureSocket(asio::ip::tcp::socket& socket) {
     socket.set_option(asio::ip::tcp::no_delay(true));
     socket.set_option(asio::socket_base::keep_alive(true));
-    const int idleSeconds = static_cast<int>(keepAliveIdle.count());
-    ::setsockopt(socket.native_handle(), IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof idleSeconds);
+    const auto setTCP = [&socket](int option, int value) {
+        ::setsockopt(socket.native_handle(), IPPROTO_TCP, option, &value, sizeof value);
+    };
+    setTCP(TCP_KEEPIDLE, static_cast<int>(keepAliveIdle.count()));
+    setTCP(TCP_KEEPINTVL, static_cast<int>(keepAliveInterval.count()));
+    setTCP(TCP_KEEPCNT, keepAliveProbes);
+    setTCP(TCP_USER_TIMEOUT, static_cast<int>(std::chrono::milliseconds(unacknowledgedTimeout).count()));
 }
 
 } // namespace tarnwick::TWCPParameters

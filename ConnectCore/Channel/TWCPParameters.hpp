@@ -21,8 +21,13 @@ namespace tarnwick::TWCPParameters {
 inline constexpr std::string_view applicationProtocol = "twcp/1";
 /// An outgoing connection that is not up by then has failed.
 inline constexpr std::chrono::seconds connectTimeout{10};
-/// Idle time before TCP keep-alive probes start.
-inline constexpr std::chrono::seconds keepAliveIdle{30};
+/// Idle time before TCP keep-alive probes start, the time between probes and how many go unanswered
+/// before the connection is dead: a peer that vanished without a word is noticed within 30 s.
+inline constexpr std::chrono::seconds keepAliveIdle{15};
+inline constexpr std::chrono::seconds keepAliveInterval{4};
+inline constexpr int keepAliveProbes{3};
+/// Data left unacknowledged this long ends the connection, so a send to a vanished peer fails in time.
+inline constexpr std::chrono::seconds unacknowledgedTimeout{25};
 
 /// Decides on a peer's key during TLS verification; both functions may be called from any thread.
 struct Pinning {
@@ -59,7 +64,8 @@ std::shared_ptr<TLSContext> make(const SecIdentity& identity, Pinning pinning);
 /// our own certificates write it; none when the key is not a P-256 key.
 std::optional<Bytes> subjectPublicKeyInfo(X509* certificate);
 
-/// TCP options of every connection: no delay for small control frames, keep-alive after 30 s idle.
+/// TCP options of every connection: no delay for small control frames, keep-alive probes and a limit on
+/// unacknowledged data, so that a dead peer ends the connection.
 void configureSocket(asio::ip::tcp::socket& socket);
 
 } // namespace tarnwick::TWCPParameters

@@ -23,11 +23,7 @@ bool isResourceShortage(const asio::error_code& error) {
 
 asio::awaitable<std::optional<std::shared_ptr<TWCPNetworkChannel>>>
 ServiceAdvertiser::Connections::next() const {
-    auto channel = co_await queue_.next();
-    if (channel) {
-        waiting_->fetch_sub(1);
-    }
-    co_return channel;
+    co_return co_await queue_.next();
 }
 
 ServiceAdvertiser::ServiceAdvertiser(const asio::any_io_executor& executor, const TWCPIdentity& identity,
@@ -39,7 +35,7 @@ ServiceAdvertiser::ServiceAdvertiser(const asio::any_io_executor& executor, cons
       txt_(ConnectService::txtRecord(identity)),
       tls_(std::move(tls)),
       tlsTimeout_(tlsTimeout),
-      connections_(executor, waiting_) {}
+      connections_(executor) {}
 
 ServiceAdvertiser::~ServiceAdvertiser() = default;
 
@@ -113,14 +109,16 @@ asio::awaitable<void> ServiceAdvertiser::acceptLoop(std::weak_ptr<ServiceAdverti
 }
 
 void ServiceAdvertiser::admit(asio::ip::tcp::socket socket) {
-    if (waiting_->load() >= maximumWaitingConnections) {
+    asio::error_code unknown;
+    auto place = takePlace(socket.remote_endpoint(unknown).address());
+    if (!place || unknown) {
         asio::error_code ignored;
         socket.close(ignored);
         return;
     }
-    waiting_->fetch_add(1);
     auto channel = std::make_shared<TWCPNetworkChannel>(std::move(socket), tls_,
                                                         TWCPNetworkChannel::Side::server, tlsTimeout_);
+    channel->holdUntilAuthenticated(std::move(place));
     const std::uint64_t id = nextHandshake_++;
     handshakes_.emplace(id, Task::spawn(strand(), startChannel(std::move(channel), connections_),
                                         [weakSelf = weak_from_this(), id](std::exception_ptr) {
@@ -129,6 +127,28 @@ void ServiceAdvertiser::admit(asio::ip::tcp::socket socket) {
                                                 self->handshakes_.erase(id);
                                             }
                                         }));
+}
+
+std::shared_ptr<void> ServiceAdvertiser::takePlace(const asio::ip::address& address) {
+    std::lock_guard lock(places_->mutex);
+    int& fromAddress = places_->byAddress[address];
+    if (places_->total >= maximumWaitingConnections || fromAddress >= maximumWaitingPerAddress) {
+        if (fromAddress == 0) {
+            places_->byAddress.erase(address);
+        }
+        return nullptr;
+    }
+    ++fromAddress;
+    ++places_->total;
+    return std::make_shared<HeldPlace>(places_, address);
+}
+
+ServiceAdvertiser::HeldPlace::~HeldPlace() {
+    std::lock_guard lock(places->mutex);
+    --places->total;
+    if (--places->byAddress[address] == 0) {
+        places->byAddress.erase(address);
+    }
 }
 
 asio::awaitable<void> ServiceAdvertiser::startChannel(std::shared_ptr<TWCPNetworkChannel> channel,
@@ -140,11 +160,8 @@ asio::awaitable<void> ServiceAdvertiser::startChannel(std::shared_ptr<TWCPNetwor
     } catch (...) {
         // A failed or abandoned TLS handshake is no one's concern; the channel closes as it goes.
     }
-    if (!started || !connections.queue_.push(channel)) {
-        connections.waiting_->fetch_sub(1);
-        if (started) {
-            co_await channel->close(std::nullopt);
-        }
+    if (started && !connections.queue_.push(channel)) {
+        co_await channel->close(std::nullopt);
     }
 }
 

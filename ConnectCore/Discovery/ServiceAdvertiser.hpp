@@ -8,10 +8,10 @@
 
 #include <asio/ip/tcp.hpp>
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -25,12 +25,15 @@ class TWCPIdentity;
 /// `connections()`, the others are dropped without a word.
 class ServiceAdvertiser : public Actor, public std::enable_shared_from_this<ServiceAdvertiser> {
 public:
-    /// Accepted connections that may be in TLS or waiting for the application at once. Further ones are
-    /// closed at once, so strangers cannot exhaust descriptors or memory; each waits at most the TLS
-    /// deadline, so a flood holds off a real device only while it lasts.
+    /// Accepted connections that may be in TLS or not yet authenticated at once, in all and from one
+    /// address. Further ones are closed at once, so strangers cannot exhaust descriptors or memory; each
+    /// holds its place at most until its channel's authentication deadline, so a flood holds off a real
+    /// device only while it lasts, and one host cannot take every place.
     static constexpr int maximumWaitingConnections = 10;
+    static constexpr int maximumWaitingPerAddress = 3;
 
-    /// The started channels, in the order their TLS completed. Taking one makes room for another.
+    /// The started channels, in the order their TLS completed. Each keeps its place until its session is
+    /// ready or it closes.
     class Connections {
     public:
         /// The next channel; none once the advertiser has stopped.
@@ -38,12 +41,9 @@ public:
 
     private:
         friend class ServiceAdvertiser;
-        Connections(const asio::any_io_executor& executor, std::shared_ptr<std::atomic<int>> waiting)
-            : queue_(executor),
-              waiting_(std::move(waiting)) {}
+        explicit Connections(const asio::any_io_executor& executor) : queue_(executor) {}
 
         AsyncQueue<std::shared_ptr<TWCPNetworkChannel>> queue_;
-        std::shared_ptr<std::atomic<int>> waiting_;
     };
 
     /// `identity` gives the name and TXT record to publish; `tls` is this device's TLS setup with its
@@ -71,6 +71,8 @@ private:
     static asio::awaitable<void> acceptLoop(std::weak_ptr<ServiceAdvertiser> weakSelf,
                                             std::shared_ptr<asio::ip::tcp::acceptor> acceptor);
     void admit(asio::ip::tcp::socket socket);
+    /// A place for a connection from the address, released when the token goes; none when full.
+    std::shared_ptr<void> takePlace(const asio::ip::address& address);
     /// Static: a handshake may outlive the advertiser by a moment, and then touches only the stream.
     static asio::awaitable<void> startChannel(std::shared_ptr<TWCPNetworkChannel> channel,
                                               Connections connections);
@@ -85,7 +87,22 @@ private:
     std::map<std::uint64_t, Task> handshakes_;
     std::uint64_t nextHandshake_ = 0;
     std::unique_ptr<ServicePublication> publication_;
-    std::shared_ptr<std::atomic<int>> waiting_ = std::make_shared<std::atomic<int>>(0);
+    /// Unauthenticated connections per source address; channels release their places from any thread.
+    struct Places {
+        std::mutex mutex;
+        std::map<asio::ip::address, int> byAddress;
+        int total = 0;
+    };
+    /// One connection's place; it holds the counts rather than the advertiser, which its channel may outlive.
+    struct HeldPlace {
+        HeldPlace(std::shared_ptr<Places> places, asio::ip::address address)
+            : places(std::move(places)),
+              address(std::move(address)) {}
+        ~HeldPlace();
+        std::shared_ptr<Places> places;
+        asio::ip::address address;
+    };
+    const std::shared_ptr<Places> places_ = std::make_shared<Places>();
     Connections connections_;
 };
 

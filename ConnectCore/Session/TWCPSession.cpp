@@ -1,5 +1,7 @@
 #include "ConnectCore/Session/TWCPSession.hpp"
 
+#include "ConnectCore/Async/Race.hpp"
+
 #include <asio/dispatch.hpp>
 #include <asio/this_coro.hpp>
 
@@ -109,12 +111,13 @@ asio::awaitable<void> TWCPSession::route(TWCPFrame frame) {
         }
         co_return;
     }
+    lastHeard_ = std::chrono::steady_clock::now();
     if (frame.header.kind == TWCPFrameKind::ping) {
-        try {
-            co_await channel_->send(TWCPFrame(TWCPFrameKind::pong, {}, frame.header.streamID, {}));
-        } catch (const std::exception&) {
-            // A pong that cannot be sent changes nothing: the channel reports its own end.
-        }
+        co_await answerPing(frame.header.streamID);
+        co_return;
+    }
+    if (frame.header.kind == TWCPFrameKind::pong) {
+        // The answer to this side's liveness check; nobody else asks.
         co_await channel_->frameConsumed();
         co_return;
     }
@@ -126,8 +129,61 @@ asio::awaitable<void> TWCPSession::route(TWCPFrame frame) {
     }
 }
 
+asio::awaitable<void> TWCPSession::answerPing(std::uint64_t streamID) {
+    try {
+        co_await channel_->send(TWCPFrame(TWCPFrameKind::pong, {}, streamID, {}));
+    } catch (const std::exception&) {
+        // A pong that cannot be sent changes nothing: the channel reports its own end.
+    }
+    co_await channel_->frameConsumed();
+}
+
+void TWCPSession::keepAlive(std::chrono::steady_clock::duration idle,
+                            std::chrono::steady_clock::duration answerWithin) {
+    asio::dispatch(strand(), [weakSelf = weak_from_this(), idle, answerWithin] {
+        const auto self = weakSelf.lock();
+        if (self && self->state_.phase == State::Phase::ready && !self->keepAliveTask_) {
+            self->keepAliveTask_ =
+                Task::spawn(self->strand(), keepAliveLoop(weakSelf, idle, answerWithin), nullptr);
+        }
+    });
+}
+
+// Holds the session weakly between its waits, so that dropping the session ends the check; closing the
+// session cancels it.
+asio::awaitable<void> TWCPSession::keepAliveLoop(std::weak_ptr<TWCPSession> weakSelf,
+                                                 std::chrono::steady_clock::duration idle,
+                                                 std::chrono::steady_clock::duration answerWithin) {
+    for (;;) {
+        auto self = weakSelf.lock();
+        if (!self || self->state_.phase != State::Phase::ready) {
+            co_return;
+        }
+        const auto quietSince = self->lastHeard_;
+        const auto wait = quietSince + idle - std::chrono::steady_clock::now();
+        const auto channel = self->channel_;
+        self.reset();
+        if (wait > std::chrono::steady_clock::duration::zero()) {
+            co_await sleepFor(wait);
+            continue;
+        }
+        try {
+            co_await channel->send(TWCPFrame(TWCPFrameKind::ping, {}, 0, {}));
+        } catch (const std::exception&) {
+            co_return; // the channel reports its own end
+        }
+        co_await sleepFor(answerWithin);
+        self = weakSelf.lock();
+        if (self && self->lastHeard_ == quietSince && self->state_.phase == State::Phase::ready) {
+            co_await self->closeOnStrand(TWCPError::peerClosed());
+            co_return;
+        }
+    }
+}
+
 asio::awaitable<void> TWCPSession::streamEnded(std::exception_ptr error) {
     frames_.finish();
+    keepAliveTask_.cancel();
     const auto reason = TWCPError::from(error);
     failHandshakeWaiters(reason.value_or(TWCPError::peerClosed()));
     if (state_.phase != State::Phase::closed) {
@@ -140,6 +196,7 @@ asio::awaitable<void> TWCPSession::streamEnded(std::exception_ptr error) {
 
 asio::awaitable<void> TWCPSession::closeOnStrand(std::optional<TWCPError> error) {
     frames_.finish();
+    keepAliveTask_.cancel();
     if (pumpTask_) {
         pumpTask_.cancel();
         pumpTask_ = {};

@@ -74,6 +74,11 @@ public:
     asio::awaitable<void> send(TWCPFrame frame) override;
     /// Ends the session and its channel; no frame is sent to the peer.
     asio::awaitable<void> close(std::optional<TWCPError> error);
+    /// Checks that the peer is still there while the session is ready: after `idle` without a frame from
+    /// it, a ping goes out, and a peer that sends nothing within `answerWithin` has gone: the session ends
+    /// with `peerClosed`. Starts once the session is ready; the session's end stops it.
+    void keepAlive(std::chrono::steady_clock::duration idle,
+                   std::chrono::steady_clock::duration answerWithin);
 
 private:
     struct Waiter {
@@ -85,6 +90,10 @@ private:
     static asio::awaitable<void> receiveLoop(std::weak_ptr<TWCPSession> weakSelf,
                                              AsyncQueue<TWCPFrame> inbound);
     asio::awaitable<void> route(TWCPFrame frame);
+    asio::awaitable<void> answerPing(std::uint64_t streamID);
+    static asio::awaitable<void> keepAliveLoop(std::weak_ptr<TWCPSession> weakSelf,
+                                               std::chrono::steady_clock::duration idle,
+                                               std::chrono::steady_clock::duration answerWithin);
     asio::awaitable<void> streamEnded(std::exception_ptr error);
     asio::awaitable<void> closeOnStrand(std::optional<TWCPError> error);
     void failHandshakeWaiters(const TWCPError& error);
@@ -105,7 +114,7 @@ private:
     TWCPFrame localHelloAck(bool requiresPairing) const;
     TWCPFrame localChallenge() const;
     TWCPFrame signedResponse(const HandshakeTranscript& transcript) const;
-    void becomeReady();
+    asio::awaitable<void> becomeReady();
 
     const TWCPRole role_;
     const std::shared_ptr<TWCPChannel> channel_;
@@ -118,7 +127,10 @@ private:
     std::uint8_t negotiatedVersion_ = 1;
     PeerCapabilities sharedCapabilities_{};
     Bytes localNonce_;
+    /// When the peer last sent a frame, for the liveness check.
+    std::chrono::steady_clock::time_point lastHeard_;
     Task pumpTask_;
+    Task keepAliveTask_;
     AsyncQueue<TWCPFrame> frames_;
     std::deque<TWCPFrame> handshakeInbox_;
     std::vector<Waiter> handshakeWaiters_;

@@ -34,8 +34,7 @@ asio::awaitable<void> TWCPSession::handshakeOnStrand(std::chrono::steady_clock::
         failure = std::current_exception();
     }
     if (!failure) {
-        becomeReady();
-        co_await channel_->handshakeCompleted();
+        co_await becomeReady();
         co_return;
     }
     co_await closeOnStrand(TWCPError::from(failure).value_or(TWCPError::authenticationFailed()));
@@ -97,11 +96,10 @@ asio::awaitable<void> TWCPSession::responderSteps() {
                                          negotiatedVersion_};
 
     const auto response = co_await receiveHandshake<AuthResponseMessage>(TWCPFrameKind::authResponse);
-    if (!paired) {
-        co_await confirmPairing(transcript, hello.deviceName, hello.spkiSHA256);
-    }
+    // A peer that cannot prove its key never reaches the user's screen.
     verifyPeer(transcript, response.signature, hello.spkiSHA256);
     if (!paired) {
+        co_await confirmPairing(transcript, hello.deviceName, hello.spkiSHA256);
         co_await pairing_->persistPairing(hello.spkiSHA256, hello.deviceID, hello.deviceName);
     }
     co_await sendHandshake(signedResponse(transcript));
@@ -194,13 +192,23 @@ HelloMessage TWCPSession::localHello() const {
                         .nonce = localNonce_};
 }
 
-void TWCPSession::becomeReady() {
+asio::awaitable<void> TWCPSession::becomeReady() {
     state_ = State::ready();
-    // Frames the peer sent right behind its last handshake message belong to the transfer layer.
-    for (auto& frame : handshakeInbox_) {
-        frames_.push(std::move(frame));
+    lastHeard_ = std::chrono::steady_clock::now();
+    // Frames the peer sent right behind its last handshake message are ready-state frames: they keep their
+    // order in the frame stream, and pings among them are answered.
+    std::vector<std::uint64_t> pings;
+    for (auto& frame : std::exchange(handshakeInbox_, {})) {
+        if (frame.header.kind == TWCPFrameKind::ping) {
+            pings.push_back(frame.header.streamID);
+        } else {
+            frames_.push(std::move(frame));
+        }
     }
-    handshakeInbox_.clear();
+    co_await channel_->handshakeCompleted();
+    for (const std::uint64_t stream : pings) {
+        co_await answerPing(stream);
+    }
 }
 
 } // namespace tarnwick

@@ -207,6 +207,8 @@ asio::awaitable<void> TransferCoordinator::connectionEnded() {
     }
     co_await sender_->connectionEnded(error);
     co_await receiver_->cancelAll();
+    // Nothing completes on this connection any more.
+    receiver_->completed().finish();
 }
 
 std::optional<Completion<AcceptMessage>> TransferCoordinator::takeWaiter(const std::string& offerID) {

@@ -1,6 +1,6 @@
 // tarnwick-connect: the application, in the tray with its windows; `--headless` runs the same application
 // state with a line-based front end on standard input and output instead.
-//   tarnwick-connect [--headless] [--profile DIR] [--name NAME]
+//   tarnwick-connect [--headless] [--profile DIR] [--name NAME] [--port PORT]
 //   tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#…
 // The profile (else $TARNWICK_HOME, else the user's XDG folders) holds settings, identity and downloads.
 // The second form is how the browser returns from the sign-in page: it hands the address to the running
@@ -17,12 +17,12 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QQuickStyle>
 #include <asio/post.hpp>
 #include <asio/signal_set.hpp>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -32,10 +32,13 @@
 
 namespace {
 
+constexpr const char* portSetting = "listenPort";
+
 struct Options {
     bool headless = false;
     std::optional<std::filesystem::path> profile;
     std::optional<std::string> name;
+    std::optional<std::uint16_t> port;
     /// The sign-in page's return address, as the browser passes it.
     std::optional<std::string> callback;
 };
@@ -51,6 +54,13 @@ std::optional<Options> parse(const QStringList& arguments) {
             options.profile = arguments[++i].toStdString();
         } else if (argument == "--name" && hasValue) {
             options.name = arguments[++i].toStdString();
+        } else if (argument == "--port" && hasValue) {
+            bool valid = false;
+            const uint port = arguments[++i].toUInt(&valid);
+            if (!valid || port == 0 || port > 65535) {
+                return std::nullopt;
+            }
+            options.port = static_cast<std::uint16_t>(port);
         } else if (argument.startsWith("tarnwickconnect:") && !options.callback) {
             options.callback = argument.toStdString();
         } else {
@@ -75,6 +85,9 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
                           true,
                           NetworkAvailability::canBindListener,
                           AppConfiguration::endpoints(AppConfiguration::environment())};
+    // The command line wins over the setting, which wins over the port firewall rules name.
+    setup.port = options.port.value_or(
+        static_cast<std::uint16_t>(settings->value(portSetting, ConnectDevice::defaultPort).toUInt()));
     if (options.headless) {
         setup.openSignInPage = [](const std::string& url) {
             // Whoever runs it headless opens the page, in a browser or a script.
@@ -117,10 +130,15 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
         shell->launch();
     }
     const int status = QCoreApplication::exec();
+    // Every connection closes in order before the windows and the engine's threads go.
+    QEventLoop stopping;
+    state.stop([&stopping] { stopping.quit(); });
+    stopping.exec();
+    shell.reset();
+    frontEnd.reset();
+    engine.stop();
     std::cout << "bye" << std::endl;
-    // Sessions, transfers and watchers have no orderly shutdown: like the engine's own loops, they end
-    // with the process, once everything printed has been written.
-    std::_Exit(status);
+    return status;
 }
 
 } // namespace
@@ -148,7 +166,7 @@ int main(int argc, char** argv) {
     }
     const auto options = parse(QCoreApplication::arguments());
     if (!options) {
-        std::cerr << "usage: tarnwick-connect [--headless] [--profile DIR] [--name NAME]\n"
+        std::cerr << "usage: tarnwick-connect [--headless] [--profile DIR] [--name NAME] [--port PORT]\n"
                      "       tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#...\n";
         return 2;
     }

@@ -1,9 +1,10 @@
 #include "ConnectUI/AppState/AppState.hpp"
 
-#include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Host/HostFacts.hpp"
 
 #include <QPointer>
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
 #include <asio/error.hpp>
 
 #include <algorithm>
@@ -46,7 +47,6 @@ AppState::AppState(Setup setup, QObject* parent)
               }
           },
           this)),
-      reachability_(std::make_shared<Reachability>(setup_.engine)),
       auth_(std::make_shared<AuthStore>(
           setup_.engine, setup_.blocking,
           KeychainStore(keychainService, setup_.home.settingsFile.parent_path()), setup_.accountEndpoints)),
@@ -57,6 +57,11 @@ AppState::AppState(Setup setup, QObject* parent)
 AppState::~AppState() {
     for (const auto& [id, task] : tasks_) {
         task.cancel();
+    }
+    if (device_) {
+        // Nothing more reaches this object; whoever did not stop the device first has it stop now.
+        device_->detach();
+        asio::co_spawn(setup_.engine, device_->stop(), asio::detached);
     }
 }
 
@@ -93,15 +98,17 @@ std::filesystem::path AppState::receiveFolder() const {
 
 void AppState::approvePendingPairing() {
     if (pendingPairing_) {
-        const auto decide = pendingPairing_->decide;
-        decide(true);
+        const auto prompt = *pendingPairing_;
+        prompt.decide(true);
+        withdrawPrompt(prompt.serial);
     }
 }
 
 void AppState::rejectPendingPairing() {
     if (pendingPairing_) {
-        const auto decide = pendingPairing_->decide;
-        decide(false);
+        const auto prompt = *pendingPairing_;
+        prompt.decide(false);
+        withdrawPrompt(prompt.serial);
     }
 }
 
@@ -139,7 +146,9 @@ void AppState::updatePeers(const std::vector<DiscoveredPeer>& browsed) {
 }
 
 void AppState::registerConnected(ConnectedDevice device) {
-    std::erase_if(connectedDevices_, [&](const ConnectedDevice& listed) { return listed.id == device.id; });
+    // A device that connected again takes its own place.
+    std::erase_if(connectedDevices_,
+                  [&](const ConnectedDevice& listed) { return listed.fingerprint == device.fingerprint; });
     const std::string id = device.id;
     connectedDevices_.push_back(std::move(device));
     Q_EMIT connectedDevicesChanged();
@@ -148,52 +157,19 @@ void AppState::registerConnected(ConnectedDevice device) {
     }
 }
 
-void AppState::removeConnected(const ConnectedDevice& device) {
-    // Only this session's entry: a device that reconnected before its old session ended stays listed.
-    const auto removed = std::erase_if(connectedDevices_, [&](const ConnectedDevice& listed) {
-        return listed.id == device.id && listed.session == device.session;
-    });
-    if (removed == 0) {
+void AppState::removeConnected(const std::string& fingerprint) {
+    const auto leaving =
+        std::find_if(connectedDevices_.begin(), connectedDevices_.end(),
+                     [&](const ConnectedDevice& listed) { return listed.fingerprint == fingerprint; });
+    if (leaving == connectedDevices_.end()) {
         return;
     }
+    const std::string id = leaving->id;
+    connectedDevices_.erase(leaving);
     Q_EMIT connectedDevicesChanged();
-    if (selectedPeerID_ == device.id) {
+    if (selectedPeerID_ == id) {
         setSelectedPeerID(connectedDevices_.empty() ? std::nullopt
                                                     : std::optional(connectedDevices_.front().id));
-    }
-}
-
-asio::awaitable<bool> AppState::requestPairingConfirmation(std::string code, std::string peerName,
-                                                           std::string fingerprint) {
-    QPointer<AppState> guard(this);
-    if (onPairingRequested) {
-        onPairingRequested();
-    }
-    const Completion<bool> answer(setup_.main);
-    const std::uint64_t serial = ++nextPromptSerial_;
-    auto decide = [guard, answer, serial](bool confirmed) {
-        if (guard) {
-            guard->withdrawPrompt(serial);
-        }
-        answer.resume(confirmed);
-    };
-    assign(pendingPairing_, std::optional(PendingPairing{code, peerName, fingerprint, decide, serial}),
-           &AppState::pendingPairingChanged);
-    bool confirmed = false;
-    try {
-        confirmed = co_await answer.wait();
-    } catch (const std::system_error&) {
-        // The session gave up waiting (its handshake time ran out): the prompt has nobody to answer.
-        if (guard) {
-            guard->withdrawPrompt(serial);
-        }
-    }
-    co_return confirmed;
-}
-
-void AppState::withdrawPrompt(std::uint64_t serial) {
-    if (pendingPairing_ && pendingPairing_->serial == serial) {
-        assign(pendingPairing_, std::optional<PendingPairing>(), &AppState::pendingPairingChanged);
     }
 }
 

@@ -5,12 +5,11 @@
 #include "ConnectCore/Account/AuthStore.hpp"
 #include "ConnectCore/Account/ConnectAPI.hpp"
 #include "ConnectCore/Async/Task.hpp"
+#include "ConnectCore/Device/ConnectDevice.hpp"
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 #include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
 #include "ConnectCore/Discovery/ServiceBrowser.hpp"
 #include "ConnectCore/Identity/DeviceIdentity.hpp"
-#include "ConnectCore/Identity/DeviceTWCPIdentity.hpp"
-#include "ConnectCore/Reachability/Reachability.hpp"
 #include "ConnectCore/Reachability/ReachabilityDiagnosis.hpp"
 #include "ConnectCore/Transfer/ReceivedFile.hpp"
 #include "ConnectCore/Transfer/TransferProgress.hpp"
@@ -41,16 +40,16 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace tarnwick {
 
-/// The one object every view reads and the only place where the engine's parts meet: it starts the
-/// listener and discovery, dials and accepts sessions, asks the user to confirm first pairings, sends
-/// dropped and watched files and lists received ones. It lives on the main thread; engine work runs on
-/// the engine's threads and its results come back here through `QtExecutor`. Every property notifies
-/// only when its value changes.
+/// The one object every view reads: the main thread's picture of this device (`ConnectDevice`, which
+/// owns every connection), of the account, the transfers and the received files. Its operations become
+/// the device's commands, and the device's events become its properties, applied here in order. Every
+/// property notifies only when its value changes.
 class AppState : public QObject {
     Q_OBJECT
     Q_PROPERTY(tarnwick::Availability availability READ availability NOTIFY availabilityChanged)
@@ -105,9 +104,10 @@ public:
             AppConfiguration::endpoints(AppConfiguration::environment());
         /// Shows the sign-in page; empty: the desktop's browser.
         SignInController::Opener openSignInPage = {};
+        /// The listening port (the next free one when taken); none: any free port.
+        std::optional<std::uint16_t> port = ConnectDevice::defaultPort;
     };
 
-    static constexpr auto handshakeTimeout = std::chrono::seconds(15);
     static constexpr std::size_t receivedLimit = 20;
     /// A completed sign-in shows for at least this long, so its progress never just flickers.
     static constexpr auto signInMinimumShown = std::chrono::milliseconds(500);
@@ -171,11 +171,15 @@ public:
     std::function<void(std::optional<std::string>)> onOpenWindow;
 
     // Operations, all on the main thread.
-    /// The start-up sequence, once: listener probe, identity, listener, inbound loop, discovery,
-    /// reachability, watched folders. Returns at once.
+    /// The start-up sequence, once: listener probe, then the device (identity, listener, discovery,
+    /// reachability), then watched folders and the account. Returns at once.
     void start();
-    /// Dials the peer unless a dial runs or the peer is already connected (then it is selected).
+    /// Closes every connection in order and ends the device's work, then calls `done` on the main thread.
+    void stop(std::function<void()> done);
+    /// Dials the peer unless a dial to it runs or it is already connected (then it is selected).
     void connect(const DiscoveredPeer& peer);
+    /// Ends a connected device's session in order; it leaves the list once its session has ended.
+    void disconnect(const ConnectedDevice& device);
     /// Lists the files, newest first, and sends them as one batch to the selected destination.
     void send(const std::vector<std::filesystem::path>& urls);
     /// Sends a settled file from a watched folder, unless it lies inside the receive folder.
@@ -193,11 +197,6 @@ public:
     asio::awaitable<void> registerThisMac();
     /// Stores the browser's peer list without this device and keeps the selection on a listed peer.
     void updatePeers(const std::vector<DiscoveredPeer>& browsed);
-
-    /// Shows the code and waits for the user's answer; a second request replaces the prompt on screen.
-    /// A request whose wait is cancelled (its session gave up) withdraws its prompt and answers no.
-    asio::awaitable<bool> requestPairingConfirmation(std::string code, std::string peerName,
-                                                     std::string fingerprint);
 
     /// The user-facing text for a failed send.
     static std::string describeTransfer(const std::exception_ptr& error);
@@ -231,20 +230,34 @@ Q_SIGNALS:
     void registeredDeviceIdChanged();
 
 private:
-    // Start-up and connections (AppStateSessions.cpp).
-    asio::awaitable<void> startSequence();
-    asio::awaitable<bool> loadIdentity();
-    asio::awaitable<bool> startListener();
-    asio::awaitable<void> startBrowsing();
+    /// A send on its way: its rows and when it began.
+    struct Sending {
+        TransferList::Batch batch;
+        std::chrono::steady_clock::time_point started;
+    };
+
+    // The device and its events (AppStateSessions.cpp).
+    void startDevice();
+    void apply(DeviceEvent event);
+    void apply(DeviceEvents::Started started);
+    void apply(DeviceEvents::StartFailed failed);
+    void apply(DeviceEvents::PeersChanged changed);
+    void apply(DeviceEvents::DialStarted started);
+    void apply(DeviceEvents::DialFailed failed);
+    void apply(DeviceEvents::DialEnded ended);
+    void apply(DeviceEvents::PairingRequested requested);
+    void apply(DeviceEvents::PairingEnded ended);
+    void apply(DeviceEvents::Paired paired);
+    void apply(DeviceEvents::Connected connected);
+    void apply(DeviceEvents::Disconnected disconnected);
+    void apply(DeviceEvents::Received received);
+    void apply(DeviceEvents::TransferProgressed progressed);
+    void apply(DeviceEvents::TransferEnded ended);
     void failStart(const std::string& reason);
-    asio::awaitable<void> inboundLoop(ServiceAdvertiser::Connections connections);
-    asio::awaitable<void> peerLoop(AsyncQueue<std::vector<DiscoveredPeer>> lists);
-    asio::awaitable<void> dial(DiscoveredPeer peer);
-    asio::awaitable<void> run(std::shared_ptr<TWCPChannel> channel, TWCPRole role, std::string fallbackName);
-    asio::awaitable<void> forwardReceived(AsyncQueue<ReceivedFile> completed);
     void registerConnected(ConnectedDevice device);
-    void removeConnected(const ConnectedDevice& device);
+    void removeConnected(const std::string& fingerprint);
     void withdrawPrompt(std::uint64_t serial);
+    std::set<std::string> pairedKeys() const;
 
     // The account (AppStateAccount.cpp).
     asio::awaitable<void> loadAccount();
@@ -255,8 +268,6 @@ private:
     void setSignInError(std::optional<std::string> message, bool recoverable);
 
     // Sending (AppStateSending.cpp).
-    asio::awaitable<void> performSend(std::vector<std::filesystem::path> urls, TransferList::Batch batch,
-                                      std::shared_ptr<TransferCoordinator> coordinator);
     void updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,
                         const TransferList::Batch& batch);
     void finishBatch(const TransferList::Batch& batch, const TransferItem::State& state);
@@ -280,10 +291,8 @@ private:
     Sounds* sounds_;
     PairedDevices* paired_;
     WatchFolderStore* watchFolders_;
-    std::shared_ptr<Reachability> reachability_;
-    /// The identity sessions use, and the TLS setup that teaches it every peer key seen.
-    std::shared_ptr<DeviceTWCPIdentity> sessionIdentity_;
-    std::shared_ptr<TWCPParameters::TLSContext> tls_;
+    /// This device on the network; created at start, when the name is known.
+    std::shared_ptr<ConnectDevice> device_;
     std::shared_ptr<AuthStore> auth_;
     std::shared_ptr<ConnectAPI> api_;
     SignInController signInController_;
@@ -312,7 +321,10 @@ private:
     std::optional<std::string> registeredDeviceId_;
 
     bool started_ = false;
-    std::uint64_t nextPromptSerial_ = 0;
+    /// Prompts waiting for the user, oldest first; `pendingPairing` shows the first.
+    std::vector<PendingPairing> prompts_;
+    std::map<std::uint64_t, Sending> sends_;
+    std::uint64_t nextTransfer_ = 0;
     /// Every running main-thread task, cancelled when this object goes.
     std::map<std::uint64_t, Task> tasks_;
     std::uint64_t nextTaskID_ = 0;

@@ -3,9 +3,6 @@
 #include "ConnectUI/AppState/AppState.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
-#include <QPointer>
-#include <asio/post.hpp>
-
 #include <system_error>
 
 namespace tarnwick {
@@ -46,45 +43,14 @@ std::string describeNetworkError(const std::error_code& code) {
 
 void AppState::send(const std::vector<std::filesystem::path>& urls) {
     const auto destination = selectedDestination();
-    if (!account_ || !destination || urls.empty()) {
+    if (!account_ || !destination || urls.empty() || !device_) {
         return;
     }
     auto batch = transfers_.addBatch(urls, destination->name);
     Q_EMIT transfersChanged();
-    spawn(performSend(urls, std::move(batch), destination->transfers), "send");
-}
-
-asio::awaitable<void> AppState::performSend(std::vector<std::filesystem::path> urls,
-                                            TransferList::Batch batch,
-                                            std::shared_ptr<TransferCoordinator> coordinator) {
-    QPointer<AppState> guard(this);
-    const auto started = std::chrono::steady_clock::now();
-    // Reports come from the engine's threads; each is applied here, while this object exists.
-    auto onProgress = [main = setup_.main, guard, started, batch](const TransferProgress& progress) {
-        asio::post(main, [guard, started, batch, progress] {
-            if (guard) {
-                guard->updateProgress(progress, started, batch);
-            }
-        });
-    };
-    std::exception_ptr failure;
-    try {
-        const std::optional<std::string> noOrigin;
-        auto sending = coordinator->send(std::move(urls), noOrigin, std::move(onProgress));
-        co_await std::move(sending);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!guard) {
-        co_return;
-    }
-    if (failure) {
-        finishBatch(batch, TransferItem::State::failed(describeTransfer(failure)));
-        co_return;
-    }
-    finishBatch(batch, TransferItem::State::finished());
-    sounds_->playSent();
-    assign(diagnosis_, std::optional<ReachabilityDiagnosis>(), &AppState::diagnosisChanged);
+    const std::uint64_t transfer = ++nextTransfer_;
+    sends_.emplace(transfer, Sending{std::move(batch), std::chrono::steady_clock::now()});
+    device_->send(transfer, destination->fingerprint, urls, std::nullopt);
 }
 
 void AppState::updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,

@@ -1,22 +1,20 @@
 #pragma once
 
-#include "ConnectCore/Session/TWCPSession.hpp"
-#include "ConnectCore/Transfer/TransferCoordinator.hpp"
 #include "TarnwickConnectProtocol/Messages/DevicePlatform.hpp"
 
-#include <memory>
 #include <string>
 
 namespace tarnwick {
 
-/// A device with a running session, ready to take files.
+/// A device with a running session, ready to take files. The engine owns the session; the device is
+/// known to it by the key the session authenticated.
 struct ConnectedDevice {
-    /// The peer's device identifier, or a fresh UUID when it sent no hello.
+    /// The identifier the peer announced.
     std::string id;
     std::string name;
     DevicePlatform platform = DevicePlatform::iOS;
-    std::shared_ptr<TWCPSession> session;
-    std::shared_ptr<TransferCoordinator> transfers;
+    /// The SPKI fingerprint the session authenticated.
+    std::string fingerprint;
 
     /// The icon name for the device's kind.
     std::string symbol() const { return symbolFor(platform); }

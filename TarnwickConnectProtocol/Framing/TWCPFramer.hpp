@@ -43,6 +43,9 @@ public:
     /// Forgets everything buffered, including a pending header.
     void reset();
 
+    /// The header of the frame whose payload is still arriving, once `nextFrame` has decoded it.
+    const std::optional<TWCPHeader>& pendingHeader() const { return pendingHeader_; }
+
     /// Bytes received and not yet consumed; a pending header's 20 bytes no longer count.
     std::size_t bufferedByteCount() const { return buffer_.size() - readOffset_; }
 

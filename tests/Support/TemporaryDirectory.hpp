@@ -9,11 +9,12 @@
 
 namespace tarnwick::testing {
 
-/// A fresh directory under the system's temporary folder, removed with everything in it at the end.
+/// A fresh directory under the system's temporary folder (or `base`), removed with everything in it at the
+/// end.
 class TemporaryDirectory {
 public:
-    TemporaryDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
+    explicit TemporaryDirectory(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = (base / "tarnwick-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }

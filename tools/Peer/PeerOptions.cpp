@@ -28,6 +28,8 @@ PeerOptions PeerOptions::parse(const std::vector<std::string>& arguments) {
             options.port = static_cast<std::uint16_t>(std::stoul(value()));
         } else if (word == "--advertise") {
             options.advertise = true;
+        } else if (word == "--stay") {
+            options.stay = true;
         } else if (word == "--to") {
             options.to = value();
         } else if (word == "--address") {

@@ -10,7 +10,7 @@ namespace tarnwick {
 
 /// The command line of the peer tool: one device that either receives or sends.
 ///   tarnwick-peer receive --home DIR --into DIR [--name NAME] [--port N] [--advertise]
-///   tarnwick-peer send --home DIR (--to NAME | --address HOST:PORT) FILE...
+///   tarnwick-peer send --home DIR (--to NAME | --address HOST:PORT) [--stay] FILE...
 struct PeerOptions {
     enum class Mode { receive, send };
     Mode mode = Mode::receive;
@@ -22,6 +22,8 @@ struct PeerOptions {
     std::optional<std::string> to;
     std::optional<std::string> address;
     std::vector<std::filesystem::path> files;
+    /// After sending, stay connected and keep receiving until stopped.
+    bool stay = false;
 
     /// Throws std::invalid_argument with the reason when the arguments do not make a command.
     static PeerOptions parse(const std::vector<std::string>& arguments);

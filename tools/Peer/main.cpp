@@ -1,24 +1,17 @@
 // A device without a window: it receives into a folder, or sends files to a device found by name or
-// address. It drives the engine exactly as the application does and is what the two-process tests and
+// address. It drives the same engine root as the application and is what the two-process tests and
 // benchmarks run.
-#include "ConnectCore/Discovery/ConnectDialer.hpp"
-#include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
-#include "ConnectCore/Discovery/ServiceBrowser.hpp"
+#include "ConnectCore/Async/AsyncQueue.hpp"
+#include "ConnectCore/Device/ConnectDevice.hpp"
 #include "ConnectCore/Host/LargeBufferAllocation.hpp"
-#include "ConnectCore/Identity/DeviceTWCPIdentity.hpp"
-#include "ConnectCore/Identity/PersistentIdentity.hpp"
-#include "ConnectCore/Session/StaticPairingPolicy.hpp"
-#include "ConnectCore/Session/TWCPSession.hpp"
-#include "ConnectCore/Transfer/TransferCoordinator.hpp"
 #include "tools/Peer/PeerOptions.hpp"
 
 #include <asio/co_spawn.hpp>
-#include <asio/detached.hpp>
-#include <asio/experimental/awaitable_operators.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/signal_set.hpp>
 #include <asio/thread_pool.hpp>
+#include <asio/use_awaitable.hpp>
 
 #include <chrono>
 #include <iostream>
@@ -26,140 +19,163 @@
 namespace tarnwick {
 namespace {
 
-using namespace std::chrono_literals;
-using namespace asio::experimental::awaitable_operators;
+using Clock = std::chrono::steady_clock;
 
-constexpr auto handshakeTimeout = 15s;
-
-/// What both modes share: the device's identity, its TLS setup and the pool for disk work.
-struct Device {
-    asio::any_io_executor executor;
-    asio::any_io_executor blocking;
-    std::shared_ptr<DeviceTWCPIdentity> identity;
-    std::shared_ptr<TWCPParameters::TLSContext> tls;
-    // The tool confirms every code by itself and prints it; a person compares it on the other screen.
-    std::shared_ptr<StaticPairingPolicy> pairing;
-
-    asio::awaitable<std::shared_ptr<TWCPSession>> authenticate(std::shared_ptr<TWCPChannel> channel,
-                                                               TWCPRole role) {
-        auto session = std::make_shared<TWCPSession>(executor, role, std::move(channel), identity, pairing);
-        session->start();
-        co_await session->handshake(handshakeTimeout);
-        const auto peer = co_await session->peer();
-        const auto code = co_await pairing->lastCode();
-        std::cout << "connected " << peer->deviceName << (code ? " code " + *code : "") << std::endl;
-        co_return session;
-    }
-};
-
-Device makeDevice(const PeerOptions& options, asio::io_context& io, asio::thread_pool& pool) {
-    const DeviceIdentity identity =
-        PersistentIdentity::loadOrCreate(options.home, options.name, DevicePlatform::macOS, "peer");
-    auto twcp = std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(identity));
-    return Device{io.get_executor(), pool.get_executor(), twcp, twcp->learningTLS(),
-                  std::make_shared<StaticPairingPolicy>(io.get_executor(), std::set<std::string>{}, true)};
-}
-
-asio::awaitable<void> printReceived(AsyncQueue<ReceivedFile> completed) {
-    while (const auto file = co_await completed.next()) {
-        std::cout << "received " << file->name << " " << file->byteCount << std::endl;
-    }
-}
-
-asio::awaitable<void> receive(Device device, PeerOptions options) {
-    auto advertiser = std::make_shared<ServiceAdvertiser>(device.executor, *device.identity, device.tls);
-    const std::uint16_t port = co_await advertiser->start(options.port, options.advertise);
-    std::cout << "listening " << port << std::endl;
-    // One session at a time, as the application serves inbound connections.
-    while (auto channel = co_await advertiser->connections().next()) {
-        std::shared_ptr<TWCPSession> session;
-        try {
-            session = co_await device.authenticate(*channel, TWCPRole::responder);
-        } catch (const std::exception& error) {
-            std::cout << "session failed: " << error.what() << std::endl;
-            continue;
-        }
-        auto coordinator =
-            std::make_shared<TransferCoordinator>(device.executor, session, options.into, device.blocking);
-        asio::co_spawn(device.executor, printReceived(coordinator->receiver()->completed()), asio::detached);
-        co_await coordinator->run();
-        std::cout << "disconnected" << std::endl;
-    }
-}
-
-asio::awaitable<asio::ip::tcp::endpoint> findByName(const asio::any_io_executor& executor, std::string name) {
-    auto browser = std::make_shared<ServiceBrowser>(executor);
-    co_await browser->start();
-    while (const auto peers = co_await browser->peers().next()) {
-        for (const auto& peer : *peers) {
-            if (peer.name == name) {
-                co_await browser->stop();
-                co_return peer.endpoint;
-            }
-        }
-    }
-    throw std::runtime_error("browsing ended before " + name + " was seen");
-}
-
-asio::awaitable<asio::ip::tcp::endpoint> resolve(const asio::any_io_executor& executor, std::string address) {
+asio::awaitable<asio::ip::tcp::endpoint> resolve(std::string address) {
     const auto colon = address.rfind(':');
     if (colon == std::string::npos) {
         throw std::invalid_argument("--address takes HOST:PORT");
     }
-    asio::ip::tcp::resolver resolver(executor);
+    asio::ip::tcp::resolver resolver(co_await asio::this_coro::executor);
     const auto results = co_await resolver.async_resolve(address.substr(0, colon), address.substr(colon + 1),
                                                          asio::use_awaitable);
     co_return results.begin()->endpoint();
 }
 
-/// When the first chunk had gone and how far it reached, so that the streaming phase can be told apart
-/// from describing the files before the offer.
-struct StreamingStart {
-    std::optional<std::chrono::steady_clock::time_point> at;
-    std::uint64_t sentBytes = 0;
+/// Follows the device's events: prints what happened, confirms every code by itself (a person compares
+/// it on the other screen), and in send mode dials, sends once and ends.
+class PeerRun {
+public:
+    PeerRun(PeerOptions options, std::shared_ptr<ConnectDevice> device)
+        : options_(std::move(options)),
+          device_(std::move(device)) {}
+
+    /// Returns the exit status once the work is done (send) or the events end (receive).
+    asio::awaitable<int> follow(AsyncQueue<DeviceEvent> events) {
+        while (!status_) {
+            auto event = co_await events.next();
+            if (!event) {
+                co_return 0;
+            }
+            auto handling = std::visit([this](auto&& happened) { return handle(std::move(happened)); },
+                                       std::move(*event));
+            co_await std::move(handling);
+        }
+        co_return *status_;
+    }
+
+private:
+    asio::awaitable<void> handle(DeviceEvents::Started started) {
+        std::cout << "listening " << started.port << std::endl;
+        if (options_.mode == PeerOptions::Mode::send && options_.address) {
+            DiscoveredPeer peer;
+            peer.id = *options_.address;
+            peer.name = *options_.address;
+            auto resolving = resolve(*options_.address);
+            peer.endpoint = co_await std::move(resolving);
+            device_->connect(peer);
+        }
+    }
+    asio::awaitable<void> handle(DeviceEvents::StartFailed failed) {
+        std::cout << "start failed: " << failed.reason << std::endl;
+        status_ = 1;
+        co_return;
+    }
+    asio::awaitable<void> handle(DeviceEvents::PeersChanged changed) {
+        for (const auto& peer : changed.peers) {
+            if (options_.mode == PeerOptions::Mode::send && !dialed_ && options_.to == peer.name) {
+                dialed_ = true;
+                device_->connect(peer);
+            }
+        }
+        co_return;
+    }
+    asio::awaitable<void> handle(DeviceEvents::PairingRequested requested) {
+        code_ = requested.code;
+        device_->answerPairing(requested.prompt, true);
+        co_return;
+    }
+    asio::awaitable<void> handle(DeviceEvents::Connected connected) {
+        std::cout << "connected " << connected.name << (code_ ? " code " + *code_ : "") << std::endl;
+        code_.reset();
+        if (options_.mode == PeerOptions::Mode::send && !sending_) {
+            sending_ = true;
+            began_ = Clock::now();
+            device_->send(1, connected.fingerprint, options_.files, std::nullopt);
+        }
+        co_return;
+    }
+    asio::awaitable<void> handle(DeviceEvents::DialEnded) {
+        if (!sending_) {
+            std::cout << "failed: could not connect" << std::endl;
+            status_ = 1;
+        }
+        co_return;
+    }
+    asio::awaitable<void> handle(DeviceEvents::Disconnected) {
+        std::cout << "disconnected" << std::endl;
+        co_return;
+    }
+    asio::awaitable<void> handle(DeviceEvents::Received received) {
+        std::cout << "received " << received.file.name << " " << received.file.byteCount << std::endl;
+        co_return;
+    }
+    // The first chunk marks the end of describing the files, so that streaming can be told apart.
+    asio::awaitable<void> handle(DeviceEvents::TransferProgressed progressed) {
+        if (!streamingFrom_) {
+            streamingFrom_ = Clock::now();
+            bytesBeforeStreaming_ = progressed.progress.sentBytes;
+        }
+        co_return;
+    }
+    asio::awaitable<void> handle(DeviceEvents::TransferEnded ended) {
+        if (ended.failure) {
+            try {
+                std::rethrow_exception(ended.failure);
+            } catch (const std::exception& failure) {
+                std::cout << "failed: " << failure.what() << std::endl;
+            }
+            status_ = 1;
+            co_return;
+        }
+        reportSpeed();
+        if (!options_.stay) {
+            status_ = 0;
+        }
+    }
+    template <typename Other> asio::awaitable<void> handle(Other) { co_return; }
+
+    void reportSpeed() const {
+        const auto ended = Clock::now();
+        std::uint64_t total = 0;
+        for (const auto& file : options_.files) {
+            total += std::filesystem::file_size(file);
+        }
+        const std::chrono::duration<double> took = ended - began_;
+        std::cout << "sent " << total << " bytes in " << took.count() << " s ("
+                  << static_cast<double>(total) / 1e6 / took.count() << " MB/s)" << std::endl;
+        if (streamingFrom_ && total > bytesBeforeStreaming_) {
+            const std::chrono::duration<double> streamed = ended - *streamingFrom_;
+            std::cout << "streamed "
+                      << static_cast<double>(total - bytesBeforeStreaming_) / 1e6 / streamed.count()
+                      << " MB/s" << std::endl;
+        }
+    }
+
+    const PeerOptions options_;
+    const std::shared_ptr<ConnectDevice> device_;
+    std::optional<int> status_;
+    std::optional<std::string> code_;
+    bool dialed_ = false;
+    bool sending_ = false;
+    Clock::time_point began_;
+    std::optional<Clock::time_point> streamingFrom_;
+    std::uint64_t bytesBeforeStreaming_ = 0;
 };
 
-asio::awaitable<void> sendAndClose(std::shared_ptr<TransferCoordinator> coordinator,
-                                   std::shared_ptr<TWCPSession> session,
-                                   std::vector<std::filesystem::path> files) {
-    std::uint64_t total = 0;
-    for (const auto& file : files) {
-        total += std::filesystem::file_size(file);
-    }
-    auto streaming = std::make_shared<StreamingStart>();
-    auto noteFirstChunk = [streaming](const TransferProgress& progress) {
-        if (!streaming->at) {
-            streaming->at = std::chrono::steady_clock::now();
-            streaming->sentBytes = progress.sentBytes;
-        }
-    };
-    const auto began = std::chrono::steady_clock::now();
-    co_await coordinator->send(files, std::nullopt, noteFirstChunk);
-    const auto ended = std::chrono::steady_clock::now();
-    const std::chrono::duration<double> took = ended - began;
-    std::cout << "sent " << total << " bytes in " << took.count() << " s ("
-              << static_cast<double>(total) / 1e6 / took.count() << " MB/s)" << std::endl;
-    if (streaming->at && total > streaming->sentBytes) {
-        const std::chrono::duration<double> streamed = ended - *streaming->at;
-        std::cout << "streamed " << static_cast<double>(total - streaming->sentBytes) / 1e6 / streamed.count()
-                  << " MB/s" << std::endl;
-    }
-    // The close returns once the receiver has read everything, so the process may end right after it.
-    co_await session->close(std::nullopt);
-}
-
-asio::awaitable<void> send(Device device, PeerOptions options) {
-    asio::ip::tcp::endpoint endpoint;
-    if (options.to) {
-        endpoint = co_await findByName(device.executor, *options.to);
-    } else {
-        endpoint = co_await resolve(device.executor, *options.address);
-    }
-    auto channel = co_await ConnectDialer::connect(endpoint, device.tls);
-    const auto session = co_await device.authenticate(channel, TWCPRole::initiator);
-    auto coordinator = std::make_shared<TransferCoordinator>(device.executor, session,
-                                                             options.home / "Downloads", device.blocking);
-    co_await (coordinator->run() && sendAndClose(coordinator, session, options.files));
+ConnectDevice::Setup setupFor(const PeerOptions& options, asio::io_context& io, asio::thread_pool& pool) {
+    const bool sending = options.mode == PeerOptions::Mode::send;
+    ConnectDevice::Setup setup;
+    setup.engine = io.get_executor();
+    setup.blocking = pool.get_executor();
+    setup.supportFolder = options.home;
+    setup.deviceName = options.name;
+    setup.appVersion = "peer";
+    setup.receiveFolder = sending ? options.home / "Downloads" : options.into;
+    setup.port = options.port;
+    // A sender browses to find its receiver by name; a receiver publishes itself when asked.
+    setup.discovery = sending ? options.to.has_value() : options.advertise;
+    return setup;
 }
 
 } // namespace
@@ -177,29 +193,39 @@ int main(int argc, char** argv) {
     LargeBufferAllocation::reuseChunkBuffers();
     asio::io_context io;
     asio::thread_pool pool(2);
+    const AsyncQueue<DeviceEvent> events(io.get_executor());
+    auto device = std::make_shared<ConnectDevice>(
+        setupFor(options, io, pool), [events](DeviceEvent event) { events.push(std::move(event)); });
+    PeerRun run(options, device);
     int status = 0;
-    try {
-        Device device = makeDevice(options, io, pool);
-        auto body =
-            options.mode == PeerOptions::Mode::receive ? receive(device, options) : send(device, options);
-        asio::co_spawn(io, std::move(body), [&](std::exception_ptr error) {
-            if (error) {
-                try {
-                    std::rethrow_exception(error);
-                } catch (const std::exception& failure) {
-                    std::cout << "failed: " << failure.what() << std::endl;
-                }
-                status = 1;
-            }
-            io.stop();
+    asio::signal_set signals(io, SIGINT, SIGTERM);
+    signals.async_wait([&](const asio::error_code& error, int) {
+        if (!error) {
+            events.finish();
+        }
+    });
+    // Whatever ends the run, the device closes its connections in order before the process ends.
+    auto finish = [&](int outcome) {
+        status = outcome;
+        asio::co_spawn(io, device->stop(), [&](std::exception_ptr) {
+            device->detach();
+            events.finish();
+            signals.cancel();
         });
-        asio::signal_set signals(io, SIGINT, SIGTERM);
-        signals.async_wait([&](const asio::error_code&, int) { io.stop(); });
-        io.run();
-    } catch (const std::exception& error) {
-        std::cout << "start failed: " << error.what() << std::endl;
-        status = 1;
-    }
+    };
+    asio::co_spawn(io, run.follow(events), [&](std::exception_ptr error, int outcome) {
+        if (error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& failure) {
+                std::cout << "failed: " << failure.what() << std::endl;
+            }
+            outcome = 1;
+        }
+        finish(outcome);
+    });
+    device->start();
+    io.run();
     pool.join();
     return status;
 }

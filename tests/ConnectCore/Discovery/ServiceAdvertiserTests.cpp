@@ -94,6 +94,19 @@ TEST_F(ServiceAdvertiserTest, StartingOnAPortInUseFails) {
     EXPECT_THROW(engine.run(advertiser()->start(port, false)), asio::system_error);
 }
 
+/// A connection to the port from the given loopback address, which stands for another host.
+asio::awaitable<tcp::socket> connectFrom(asio::ip::address_v4 from, std::uint16_t port) {
+    tcp::socket socket(co_await asio::this_coro::executor);
+    socket.open(tcp::v4());
+    socket.bind({from, 0});
+    co_await socket.async_connect(tcp::endpoint(asio::ip::address_v4::loopback(), port), asio::use_awaitable);
+    co_return socket;
+}
+
+asio::ip::address_v4 host(int number) {
+    return asio::ip::make_address_v4("127.0.0." + std::to_string(number));
+}
+
 /// When each flood connection was closed by the listener, measured from the start of the flood.
 asio::awaitable<std::vector<Clock::duration>> closingTimes(std::vector<tcp::socket>& sockets,
                                                            Clock::time_point start) {
@@ -113,8 +126,8 @@ asio::awaitable<std::vector<Clock::duration>> closingTimes(std::vector<tcp::sock
     co_return closed;
 }
 
-// Silent strangers may hold ten places until the TLS deadline; the rest are closed at once, and a real
-// device gets through as soon as the places are free again.
+// Silent strangers on many hosts may hold ten places until the TLS deadline; the rest are closed at once,
+// and a real device gets through as soon as the places are free again.
 TEST_F(ServiceAdvertiserTest, AFloodOfSilentConnectionsHoldsOffADeviceOnlyUntilTheTLSDeadline) {
     constexpr int floodSize = 200;
     constexpr auto deadline = 2s;
@@ -133,8 +146,7 @@ TEST_F(ServiceAdvertiserTest, AFloodOfSilentConnectionsHoldsOffADeviceOnlyUntilT
         const auto start = Clock::now();
         std::vector<tcp::socket> flood;
         for (int i = 0; i < floodSize; ++i) {
-            flood.emplace_back(executor);
-            co_await flood.back().async_connect(loopback(port), asio::use_awaitable);
+            flood.push_back(co_await connectFrom(host(2 + i % 50), port));
         }
         // A device that dials while every place is taken is turned away at once, not left hanging.
         try {
@@ -171,6 +183,26 @@ TEST_F(ServiceAdvertiserTest, AFloodOfSilentConnectionsHoldsOffADeviceOnlyUntilT
               << "refused after " << duration_cast<milliseconds>(outcome.refusedAfter).count()
               << " ms and got through at " << duration_cast<milliseconds>(outcome.deviceThrough).count()
               << " ms\n";
+}
+
+// One host cannot take every place: past three of its connections, the next is closed at once, and a
+// device elsewhere still gets through.
+TEST_F(ServiceAdvertiserTest, OneHostHoldsAtMostThreePlaces) {
+    auto listener = advertiser(2s);
+    const auto [closed, accepted] = engine.run(
+        [&]()
+            -> asio::awaitable<std::pair<std::vector<Clock::duration>, std::shared_ptr<TWCPNetworkChannel>>> {
+            const std::uint16_t port = co_await listener->start(std::nullopt, false);
+            const auto start = Clock::now();
+            std::vector<tcp::socket> silent;
+            for (int i = 0; i < 6; ++i) {
+                silent.push_back(co_await connectFrom(host(7), port));
+            }
+            auto [dialed, channel] = co_await dialAndAccept(listener, port);
+            co_return std::pair{co_await closingTimes(silent, start), channel};
+        }());
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(std::ranges::count_if(closed, [](auto at) { return at < 1s; }), 3);
 }
 
 TEST(ConnectDialerTest, ARefusedConnectionFailsTheDial) {

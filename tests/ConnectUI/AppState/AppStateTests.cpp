@@ -79,38 +79,6 @@ TEST_F(AppStateTest, WithoutADestinationNothingIsSentOrListed) {
     EXPECT_TRUE(instance.state->transfers().empty());
 }
 
-asio::awaitable<void> askForCode(AppState* state, std::optional<bool>* answer) {
-    auto asking = state->requestPairingConfirmation("123456", "Phone", "KEY-P");
-    *answer = co_await std::move(asking);
-}
-
-TEST_F(AppStateTest, ThePromptIsAnsweredOnceAndWithdrawnWhenItsSessionGivesUp) {
-    Instance instance(context, engine);
-    AppState& state = *instance.state;
-    int broughtForward = 0;
-    state.onPairingRequested = [&] { ++broughtForward; };
-    std::optional<bool> first;
-    std::optional<bool> second;
-    Task::spawn(QtExecutor(context), askForCode(&state, &first), nullptr);
-    ASSERT_TRUE(testing::waitFor([&] { return state.pendingPairing().has_value(); }));
-    EXPECT_EQ(state.pendingPairing()->code, "123456");
-    const auto stale = state.pendingPairing()->decide;
-    state.approvePendingPairing();
-    ASSERT_TRUE(testing::waitFor([&] { return first.has_value(); }));
-    EXPECT_TRUE(*first);
-    EXPECT_FALSE(state.pendingPairing());
-
-    const Task waiting = Task::spawn(QtExecutor(context), askForCode(&state, &second), nullptr);
-    ASSERT_TRUE(testing::waitFor([&] { return state.pendingPairing().has_value(); }));
-    stale(false);
-    EXPECT_TRUE(state.pendingPairing()) << "an old prompt's answer does not clear the new one";
-    waiting.cancel();
-    ASSERT_TRUE(testing::waitFor([&] { return second.has_value(); }));
-    EXPECT_FALSE(*second);
-    EXPECT_FALSE(state.pendingPairing()) << "nobody is left to answer it";
-    EXPECT_EQ(broughtForward, 2);
-}
-
 // The guard that keeps received files from being sent back compares whole components.
 TEST(AppStateGuardTest, InsideMeansBelowTheFolderComponentByComponent) {
     const std::filesystem::path downloads = "/home/ann/Downloads/Tarnwick Connect";

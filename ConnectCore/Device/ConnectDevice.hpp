@@ -1,0 +1,158 @@
+#pragma once
+
+#include "ConnectCore/Async/Actor.hpp"
+#include "ConnectCore/Async/Task.hpp"
+#include "ConnectCore/Channel/TWCPParameters.hpp"
+#include "ConnectCore/Device/DeviceEvent.hpp"
+#include "ConnectCore/Device/DevicePairing.hpp"
+#include "TarnwickConnectProtocol/Messages/TWCPRole.hpp"
+
+#include <asio/awaitable.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+class DeviceTWCPIdentity;
+class Reachability;
+class ServiceAdvertiser;
+class ServiceBrowser;
+class TransferCoordinator;
+class TWCPChannel;
+class TWCPSession;
+
+/// This device on the network, and the owner of everything that talks to other devices: its identity,
+/// the listener and its DNS-SD publication, the browser, the reachability monitor and every connection,
+/// from the dial or accept to the close. Front ends give it commands and follow one stream of events;
+/// none of them wires sessions or transfers by hand. Every command returns at once.
+class ConnectDevice : public Actor, public std::enable_shared_from_this<ConnectDevice> {
+public:
+    /// Sessions still authenticating at once, and sessions ready at once; connections past either are
+    /// refused at once, so that strangers cannot hold off the user's own devices for long.
+    static constexpr int maximumHandshakes = 4;
+    static constexpr int maximumSessions = 8;
+    /// The handshake's time, the user's confirmation of a code included.
+    static constexpr std::chrono::seconds handshakeTimeout{15};
+    /// A ready session quiet this long is pinged, and ends when nothing comes back in time.
+    static constexpr std::chrono::seconds idleBeforePing{15};
+    static constexpr std::chrono::seconds pingAnswerTimeout{10};
+    /// The port firewall rules name; the next free one is taken when it is in use.
+    static constexpr std::uint16_t defaultPort = 47810;
+    static constexpr int portsTried = 10;
+    /// `stop()` never takes longer: an orderly close takes at most 2 s.
+    static constexpr std::chrono::seconds stopTimeout{3};
+
+    struct Setup {
+        /// Sockets and actors.
+        asio::any_io_executor engine;
+        /// Blocking work: disk, hashing.
+        asio::any_io_executor blocking;
+        /// Where the identity is kept.
+        std::filesystem::path supportFolder;
+        std::string deviceName;
+        std::string appVersion;
+        std::filesystem::path receiveFolder;
+        /// The listening port; none takes any free one.
+        std::optional<std::uint16_t> port = defaultPort;
+        /// Publish and browse over DNS-SD; without it the listener still takes dialled connections.
+        bool discovery = true;
+        std::set<std::string> pairedKeys;
+        /// Whether connections are taken at all (the application takes none while signed out).
+        bool acceptsConnections = true;
+    };
+
+    using EventSink = std::function<void(DeviceEvent)>;
+
+    /// `sink` is told every event, from the engine's threads, until `detach`. Must be owned by a shared_ptr.
+    ConnectDevice(Setup setup, EventSink sink);
+    ~ConnectDevice();
+
+    /// Loads the identity, opens the listener and starts discovery; `Started` or `StartFailed` follows.
+    void start();
+    /// Dials a discovered peer unless a dial to it runs or it is connected already.
+    void connect(DiscoveredPeer peer);
+    void answerPairing(std::uint64_t prompt, bool confirmed);
+    /// Sends the files as one offer to a connected device; progress and outcome come as events.
+    void send(std::uint64_t transfer, std::string fingerprint, std::vector<std::filesystem::path> files,
+              std::optional<std::string> origin);
+    /// Ends a device's session in order.
+    void disconnect(std::string fingerprint);
+    void setReceiveFolder(std::filesystem::path folder);
+    void setPairedKeys(std::set<std::string> keys);
+    void setAcceptsConnections(bool accepts);
+
+    /// Closes every connection in order, stops the listener and discovery, and returns when every task
+    /// of this device has ended, within `stopTimeout`. No command does anything afterwards.
+    asio::awaitable<void> stop();
+    /// No event reaches the sink once this returns; safe from any thread.
+    void detach();
+
+private:
+    /// One connection, owned by the task that runs it from the handshake to the close.
+    struct Connection {
+        std::shared_ptr<TWCPSession> session;
+        std::shared_ptr<TransferCoordinator> transfers;
+    };
+
+    // Start-up and commands (ConnectDevice.cpp).
+    asio::awaitable<void> startOnStrand();
+    asio::awaitable<std::uint16_t> listen();
+    asio::awaitable<void> startBrowsing();
+    asio::awaitable<void> stopOnStrand();
+    asio::awaitable<void> tasksEnded();
+    asio::awaitable<void> sendOnStrand(std::uint64_t transfer, std::string fingerprint,
+                                       std::vector<std::filesystem::path> files,
+                                       std::optional<std::string> origin);
+    /// Runs a task of this device on its strand; `stop()` cancels it and waits for it.
+    void spawn(asio::awaitable<void> body, std::string what);
+    /// Runs `body` on the strand unless the device has stopped.
+    void onStrand(std::function<void(ConnectDevice&)> body);
+    void publish(DeviceEvent event);
+
+    // Connections (ConnectDeviceConnections.cpp).
+    asio::awaitable<void> inboundLoop();
+    void admit(std::shared_ptr<TWCPChannel> channel);
+    asio::awaitable<void> dial(DiscoveredPeer peer);
+    asio::awaitable<void> runConnection(std::shared_ptr<TWCPChannel> channel, TWCPRole role,
+                                        std::optional<std::string> dialedPeer);
+    asio::awaitable<void> runReady(std::shared_ptr<TWCPSession> session,
+                                   std::optional<std::string> dialedPeer);
+    asio::awaitable<void> forwardReceived(std::string fingerprint,
+                                          std::shared_ptr<TransferCoordinator> transfers);
+    void endDial(const std::optional<std::string>& peerID);
+
+    Setup setup_;
+    std::mutex sinkMutex_;
+    EventSink sink_;
+    std::shared_ptr<DevicePairing> pairing_;
+    std::shared_ptr<DeviceTWCPIdentity> identity_;
+    std::shared_ptr<TWCPParameters::TLSContext> tls_;
+    std::shared_ptr<ServiceAdvertiser> advertiser_;
+    std::shared_ptr<ServiceBrowser> browser_;
+    std::shared_ptr<Reachability> reachability_;
+
+    bool started_ = false;
+    bool stopped_ = false;
+    int handshakes_ = 0;
+    /// Ready connections by the fingerprint their session authenticated.
+    std::map<std::string, Connection> connections_;
+    /// Every session from its start to its end, ready or not, for `stop()`.
+    std::set<std::shared_ptr<TWCPSession>> sessions_;
+    std::set<std::string> dialing_;
+    std::map<std::uint64_t, Task> tasks_;
+    std::uint64_t nextTask_ = 0;
+    /// Resumed when the last task has ended, for `stop()`.
+    std::optional<Completion<bool>> allEnded_;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "ConnectCore/Discovery/DiscoveredPeer.hpp"
+#include "ConnectCore/Identity/DeviceIdentity.hpp"
+#include "ConnectCore/Transfer/ReceivedFile.hpp"
+#include "ConnectCore/Transfer/TransferProgress.hpp"
+#include "TarnwickConnectProtocol/Messages/DevicePlatform.hpp"
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tarnwick {
+
+class ServiceAdvertiser;
+class ServiceBrowser;
+
+/// What a `ConnectDevice` tells its front end, in the order it happened.
+namespace DeviceEvents {
+
+/// The listener runs (and, when asked, the service is published and browsed).
+struct Started {
+    DeviceIdentity identity;
+    std::uint16_t port = 0;
+    std::shared_ptr<ServiceAdvertiser> advertiser;
+    /// None without discovery, or when browsing could not start.
+    std::shared_ptr<ServiceBrowser> browser;
+};
+/// The device could not start; `reason` is the failure's own text.
+struct StartFailed {
+    std::string reason;
+};
+/// Everything DNS-SD sees right now, this device included.
+struct PeersChanged {
+    std::vector<DiscoveredPeer> peers;
+};
+/// A dial to the peer began; no other dial to it starts until `DialEnded`.
+struct DialStarted {
+    std::string peerID;
+};
+/// The peer could not be reached at all (no TCP or TLS).
+struct DialFailed {
+    DiscoveredPeer peer;
+};
+/// The dial is over, whatever its outcome; after `Connected` when it succeeded.
+struct DialEnded {
+    std::string peerID;
+};
+/// A first contact waits for the user to compare `code`; answer with `answerPairing(prompt, …)`.
+struct PairingRequested {
+    std::uint64_t prompt = 0;
+    std::string code;
+    std::string peerName;
+    std::string fingerprint;
+};
+/// The prompt was answered or its session gave up waiting.
+struct PairingEnded {
+    std::uint64_t prompt = 0;
+};
+/// A confirmed peer proved its key and is trusted from now on.
+struct Paired {
+    std::string fingerprint;
+    std::string deviceID;
+    std::string name;
+};
+/// A session is ready; the device is known by the key its session authenticated.
+struct Connected {
+    std::string fingerprint;
+    std::string deviceID;
+    std::string name;
+    DevicePlatform platform = DevicePlatform::iOS;
+};
+struct Disconnected {
+    std::string fingerprint;
+};
+struct Received {
+    std::string fingerprint;
+    ReceivedFile file;
+};
+struct TransferProgressed {
+    std::uint64_t transfer = 0;
+    TransferProgress progress;
+};
+/// A send ended: every file arrived (no failure), or why not.
+struct TransferEnded {
+    std::uint64_t transfer = 0;
+    std::exception_ptr failure;
+};
+
+} // namespace DeviceEvents
+
+using DeviceEvent =
+    std::variant<DeviceEvents::Started, DeviceEvents::StartFailed, DeviceEvents::PeersChanged,
+                 DeviceEvents::DialStarted, DeviceEvents::DialFailed, DeviceEvents::DialEnded,
+                 DeviceEvents::PairingRequested, DeviceEvents::PairingEnded, DeviceEvents::Paired,
+                 DeviceEvents::Connected, DeviceEvents::Disconnected, DeviceEvents::Received,
+                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded>;
+
+} // namespace tarnwick

@@ -1,0 +1,105 @@
+// This device's engine against a device that speaks the handshake by hand over real TLS on loopback.
+#include "ConnectCore/Device/ConnectDevice.hpp"
+#include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/OfferMessage.hpp"
+#include "tests/Support/DeviceUnderTest.hpp"
+#include "tests/Support/RunCoroutine.hpp"
+#include "tests/Support/ScriptedPeer.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+constexpr std::uint64_t handshakeStream = 0;
+
+/// An offer whose thumbnail makes it larger than any handshake message may be.
+OfferMessage largeOffer() {
+    FileDescriptor file;
+    file.fileID = "PHOTO";
+    file.name = "photo.jpg";
+    file.byteCount = 3;
+    file.utType = "public.jpeg";
+    file.sha256 = Bytes(32, 0x11);
+    file.thumbnailJPEG = Bytes(96 * 1024, 0xFF);
+    return OfferMessage{"OFFER", {file}, std::nullopt};
+}
+
+class ConnectDeviceTest : public ::testing::Test {
+protected:
+    testing::Engine engine{2};
+    testing::DeviceUnderTest device;
+    testing::ScriptedPeer peer;
+};
+
+// Right behind its last handshake message a device may ping and offer at once; this side is still
+// remembering the first pairing then. The ping is answered and the offer, larger than a handshake message,
+// is judged as a ready session's frame.
+TEST_F(ConnectDeviceTest, FramesRightBehindTheLastHandshakeMessageAreServedAfterAFirstPairing) {
+    const auto answers = engine.run([&]() -> asio::awaitable<std::vector<TWCPFrameKind>> {
+        DiscoveredPeer target;
+        target.id = "SCRIPTED-ID";
+        target.name = "Scripted Phone";
+        target.fingerprint = peer.identity.spkiSHA256;
+        const std::uint16_t port = co_await peer.listen();
+        target.endpoint = {asio::ip::address_v4::loopback(), port};
+        device->connect(target);
+        co_await peer.accept();
+        // Frames are taken into variables first: g++ 12 mishandles temporaries inside a co_await expression.
+        const auto helloFrame = co_await peer.next();
+        const auto hello = helloFrame->decode<HelloMessage>(TWCPFrameKind::hello);
+        auto frame1 = TWCPFrame::json(TWCPFrameKind::helloAck, peer.helloAck(), handshakeStream);
+        co_await peer.send(std::move(frame1));
+        auto frame2 =
+            TWCPFrame::json(TWCPFrameKind::authChallenge, AuthChallengeMessage{peer.nonce}, handshakeStream);
+        co_await peer.send(std::move(frame2));
+        const auto authFrame = co_await peer.next();
+        EXPECT_EQ(authFrame->header.kind, TWCPFrameKind::authResponse);
+        const HandshakeTranscript transcript{hello.spkiSHA256, peer.identity.spkiSHA256, hello.nonce,
+                                             peer.nonce, testing::ScriptedPeer::version};
+        auto frame3 =
+            TWCPFrame::json(TWCPFrameKind::authResponse, peer.signedResponse(transcript), handshakeStream);
+        co_await peer.send(std::move(frame3));
+        auto frame4 = TWCPFrame(TWCPFrameKind::ping, {}, handshakeStream, {});
+        co_await peer.send(std::move(frame4));
+        auto frame5 = TWCPFrame::json(TWCPFrameKind::offer, largeOffer(), 2);
+        co_await peer.send(std::move(frame5));
+        std::vector<TWCPFrameKind> kinds;
+        while (kinds.size() < 2) {
+            const auto frame = co_await peer.next();
+            if (!frame) {
+                break;
+            }
+            kinds.push_back(frame->header.kind);
+            if (frame->header.kind == TWCPFrameKind::accept) {
+                EXPECT_EQ(frame->decode<AcceptMessage>(TWCPFrameKind::accept).offerID, "OFFER");
+            }
+        }
+        co_return kinds;
+    }());
+    EXPECT_EQ(std::ranges::count(answers, TWCPFrameKind::pong), 1);
+    EXPECT_EQ(std::ranges::count(answers, TWCPFrameKind::accept), 1);
+    EXPECT_EQ(device.count<DeviceEvents::Connected>(), 1u);
+}
+
+// The signature is checked before the user is asked: a device that cannot prove its key never reaches
+// the screen.
+TEST_F(ConnectDeviceTest, AGarbageAuthResponseNeverProducesAPrompt) {
+    const bool closed = engine.run([&]() -> asio::awaitable<bool> {
+        co_await peer.dial(device.port());
+        auto frame6 = TWCPFrame::json(TWCPFrameKind::hello, peer.hello(), handshakeStream);
+        co_await peer.send(std::move(frame6));
+        co_await peer.next(); // helloAck
+        co_await peer.next(); // authChallenge
+        auto frame7 = TWCPFrame::json(TWCPFrameKind::authResponse, AuthResponseMessage{Bytes(72, 0x30)},
+                                      handshakeStream);
+        co_await peer.send(std::move(frame7));
+        co_return !(co_await peer.next());
+    }());
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(device.count<DeviceEvents::PairingRequested>(), 0u);
+    EXPECT_EQ(device.count<DeviceEvents::Connected>(), 0u);
+}
+
+} // namespace
+} // namespace tarnwick

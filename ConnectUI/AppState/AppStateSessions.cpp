@@ -1,6 +1,7 @@
 // Start-up, the inbound loop, dialling and running sessions.
 #include "ConnectCore/Async/Blocking.hpp"
 #include "ConnectCore/Discovery/ConnectDialer.hpp"
+#include "ConnectCore/Host/AppVersion.hpp"
 #include "ConnectCore/Identity/PersistentIdentity.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Pairing/InteractivePairing.hpp"
@@ -17,7 +18,6 @@ namespace {
 
 constexpr const char* refusedText =
     "This Mac is refusing local network connections. A VPN, firewall or security tool is the usual cause.";
-constexpr const char* appVersion = "1.0.0";
 
 asio::awaitable<void> closeNotPaired(std::shared_ptr<TWCPChannel> channel) {
     const std::optional<TWCPError> reason = TWCPError::notPaired();

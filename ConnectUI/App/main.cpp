@@ -7,6 +7,7 @@
 // instance of that profile and exits.
 #include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "ConnectCore/Reachability/NetworkAvailability.hpp"
+#include "ConnectUI/App/CommandLine.hpp"
 #include "ConnectUI/App/HeadlessFrontEnd.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
@@ -21,44 +22,17 @@
 #include <asio/post.hpp>
 #include <asio/signal_set.hpp>
 
-#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
-#include <string_view>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
-struct Options {
-    bool headless = false;
-    std::optional<std::filesystem::path> profile;
-    std::optional<std::string> name;
-    /// The sign-in page's return address, as the browser passes it.
-    std::optional<std::string> callback;
-};
-
-std::optional<Options> parse(const QStringList& arguments) {
-    Options options;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (argument == "--headless") {
-            options.headless = true;
-        } else if (argument == "--profile" && hasValue) {
-            options.profile = arguments[++i].toStdString();
-        } else if (argument == "--name" && hasValue) {
-            options.name = arguments[++i].toStdString();
-        } else if (argument.startsWith("tarnwickconnect:") && !options.callback) {
-            options.callback = argument.toStdString();
-        } else {
-            return std::nullopt;
-        }
-    }
-    return options;
-}
+using Options = tarnwick::CommandLine::Options;
 
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
@@ -128,14 +102,17 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
 int main(int argc, char** argv) {
     using namespace tarnwick;
     LargeBufferAllocation::reuseChunkBuffers();
+    // Read before any Qt application exists: help, the version and mistakes need no display.
+    const auto outcome =
+        CommandLine::parse(std::span(argv + 1, static_cast<std::size_t>(argc - 1)), std::cout, std::cerr);
+    if (const int* status = std::get_if<int>(&outcome)) {
+        return *status;
+    }
+    const auto& options = std::get<Options>(outcome);
     // Only the windows need a GUI application: the headless program and the sign-in hand-off also run
     // without a display.
-    const bool headless = std::any_of(argv + 1, argv + argc, [](const char* argument) {
-        const std::string_view text(argument);
-        return text == "--headless" || text.starts_with("tarnwickconnect:");
-    });
     std::unique_ptr<QCoreApplication> application;
-    if (headless) {
+    if (options.headless || options.callback) {
         application = std::make_unique<QCoreApplication>(argc, argv);
     } else {
         QQuickStyle::setStyle("Basic");
@@ -146,20 +123,14 @@ int main(int argc, char** argv) {
         ConnectApp::registerViewTypes();
         application = std::move(gui);
     }
-    const auto options = parse(QCoreApplication::arguments());
-    if (!options) {
-        std::cerr << "usage: tarnwick-connect [--headless] [--profile DIR] [--name NAME]\n"
-                     "       tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#...\n";
-        return 2;
-    }
-    const ApplicationHome home = ApplicationHome::choose(options->profile);
+    const ApplicationHome home = ApplicationHome::choose(options.profile);
     const QString handOffName = SignInHandOff::serverName(home.settingsFile);
-    if (options->callback) {
-        if (SignInHandOff::handOver(handOffName, *options->callback)) {
+    if (options.callback) {
+        if (SignInHandOff::handOver(handOffName, *options.callback)) {
             return 0;
         }
         std::cerr << "no running Tarnwick Connect of this profile is signing in\n";
         return 1;
     }
-    return run(*options, home, handOffName);
+    return run(options, home, handOffName);
 }

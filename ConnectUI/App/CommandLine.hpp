@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+
+namespace tarnwick {
+
+/// The program's command line, read before Qt starts: `--help`, `--version` and mistakes are answered
+/// without a display, where creating the GUI application would abort.
+class CommandLine {
+public:
+    struct Options {
+        bool headless = false;
+        std::optional<std::filesystem::path> profile;
+        std::optional<std::string> name;
+        /// The sign-in page's return address, as the browser passes it.
+        std::optional<std::string> callback;
+    };
+
+    /// The options to run with, or the exit status once help, the version or a usage error was printed.
+    using Outcome = std::variant<Options, int>;
+
+    /// Reads `arguments` (without the program name); help and the version go to `out`, errors to `err`.
+    static Outcome parse(std::span<char* const> arguments, std::ostream& out, std::ostream& err);
+};
+
+} // namespace tarnwick

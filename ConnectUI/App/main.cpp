@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
         auto gui = std::make_unique<QApplication>(argc, argv);
         gui->setQuitOnLastWindowClosed(false);
         gui->setApplicationDisplayName("Tarnwick Connect");
-        gui->setDesktopFileName("tarnwick-connect");
+        // Wayland compositors match the window to its launcher and icon by this name.
+        gui->setDesktopFileName("io.tarnwick.connect");
         ConnectApp::registerViewTypes();
         application = std::move(gui);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QIcon>
 #include <QImage>
@@ -17,6 +18,13 @@ public:
 
     /// The mark in one colour, `side` pixels square, on a transparent ground.
     static QImage mark(int side, const QColor& ink);
+
+    /// The application's icon, `side` pixels square: the mark in white on a disc of the accent colour,
+    /// which reads on light and dark panels alike.
+    static QImage badge(int side);
+
+    /// The same icon as an SVG document, for the icon theme's scalable folder.
+    static QByteArray badgeSVG();
 
     /// The tray icon: a monochrome mask the desktop tints for light and dark panels.
     static QIcon statusIcon();

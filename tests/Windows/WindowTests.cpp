@@ -118,7 +118,7 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
 
     EXPECT_EQ(textOf(window, "headline"), "Sign in to Tarnwick");
     EXPECT_EQ(textOf(window, "subtitle"),
-              "Your account is how this Mac and your iPhone recognise each other.");
+              "Your account is how this computer and your phone recognise each other.");
     EXPECT_EQ(textOf(window, "galleryEmpty"), "Nothing has moved yet.");
     QTest::qWait(1200); // the launch curtain lifts
     EXPECT_TRUE(rendered(window, "main-connect"));

@@ -16,9 +16,10 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* registerAgainText =
-    "Sign in again to finish setting up this Mac. Transfers still work in the meantime.";
-constexpr const char* notLinkedText = "This Mac isn't linked to your account yet, so pairing asks for the "
-                                      "six-digit code each time. Transfers work as normal.";
+    "Sign in again to finish setting up this computer. Transfers still work in the meantime.";
+constexpr const char* notLinkedText =
+    "This computer isn't linked to your account yet, so pairing asks for the "
+    "six-digit code each time. Transfers work as normal.";
 
 class NetworkNamespaceAccountTest : public ::testing::Test {
 protected:

@@ -104,9 +104,8 @@ QByteArray BrandAssets::badgeSVG() {
 QIcon BrandAssets::statusIcon() {
     QIcon icon;
     for (const int side : {16, 18, 22, 24, 32, 36, 44, 48, 64}) {
-        icon.addPixmap(QPixmap::fromImage(mark(side, Qt::black)));
+        icon.addPixmap(QPixmap::fromImage(badge(side)));
     }
-    icon.setIsMask(true);
     return icon;
 }
 

@@ -26,7 +26,7 @@ public:
     /// The same icon as an SVG document, for the icon theme's scalable folder.
     static QByteArray badgeSVG();
 
-    /// The tray icon: a monochrome mask the desktop tints for light and dark panels.
+    /// The tray icon: the badge, since Linux trays show an icon as drawn instead of tinting a mask.
     static QIcon statusIcon();
 };
 

@@ -1,6 +1,7 @@
 // The real windows on a real X server (Xvfb, started by the test command): the main window on both tabs
 // and the menu panel render with their texts, and files dropped on the connect pane go to the connected
 // device. Run inside a network namespace of the test's own, where loopback is the only interface.
+#include "ConnectUI/Brand/BrandAssets.hpp"
 #include "ConnectUI/Shell/ConnectApp.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
@@ -11,12 +12,14 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -28,6 +31,12 @@ using namespace std::chrono_literals;
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s) {
     return QTest::qWaitFor(condition, static_cast<int>(limit.count()));
+}
+
+/// Where the test command keeps the screenshots, else beside the test program.
+std::string screenshotFolder() {
+    const char* folder = std::getenv("TARNWICK_SCREENSHOTS");
+    return folder ? folder : ".";
 }
 
 class WindowTest : public ::testing::Test {
@@ -89,11 +98,6 @@ protected:
             }
         }
         return colours.size() > 20;
-    }
-
-    static std::string screenshotFolder() {
-        const char* folder = std::getenv("TARNWICK_SCREENSHOTS");
-        return folder ? folder : ".";
     }
 
     static QString textOf(QObject& root, const char* objectName) {
@@ -185,6 +189,50 @@ TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
     EXPECT_EQ(arrived.str(), "dropped on the pane");
     EXPECT_EQ(textOf(window, "headline"), "Drop files to send");
     EXPECT_TRUE(rendered(window, "main-after-drop"));
+}
+
+/// The share of the icon's opaque pixels whose lightness stands apart from the panel's by a fifth of the
+/// scale or more: what keeps it readable at a glance.
+double contrastingShare(const QImage& icon, const QColor& panel) {
+    int opaque = 0;
+    int contrasting = 0;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            const QColor pixel = icon.pixelColor(x, y);
+            if (pixel.alpha() < 128) {
+                continue;
+            }
+            ++opaque;
+            contrasting += std::abs(pixel.lightness() - panel.lightness()) >= 51 ? 1 : 0;
+        }
+    }
+    return opaque == 0 ? 0 : static_cast<double>(contrasting) / opaque;
+}
+
+// Linux trays draw the icon as it is, so a black mask vanishes on a dark panel; the coloured badge must
+// read on the dark and the light panels of the common desktops.
+TEST(TrayIcon, ReadsOnDarkAndLightPanels) {
+    if (QGuiApplication::platformName() != "xcb") {
+        GTEST_SKIP() << "needs an X server";
+    }
+    const QIcon icon = BrandAssets::statusIcon();
+    for (const auto& [name, panel] :
+         {std::pair{"dark", QColor("#1d1d1d")}, std::pair{"light", QColor("#f6f5f4")}}) {
+        QImage strip(3 * 40, 40, QImage::Format_ARGB32_Premultiplied);
+        strip.fill(panel);
+        QPainter painter(&strip);
+        int x = 4;
+        for (const int side : {16, 22, 32}) {
+            const QImage drawn = icon.pixmap(side, side).toImage();
+            EXPECT_EQ(drawn.size(), QSize(side, side));
+            EXPECT_GT(contrastingShare(drawn, panel), 0.5) << side << " px on the " << name << " panel";
+            painter.drawImage(x, (strip.height() - side) / 2, drawn);
+            x += 40;
+        }
+        painter.end();
+        strip.scaled(strip.size() * 4)
+            .save(QString::fromStdString(screenshotFolder() + "/tray-icon-" + name + ".png"));
+    }
 }
 
 } // namespace

@@ -30,7 +30,7 @@ for side in 16 22 24 32 48 64 128 256 512; do
     file -b "$icon" | grep -q "^PNG image data, $side x $side," || fail "icon ${side}x${side}: $(file -b "$icon")"
 done
 
-manual="$root/usr/share/man/man1/tarnwick-connect.1"
+manual="$root/usr/share/man/man1/tarnwick-connect.1.gz"
 LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$manual" >"$work/manual.txt" 2>"$work/manual.log" ||
     fail "the manual does not render"
 [ ! -s "$work/manual.log" ] || { cat "$work/manual.log"; fail "the manual renders with warnings"; }
@@ -70,7 +70,7 @@ if [ "$package" = package ]; then
     dpkg-deb -c "$deb" >"$work/contents.txt" || fail "dpkg-deb cannot list $deb"
     for path in ./usr/bin/tarnwick-connect ./usr/share/applications/$app.desktop \
         ./usr/share/icons/hicolor/512x512/apps/$app.png ./usr/share/metainfo/$app.metainfo.xml \
-        ./usr/share/man/man1/tarnwick-connect.1 ./usr/lib/firewalld/services/tarnwick-connect.xml \
+        ./usr/share/man/man1/tarnwick-connect.1.gz ./usr/lib/firewalld/services/tarnwick-connect.xml \
         ./etc/ufw/applications.d/tarnwick-connect ./usr/lib/systemd/user/tarnwick-connect.service \
         ./usr/share/doc/tarnwick-connect/copyright; do
         grep -q " $path\$" "$work/contents.txt" || fail "the package lacks $path"

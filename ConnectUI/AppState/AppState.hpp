@@ -229,6 +229,8 @@ Q_SIGNALS:
     void signInErrorIsRecoverableChanged();
     void justSignedInChanged();
     void registeredDeviceIdChanged();
+    /// One file arrived from the named device; `received` has changed already.
+    void fileReceived(const tarnwick::ReceivedFile& file, const std::string& sender);
 
 private:
     // Start-up and connections (AppStateSessions.cpp).
@@ -241,7 +243,7 @@ private:
     asio::awaitable<void> peerLoop(AsyncQueue<std::vector<DiscoveredPeer>> lists);
     asio::awaitable<void> dial(DiscoveredPeer peer);
     asio::awaitable<void> run(std::shared_ptr<TWCPChannel> channel, TWCPRole role, std::string fallbackName);
-    asio::awaitable<void> forwardReceived(AsyncQueue<ReceivedFile> completed);
+    asio::awaitable<void> forwardReceived(AsyncQueue<ReceivedFile> completed, std::string sender);
     void registerConnected(ConnectedDevice device);
     void removeConnected(const ConnectedDevice& device);
     void withdrawPrompt(std::uint64_t serial);
@@ -260,7 +262,7 @@ private:
     void updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,
                         const TransferList::Batch& batch);
     void finishBatch(const TransferList::Batch& batch, const TransferItem::State& state);
-    void recordReceived(ReceivedFile file);
+    void recordReceived(ReceivedFile file, const std::string& sender);
 
     /// Runs the coroutine on the main thread, owned by this object; its failure becomes a diagnostic line.
     void spawn(asio::awaitable<void> body, std::string what);

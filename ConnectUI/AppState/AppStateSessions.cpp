@@ -266,21 +266,21 @@ asio::awaitable<void> AppState::run(std::shared_ptr<TWCPChannel> channel, TWCPRo
         hello ? ConnectedDevice{hello->deviceID, hello->deviceName, hello->platform, session, coordinator}
               : ConnectedDevice{UUID::random(), fallbackName, DevicePlatform::iOS, session, coordinator};
     registerConnected(device);
-    spawn(forwardReceived(coordinator->receiver()->completed()), "receiving");
+    spawn(forwardReceived(coordinator->receiver()->completed(), device.name), "receiving");
     co_await coordinator->run();
     if (guard) {
         removeConnected(device);
     }
 }
 
-asio::awaitable<void> AppState::forwardReceived(AsyncQueue<ReceivedFile> completed) {
+asio::awaitable<void> AppState::forwardReceived(AsyncQueue<ReceivedFile> completed, std::string sender) {
     QPointer<AppState> guard(this);
     while (true) {
         auto file = co_await completed.next();
         if (!file || !guard) {
             co_return;
         }
-        recordReceived(std::move(*file));
+        recordReceived(std::move(*file), sender);
     }
 }
 

@@ -75,6 +75,10 @@ void ConnectApp::launch() {
         openMainWindow(tab == "settings" ? "settings" : "connect");
     };
 
+    notifications_ = std::make_unique<DesktopNotifications>(
+        state_, settings_, QDBusConnection::sessionBus(),
+        [this](DesktopNotifications::Topic topic) { return showsInFocus(topic); });
+
     state_.start();
 
     const bool firstLaunch = !settings_.value(hasLaunchedKey, false).toBool();
@@ -85,6 +89,17 @@ void ConnectApp::launch() {
         // Without a tray the window is the only way in.
         openMainWindow("connect");
     }
+}
+
+bool ConnectApp::showsInFocus(DesktopNotifications::Topic topic) const {
+    using Topic = DesktopNotifications::Topic;
+    // The panel shows the prompt, the transfers and the received files; the window's connect tab the
+    // gallery of what moved.
+    if (menuPanel_ && menuPanel_->isVisible() && menuPanel_->isActive()) {
+        return true;
+    }
+    return topic != Topic::pairing && mainWindow_ && mainWindow_->isVisible() && mainWindow_->isActive() &&
+           mainWindow_->property("tab").toString() == "connect";
 }
 
 void ConnectApp::openMainWindow(const std::string& tab) {

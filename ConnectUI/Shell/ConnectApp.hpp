@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectUI/Desktop/DesktopNotifications.hpp"
 #include "ConnectUI/Gallery/ThumbnailCache.hpp"
 #include "ConnectUI/ViewModels/ConnectModel.hpp"
 #include "ConnectUI/ViewModels/SettingsModel.hpp"
@@ -54,6 +55,8 @@ Q_SIGNALS:
 
 private:
     QQuickWindow* load(const char* view);
+    /// Whether a window with the focus shows that topic now, so that a notification would repeat it.
+    bool showsInFocus(DesktopNotifications::Topic topic) const;
 
     AppState& state_;
     QSettings& settings_;
@@ -65,6 +68,7 @@ private:
     QPointer<QQuickWindow> mainWindow_;
     QPointer<QQuickWindow> menuPanel_;
     std::unique_ptr<StatusItemController> statusItem_;
+    std::unique_ptr<DesktopNotifications> notifications_;
 };
 
 } // namespace tarnwick

@@ -79,6 +79,19 @@ Flickable {
                 text: "A file is often sent while you're looking at something else, so a sound is the only way to know it landed."
                 muted: true; font.pixelSize: Theme.font.caption
             }
+            Switch {
+                objectName: "notificationsSwitch"
+                text: "Show notifications"
+                checked: settingsModel.notificationsEnabled
+                Accessible.name: text
+                onToggled: settingsModel.notificationsEnabled = checked
+                contentItem: TWText { text: parent.text; leftPadding: parent.indicator.width + parent.spacing; verticalAlignment: Text.AlignVCenter }
+            }
+            TWText {
+                Layout.fillWidth: true
+                text: "Files that arrive, pairing codes to confirm and sends that failed, when the window isn't showing them."
+                muted: true; font.pixelSize: Theme.font.caption
+            }
         }
 
         Section {

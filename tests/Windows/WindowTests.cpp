@@ -62,17 +62,7 @@ protected:
         if (signedIn) {
             testing::storeAccount(instance.profile.home, testing::accountOf("user-" + name));
         }
-        const std::string nowhere = "http://127.0.0.1:9";
-        instance.state = std::make_unique<AppState>(AppState::Setup{QtExecutor(testing::processMainContext()),
-                                                                    testing::processEngine().executor(),
-                                                                    testing::processEngine().blocking(),
-                                                                    instance.profile.settings.get(),
-                                                                    instance.profile.home,
-                                                                    std::nullopt,
-                                                                    false,
-                                                                    [] { return true; },
-                                                                    {nowhere, nowhere, nowhere},
-                                                                    [](const std::string&) { return true; }});
+        instance.state = std::make_unique<AppState>(testing::loopbackSetup(instance.profile));
         instance->setDeviceName(name);
         return instance;
     }

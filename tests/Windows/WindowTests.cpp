@@ -3,6 +3,7 @@
 // device. Run inside a network namespace of the test's own, where loopback is the only interface.
 #include "ConnectUI/Brand/BrandAssets.hpp"
 #include "ConnectUI/Shell/ConnectApp.hpp"
+#include "ConnectUI/Shell/StatusItemController.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
@@ -13,9 +14,11 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -135,6 +138,34 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
     QTest::qWait(300);
     EXPECT_TRUE(rendered(panel, "menu-panel"));
     EXPECT_TRUE(panel.findChild<QObject*>("menuPanel"));
+}
+
+// Stock GNOME shows no tray icons: closing the window must ask nothing and leave the application
+// running and reachable again, and the window's own menu must offer the way out.
+TEST_F(WindowTest, WithoutATrayClosingTheWindowKeepsTheApplicationAndItsMenuQuits) {
+    ASSERT_FALSE(StatusItemController::isAvailable()) << "a bare X server has no tray host";
+    auto& mac = launch("Studio", false);
+    mac.profile.settings->setValue(ConnectApp::hasLaunchedKey, true);
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && drawn; }))
+        << "trayless: the window opens every time";
+
+    window.close();
+    QTest::qWait(200);
+    EXPECT_FALSE(QCoreApplication::closingDown());
+    for (QWindow* shown : QGuiApplication::topLevelWindows()) {
+        EXPECT_FALSE(shown->isVisible()) << "nothing asks: " << shown->title().toStdString();
+    }
+    app.openMainWindow("connect");
+    ASSERT_TRUE(waitFor([&] { return window.isExposed(); }));
+
+    auto* quit = window.findChild<QObject*>("quitItem");
+    ASSERT_TRUE(quit);
+    EXPECT_EQ(quit->property("text").toString(), "Quit");
+    QSignalSpy quitting(qmlEngine(&window), &QQmlEngine::quit);
+    ASSERT_TRUE(QMetaObject::invokeMethod(quit, "triggered"));
+    EXPECT_EQ(quitting.count(), 1);
 }
 
 TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {

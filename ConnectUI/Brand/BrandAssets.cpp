@@ -23,6 +23,12 @@ constexpr std::array<std::string_view, 4> markPaths = {
 constexpr const char* accent = "#4c8dff";
 constexpr double discRadius = 11;
 constexpr double markScale = 0.8;
+// The tray's states: a dimmed disc when no device can connect, and a dot of their colour.
+constexpr const char* blockedDisc = "#8a8f98";
+constexpr const char* blockedDot = "#ffb224";
+constexpr const char* transferringDot = "#3dd68c";
+constexpr const char* dotRing = "#1f2a44";
+constexpr double dotRadius = 4.2;
 // The badge in the mark's 24-unit view box, drawn as badge() paints it.
 constexpr const char* badgeSVGTemplate =
     R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="24" height="24" viewBox="0 0 24 24">
@@ -72,6 +78,10 @@ QImage BrandAssets::mark(int side, const QColor& ink) {
 }
 
 QImage BrandAssets::badge(int side) {
+    return statusBadge(side, Status::ready);
+}
+
+QImage BrandAssets::statusBadge(int side, Status status) {
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -79,12 +89,23 @@ QImage BrandAssets::badge(int side) {
     painter.scale(side / viewBox, side / viewBox);
     const QPointF centre(viewBox / 2, viewBox / 2);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(accent));
+    painter.setBrush(QColor(status == Status::blocked ? blockedDisc : accent));
     painter.drawEllipse(centre, discRadius, discRadius);
+    painter.save();
     painter.translate(centre);
     painter.scale(markScale, markScale);
     painter.translate(-centre);
     painter.fillPath(markPath(), Qt::white);
+    painter.restore();
+    if (status != Status::ready) {
+        // The dot sits on the disc's lower right, ringed in the disc's own dark so it stands apart from
+        // the mark at 16 pixels.
+        const QPointF dotCentre(viewBox - dotRadius - 1, viewBox - dotRadius - 1);
+        painter.setBrush(QColor(dotRing));
+        painter.drawEllipse(dotCentre, dotRadius + 1.2, dotRadius + 1.2);
+        painter.setBrush(QColor(status == Status::blocked ? blockedDot : transferringDot));
+        painter.drawEllipse(dotCentre, dotRadius, dotRadius);
+    }
     return image;
 }
 
@@ -101,10 +122,10 @@ QByteArray BrandAssets::badgeSVG() {
         .toUtf8();
 }
 
-QIcon BrandAssets::statusIcon() {
+QIcon BrandAssets::statusIcon(Status status) {
     QIcon icon;
     for (const int side : {16, 18, 22, 24, 32, 36, 44, 48, 64}) {
-        icon.addPixmap(QPixmap::fromImage(badge(side)));
+        icon.addPixmap(QPixmap::fromImage(statusBadge(side, status)));
     }
     return icon;
 }

@@ -13,6 +13,16 @@ class BrandAssets {
 public:
     static constexpr double viewBox = 24;
 
+    /// What the tray icon tells at a glance.
+    enum class Status {
+        /// Listening for devices: the plain badge.
+        ready,
+        /// Not accepting connections: a grey badge with an amber dot.
+        blocked,
+        /// Files are being sent: the badge with a green dot.
+        transferring,
+    };
+
     /// The mark's outline, odd-even filled, in view-box units.
     static QPainterPath markPath();
 
@@ -26,8 +36,11 @@ public:
     /// The same icon as an SVG document, for the icon theme's scalable folder.
     static QByteArray badgeSVG();
 
+    /// The badge as the tray shows it in `status`.
+    static QImage statusBadge(int side, Status status);
+
     /// The tray icon: the badge, since Linux trays show an icon as drawn instead of tinting a mask.
-    static QIcon statusIcon();
+    static QIcon statusIcon(Status status = Status::ready);
 };
 
 } // namespace tarnwick

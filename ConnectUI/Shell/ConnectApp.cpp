@@ -70,6 +70,10 @@ void ConnectApp::launch() {
     statusItem_ = std::make_unique<StatusItemController>(*menuPanel_);
     QObject::connect(statusItem_.get(), &StatusItemController::openWindowRequested, this,
                      [this](const QString& tab) { openMainWindow(tab.toStdString()); });
+    for (const auto signal : {&AppState::availabilityChanged, &AppState::transfersChanged}) {
+        QObject::connect(&state_, signal, statusItem_.get(),
+                         [this] { statusItem_->showStatus(StatusItemController::statusOf(state_)); });
+    }
     state_.onPairingRequested = [this] { statusItem_->presentIfNeeded(); };
     state_.onOpenWindow = [this](std::optional<std::string> tab) {
         openMainWindow(tab == "settings" ? "settings" : "connect");

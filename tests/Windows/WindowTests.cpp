@@ -22,6 +22,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -112,6 +113,7 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
     EXPECT_TRUE(mac.profile.settings->value(ConnectApp::hasLaunchedKey).toBool());
     EXPECT_EQ(window.size(), QSize(940, 620));
     ASSERT_TRUE(waitFor([&] { return mac->availability().state == Availability::Case::ready; }));
+    EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::ready);
 
     EXPECT_EQ(textOf(window, "headline"), "Sign in to Tarnwick");
     EXPECT_EQ(textOf(window, "subtitle"),
@@ -204,10 +206,13 @@ TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
 
     ASSERT_EQ(mac->transfers().size(), 1u);
     EXPECT_EQ(mac->transfers().front().name, "notes.txt");
+    EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::transferring);
     ASSERT_TRUE(waitFor([&] { return !phone->received().empty(); }));
     std::stringstream arrived;
     arrived << std::ifstream(phone->received().front().path).rdbuf();
     EXPECT_EQ(arrived.str(), "dropped on the pane");
+    ASSERT_TRUE(waitFor([&] { return mac->activeTransfers().empty(); }));
+    EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::ready);
     EXPECT_EQ(textOf(window, "headline"), "Drop files to send");
     EXPECT_TRUE(rendered(window, "main-after-drop"));
 }
@@ -230,29 +235,60 @@ double contrastingShare(const QImage& icon, const QColor& panel) {
     return opaque == 0 ? 0 : static_cast<double>(contrasting) / opaque;
 }
 
+/// The share of pixels that differ clearly between two images of one size.
+double differingShare(const QImage& one, const QImage& other) {
+    int differing = 0;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            const QColor a = one.pixelColor(x, y);
+            const QColor b = other.pixelColor(x, y);
+            differing += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                                     std::abs(a.blue() - b.blue()) + std::abs(a.alpha() - b.alpha()) >
+                                 96
+                             ? 1
+                             : 0;
+        }
+    }
+    return static_cast<double>(differing) / (one.width() * one.height());
+}
+
 // Linux trays draw the icon as it is, so a black mask vanishes on a dark panel; the coloured badge must
-// read on the dark and the light panels of the common desktops.
-TEST(TrayIcon, ReadsOnDarkAndLightPanels) {
+// read on the dark and the light panels of the common desktops in each of its states, and the states
+// must tell apart at the smallest size. Rows of the saved strips: ready, blocked, transferring.
+TEST(TrayIcon, ReadsOnDarkAndLightPanelsInEveryState) {
     if (QGuiApplication::platformName() != "xcb") {
         GTEST_SKIP() << "needs an X server";
     }
-    const QIcon icon = BrandAssets::statusIcon();
+    using Status = BrandAssets::Status;
+    const std::array statuses{Status::ready, Status::blocked, Status::transferring};
     for (const auto& [name, panel] :
          {std::pair{"dark", QColor("#1d1d1d")}, std::pair{"light", QColor("#f6f5f4")}}) {
-        QImage strip(3 * 40, 40, QImage::Format_ARGB32_Premultiplied);
+        QImage strip(3 * 40, 3 * 40, QImage::Format_ARGB32_Premultiplied);
         strip.fill(panel);
         QPainter painter(&strip);
-        int x = 4;
-        for (const int side : {16, 22, 32}) {
-            const QImage drawn = icon.pixmap(side, side).toImage();
-            EXPECT_EQ(drawn.size(), QSize(side, side));
-            EXPECT_GT(contrastingShare(drawn, panel), 0.5) << side << " px on the " << name << " panel";
-            painter.drawImage(x, (strip.height() - side) / 2, drawn);
-            x += 40;
+        for (std::size_t row = 0; row < statuses.size(); ++row) {
+            const QIcon icon = BrandAssets::statusIcon(statuses[row]);
+            int x = 4;
+            for (const int side : {16, 22, 32}) {
+                const QImage drawn = icon.pixmap(side, side).toImage();
+                EXPECT_EQ(drawn.size(), QSize(side, side));
+                EXPECT_GT(contrastingShare(drawn, panel), 0.5)
+                    << side << " px in state " << row << " on the " << name << " panel";
+                painter.drawImage(x, static_cast<int>(row) * 40 + (40 - side) / 2, drawn);
+                x += 40;
+            }
         }
         painter.end();
         strip.scaled(strip.size() * 4)
             .save(QString::fromStdString(screenshotFolder() + "/tray-icon-" + name + ".png"));
+    }
+    for (std::size_t one = 0; one < statuses.size(); ++one) {
+        for (std::size_t other = one + 1; other < statuses.size(); ++other) {
+            EXPECT_GT(differingShare(BrandAssets::statusBadge(16, statuses[one]),
+                                     BrandAssets::statusBadge(16, statuses[other])),
+                      0.05)
+                << "states " << one << " and " << other << " look alike at 16 px";
+        }
     }
 }
 

@@ -2,6 +2,9 @@
 
 #include "ConnectCore/Host/AppVersion.hpp"
 
+#include <QFile>
+#include <QUrl>
+
 #include <ostream>
 #include <string_view>
 
@@ -9,7 +12,8 @@ namespace tarnwick {
 namespace {
 
 constexpr std::string_view usage =
-    "usage: tarnwick-connect [--headless] [--profile DIR] [--name NAME]\n"
+    "usage: tarnwick-connect [--profile DIR] [--name NAME] [FILE...]\n"
+    "       tarnwick-connect --headless [--profile DIR] [--name NAME]\n"
     "       tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#...\n"
     "       tarnwick-connect --help | --version\n";
 
@@ -23,12 +27,29 @@ constexpr std::string_view help =
     "  --help          print this help and exit\n"
     "  --version       print the version and exit\n"
     "\n"
-    "A tarnwickconnect: address is the sign-in page's answer; it is handed to the running instance of\n"
-    "the profile. See tarnwick-connect(1).\n";
+    "While the application runs with the profile, launching it again brings its window forward and\n"
+    "sends the FILEs (paths or file: addresses) to the selected device. A tarnwickconnect: address is\n"
+    "the sign-in page's answer; it is handed to the running instance of the profile. See\n"
+    "tarnwick-connect(1).\n";
 
 int mistake(std::ostream& err, std::string_view what, std::string_view argument) {
     err << "tarnwick-connect: " << what << " '" << argument << "'\n" << usage;
     return 2;
+}
+
+/// The regular file an argument names, as a path or a file: address (how launchers pass files), made
+/// absolute: the instance that sends it runs in another folder.
+std::optional<std::filesystem::path> localFile(std::string_view argument) {
+    const QUrl address(QString::fromUtf8(argument.data(), static_cast<qsizetype>(argument.size())));
+    const std::filesystem::path file =
+        argument.starts_with("file:")
+            ? std::filesystem::path(QFile::encodeName(address.toLocalFile()).toStdString())
+            : std::filesystem::path(argument);
+    std::error_code error;
+    if (file.empty() || !std::filesystem::is_regular_file(file, error)) {
+        return std::nullopt;
+    }
+    return std::filesystem::absolute(file, error).lexically_normal();
 }
 
 } // namespace
@@ -57,9 +78,14 @@ CommandLine::Outcome CommandLine::parse(std::span<char* const> arguments, std::o
             return mistake(err, "unknown option", argument);
         } else if (argument.starts_with("tarnwickconnect:") && !options.callback) {
             options.callback = std::string(argument);
+        } else if (const auto file = localFile(argument)) {
+            options.files.push_back(*file);
         } else {
-            return mistake(err, "unexpected argument", argument);
+            return mistake(err, "not a file to send", argument);
         }
+    }
+    if (options.headless && !options.files.empty()) {
+        return mistake(err, "files are sent by the window application, not with", "--headless");
     }
     return options;
 }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace tarnwick {
 
@@ -19,6 +20,8 @@ public:
         std::optional<std::string> name;
         /// The sign-in page's return address, as the browser passes it.
         std::optional<std::string> callback;
+        /// Files to send to the selected device (paths or file: addresses), made absolute.
+        std::vector<std::filesystem::path> files;
     };
 
     /// The options to run with, or the exit status once help, the version or a usage error was printed.

@@ -1,10 +1,11 @@
 // tarnwick-connect: the application, in the tray with its windows; `--headless` runs the same application
 // state with a line-based front end on standard input and output instead.
-//   tarnwick-connect [--headless] [--profile DIR] [--name NAME]
+//   tarnwick-connect [--headless] [--profile DIR] [--name NAME] [FILE...]
 //   tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#…
 // The profile (else $TARNWICK_HOME, else the user's XDG folders) holds settings, identity and downloads.
 // The second form is how the browser returns from the sign-in page: it hands the address to the running
-// instance of that profile and exits.
+// instance of that profile and exits. So does a second launch of the windows: the running instance shows
+// its window and sends the FILEs.
 #include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "ConnectCore/Reachability/NetworkAvailability.hpp"
 #include "ConnectUI/App/CommandLine.hpp"
@@ -14,6 +15,7 @@
 #include "ConnectUI/Async/QtExecutor.hpp"
 #include "ConnectUI/Settings/ApplicationHome.hpp"
 #include "ConnectUI/Shell/ConnectApp.hpp"
+#include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/SignIn/SignInHandOff.hpp"
 
 #include <QApplication>
@@ -61,7 +63,12 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
         state.setDeviceName(*options.name);
     }
     SignInHandOff handOff;
-    if (!handOff.listen(handOffName, [&state](const std::string& address) {
+    std::unique_ptr<ConnectApp> shell;
+    if (!handOff.listen(handOffName, [&state, &shell](const std::string& address) {
+            if (shell && shell->answerLaunch(address)) {
+                std::cout << "another launch: the window is brought forward" << std::endl;
+                return;
+            }
             if (!state.signInController().complete(address)) {
                 std::cout << "ignored a sign-in return address: no sign-in is waiting for it" << std::endl;
             }
@@ -78,7 +85,6 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
     });
 
     std::unique_ptr<HeadlessFrontEnd> frontEnd;
-    std::unique_ptr<ConnectApp> shell;
     if (options.headless) {
         frontEnd = std::make_unique<HeadlessFrontEnd>(state, std::cout, STDIN_FILENO);
         state.start();
@@ -95,6 +101,17 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
     // Sessions, transfers and watchers have no orderly shutdown: like the engine's own loops, they end
     // with the process, once everything printed has been written.
     std::_Exit(status);
+}
+
+/// Asks the instance running with this profile, if there is one, to show its window and send `files`;
+/// whether it took the request.
+bool handOverLaunch(const QString& handOffName, const std::vector<std::filesystem::path>& files) {
+    for (const auto& line : tarnwick::LaunchRequest{files}.encode(tarnwick::SignInHandOff::addressLimit)) {
+        if (!tarnwick::SignInHandOff::handOver(handOffName, line)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -132,6 +149,9 @@ int main(int argc, char** argv) {
         }
         std::cerr << "no running Tarnwick Connect of this profile is signing in\n";
         return 1;
+    }
+    if (!options.headless && handOverLaunch(handOffName, options.files)) {
+        return 0;
     }
     return run(options, home, handOffName);
 }

@@ -5,6 +5,7 @@
 #include "ConnectUI/Brand/BrandMarkProvider.hpp"
 #include "ConnectUI/Gallery/LightboxZoom.hpp"
 #include "ConnectUI/Gallery/ThumbnailProvider.hpp"
+#include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/Shell/StatusItemController.hpp"
 
 #include <QFileDialog>
@@ -114,6 +115,18 @@ void ConnectApp::openMainWindow(const std::string& tab) {
     mainWindow_->show();
     mainWindow_->raise();
     mainWindow_->requestActivate();
+}
+
+bool ConnectApp::answerLaunch(const std::string& line) {
+    const auto request = LaunchRequest::decode(line);
+    if (!request) {
+        return false;
+    }
+    openMainWindow("connect");
+    if (!request->files.empty()) {
+        state_.send(request->files);
+    }
+    return true;
 }
 
 } // namespace tarnwick

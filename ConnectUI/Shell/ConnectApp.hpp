@@ -43,6 +43,10 @@ public:
     /// Shows the main window on "connect" or "settings", bringing it forward.
     void openMainWindow(const std::string& tab);
 
+    /// Answers a second launch of the program (a `LaunchRequest` line from the hand-off socket): brings
+    /// the window forward and sends the files it was opened with. False when the line is no such request.
+    bool answerLaunch(const std::string& line);
+
     QQuickWindow* mainWindow() const { return mainWindow_; }
     QQuickWindow* menuPanel() const { return menuPanel_; }
 

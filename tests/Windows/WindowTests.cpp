@@ -3,7 +3,9 @@
 // device. Run inside a network namespace of the test's own, where loopback is the only interface.
 #include "ConnectUI/Brand/BrandAssets.hpp"
 #include "ConnectUI/Shell/ConnectApp.hpp"
+#include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/Shell/StatusItemController.hpp"
+#include "ConnectUI/SignIn/SignInHandOff.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
@@ -94,6 +96,20 @@ protected:
         return colours.size() > 20;
     }
 
+    /// Dials the phone from the Mac and confirms the code on both sides; `whileAsked` runs while the Mac
+    /// shows it.
+    static void pair(Instance& mac, Instance& phone, const std::function<void()>& whileAsked = {}) {
+        mac->connect(testing::loopbackPeer(*phone.state));
+        ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
+        if (whileAsked) {
+            whileAsked();
+        }
+        mac->approvePendingPairing();
+        ASSERT_TRUE(waitFor([&] { return phone->pendingPairing().has_value(); }));
+        phone->approvePendingPairing();
+        ASSERT_TRUE(waitFor([&] { return !mac->connectedDevices().empty(); }));
+    }
+
     static QString textOf(QObject& root, const char* objectName) {
         auto* item = root.findChild<QObject*>(objectName);
         return item ? item->property("text").toString() : QString("<no %1>").arg(objectName);
@@ -177,15 +193,12 @@ TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
     auto& app = shellFor(mac);
     ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
 
-    mac->connect(testing::loopbackPeer(*phone.state));
-    ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
-    QQuickWindow& panel = *app.menuPanel();
-    ASSERT_TRUE(waitFor(
-        [&] { return textOf(panel, "pairingCode") == QString::fromStdString(mac->pendingPairing()->code); }));
-    mac->approvePendingPairing();
-    ASSERT_TRUE(waitFor([&] { return phone->pendingPairing().has_value(); }));
-    phone->approvePendingPairing();
-    ASSERT_TRUE(waitFor([&] { return !mac->connectedDevices().empty(); }));
+    pair(mac, phone, [&] {
+        QQuickWindow& panel = *app.menuPanel();
+        EXPECT_TRUE(waitFor([&] {
+            return textOf(panel, "pairingCode") == QString::fromStdString(mac->pendingPairing()->code);
+        }));
+    });
 
     QQuickWindow& window = *app.mainWindow();
     ASSERT_TRUE(waitFor([&] { return textOf(window, "headline") == "Drop files to send"; }));
@@ -215,6 +228,42 @@ TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
     EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::ready);
     EXPECT_EQ(textOf(window, "headline"), "Drop files to send");
     EXPECT_TRUE(rendered(window, "main-after-drop"));
+}
+
+// Launching the program again while it runs hands its files to the running instance, over the socket
+// that also carries the sign-in's return, and brings the closed window back.
+TEST_F(WindowTest, ASecondLaunchRaisesTheWindowAndSendsItsFilesToTheSelectedDevice) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    phone->start();
+    auto& app = shellFor(mac);
+    ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
+    pair(mac, phone);
+    QQuickWindow& window = *app.mainWindow();
+    window.close();
+
+    SignInHandOff handOff;
+    const QString name = SignInHandOff::serverName(mac.profile.home.settingsFile);
+    ASSERT_TRUE(handOff.listen(name, [&](const std::string& line) { EXPECT_TRUE(app.answerLaunch(line)); }));
+    testing::TemporaryFolder folder;
+    std::vector<std::filesystem::path> files;
+    for (const char* file : {"one.txt", "two words.txt"}) {
+        files.push_back(folder.path() / file);
+        std::ofstream(files.back()) << "opened with " << file;
+    }
+    const auto lines = LaunchRequest{files}.encode(40);
+    ASSERT_EQ(lines.size(), 2u) << "a list longer than a line is split";
+    for (const auto& line : lines) {
+        ASSERT_TRUE(SignInHandOff::handOver(name, line));
+    }
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && phone->received().size() == 2; }));
+    std::set<std::string> arrived;
+    for (const auto& file : phone->received()) {
+        arrived.insert(file.name);
+    }
+    EXPECT_EQ(arrived, (std::set<std::string>{"one.txt", "two words.txt"}));
+    EXPECT_FALSE(LaunchRequest::decode("tarnwickconnect://auth/callback#state=x"));
+    EXPECT_FALSE(LaunchRequest::decode("tarnwick-launch cmVsYXRpdmU=")) << "a relative path";
 }
 
 /// The share of the icon's opaque pixels whose lightness stands apart from the panel's by a fifth of the

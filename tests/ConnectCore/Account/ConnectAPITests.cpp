@@ -8,7 +8,7 @@
 #include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
-#include "tests/ConnectCore/Account/ScriptedHTTPServer.hpp"
+#include "tests/Support/ScriptedHTTPServer.hpp"
 
 namespace tarnwick {
 namespace {

@@ -2,11 +2,11 @@
 // (or a scripted registry), in a network namespace of the test's own (see tests/CMakeLists.txt).
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
-#include "tests/ConnectCore/Account/ScriptedHTTPServer.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
+#include "tests/Support/ScriptedHTTPServer.hpp"
 
 #include <gtest/gtest.h>
 

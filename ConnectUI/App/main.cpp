@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const ApplicationHome home = ApplicationHome::choose(options->profile);
-    const QString handOffName = SignInHandOff::serverName(home.settingsFile);
+    const QString handOffName = SignInHandOff::serverName(home);
     if (options->callback) {
         if (SignInHandOff::handOver(handOffName, *options->callback)) {
             return 0;

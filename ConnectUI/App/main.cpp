@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
         application = std::move(gui);
     }
     const ApplicationHome home = ApplicationHome::choose(options.profile);
-    const QString handOffName = SignInHandOff::serverName(home.settingsFile);
+    const QString handOffName = SignInHandOff::serverName(home);
     if (options.callback) {
         if (SignInHandOff::handOver(handOffName, *options.callback)) {
             return 0;

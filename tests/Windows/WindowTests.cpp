@@ -243,7 +243,7 @@ TEST_F(WindowTest, ASecondLaunchRaisesTheWindowAndSendsItsFilesToTheSelectedDevi
     window.close();
 
     SignInHandOff handOff;
-    const QString name = SignInHandOff::serverName(mac.profile.home.settingsFile);
+    const QString name = SignInHandOff::serverName(mac.profile.home);
     ASSERT_TRUE(handOff.listen(name, [&](const std::string& line) { EXPECT_TRUE(app.answerLaunch(line)); }));
     testing::TemporaryFolder folder;
     std::vector<std::filesystem::path> files;

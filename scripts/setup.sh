@@ -15,6 +15,9 @@ packages=(
   qml6-module-qtquick-layouts qml6-module-qtquick-templates qml6-module-qtqml-workerscript
   qml6-module-qtqml-models
   libgl1-mesa-dri fonts-dejavu-core
+  # the Debian package (CPack's dependencies from the shared libraries need dpkg-shlibdeps and file) and
+  # the checks of the installed launcher, metadata, icons, manual and firewall files
+  dpkg-dev file desktop-file-utils appstream man-db libxml2-utils
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev curl
   # services the tests start themselves, and a bare X server for the windows' screenshots

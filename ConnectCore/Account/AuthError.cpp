@@ -13,6 +13,8 @@ std::string describe(AuthError::Case errorCase, const std::string& message) {
         return "Sign-in did not return an authorization code.";
     case AuthError::Case::notSignedIn:
         return "Not signed in.";
+    case AuthError::Case::stateMismatch:
+        return "Sign-in returned an answer to a request this app did not make.";
     case AuthError::Case::noWorkspace:
         break;
     }

@@ -14,6 +14,7 @@ public:
         noAuthorizationCode, ///< the return address could not be read or carried no fragment
         notSignedIn,         ///< no account is signed in
         noWorkspace,         ///< the signed-in account belongs to no workspace
+        stateMismatch,       ///< a return address did not carry the state of the open sign-in
     };
 
     static AuthError tokenExchangeFailed(std::string message) { return {Case::tokenExchangeFailed, message}; }
@@ -21,6 +22,7 @@ public:
     static AuthError noAuthorizationCode() { return {Case::noAuthorizationCode, {}}; }
     static AuthError notSignedIn() { return {Case::notSignedIn, {}}; }
     static AuthError noWorkspace() { return {Case::noWorkspace, {}}; }
+    static AuthError stateMismatch() { return {Case::stateMismatch, {}}; }
 
     Case errorCase() const { return case_; }
     /// The reason carried by `tokenExchangeFailed`; empty for the other cases.

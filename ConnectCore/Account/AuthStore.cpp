@@ -1,7 +1,7 @@
 #include "ConnectCore/Account/AuthStore.hpp"
 
 #include "ConnectCore/Account/AuthError.hpp"
-#include "ConnectCore/Account/URLEncoding.hpp"
+#include "ConnectCore/Account/AuthorizationRequest.hpp"
 #include "ConnectCore/Async/Blocking.hpp"
 
 namespace tarnwick {
@@ -66,9 +66,25 @@ asio::awaitable<void> AuthStore::signOut() {
     return enter(signOutOnStrand());
 }
 
-std::string AuthStore::authorizationURL() const {
-    const std::string page = endpoints_.loginURL.substr(0, endpoints_.loginURL.find_first_of("?#"));
-    return page + "?returnTo=" + URLEncoding::encode(AppConfiguration::redirectURI, URLEncoding::queryValue);
+std::string AuthStore::authorizationURL(const AuthorizationRequest& request) const {
+    return request.url(endpoints_.loginURL);
+}
+
+asio::awaitable<AuthSession> AuthStore::finishSignIn(std::string url, AuthorizationRequest request) {
+    const auto answer = request.answer(url);
+    if (!answer) {
+        throw AuthError::stateMismatch();
+    }
+    if (const auto code = answer->find("code"); code != answer->end()) {
+        co_return co_await exchange(code->second, request.pkce().verifier);
+    }
+    if (url.find('#') != std::string::npos) {
+        co_return co_await adoptCallback(std::move(url));
+    }
+    if (const auto error = answer->find("error"); error != answer->end()) {
+        throw AuthError::tokenExchangeFailed(error->second);
+    }
+    throw AuthError::noAuthorizationCode();
 }
 
 asio::awaitable<AuthSession> AuthStore::adoptCallback(std::string url) {

@@ -15,6 +15,8 @@
 
 namespace tarnwick {
 
+class AuthorizationRequest;
+
 /// The signed-in account: adopts the tokens the sign-in page returns, keeps them in the key store,
 /// loads them lazily on first use, and refreshes them when a caller asks for a token in their last
 /// minute. Network and key-store work runs on the blocking pool; the actor admits other callers while
@@ -54,9 +56,13 @@ public:
     asio::awaitable<std::string> validToken();
     /// Forgets the session and deletes the stored item.
     asio::awaitable<void> signOut();
-    /// The login page with "returnTo" = the application's return address.
-    std::string authorizationURL() const;
-    /// Builds the session from the sign-in page's return address, keeps it and returns it.
+    /// The login page of this environment for `request`.
+    std::string authorizationURL(const AuthorizationRequest& request) const;
+    /// Ends the browser sign-in of `request` with the page's return address: a code is redeemed with the
+    /// request's verifier; tokens in the fragment, from a page that hands out no codes, are adopted.
+    /// Throws `stateMismatch` when the address does not answer `request`.
+    asio::awaitable<AuthSession> finishSignIn(std::string url, AuthorizationRequest request);
+    /// Builds the session from the tokens in a return address's fragment, keeps it and returns it.
     asio::awaitable<AuthSession> adoptCallback(std::string url);
     /// Redeems an authorization code with its PKCE verifier, keeps the session and returns it.
     asio::awaitable<AuthSession> exchange(std::string code, std::string verifier);

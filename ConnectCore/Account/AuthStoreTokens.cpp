@@ -57,25 +57,6 @@ bool isAddress(std::string_view url) {
     return true;
 }
 
-/// The fragment's parameters: pieces without a key or a value are dropped, values percent-decoded
-/// (kept raw when that fails), and later keys win.
-Fields fragmentFields(std::string_view fragment) {
-    Fields fields;
-    while (!fragment.empty()) {
-        const auto end = fragment.find('&');
-        const std::string_view piece = fragment.substr(0, end);
-        fragment = end == std::string_view::npos ? std::string_view() : fragment.substr(end + 1);
-        const auto equals = piece.find('=');
-        if (equals == std::string_view::npos || equals == 0 || equals + 1 == piece.size()) {
-            continue;
-        }
-        const std::string_view value = piece.substr(equals + 1);
-        fields[std::string(piece.substr(0, equals))] =
-            URLEncoding::decode(value).value_or(std::string(value));
-    }
-    return fields;
-}
-
 std::optional<std::string> field(const Fields& fields, const char* key) {
     const auto found = fields.find(key);
     return found == fields.end() ? std::nullopt : std::optional<std::string>(found->second);
@@ -142,7 +123,7 @@ AuthSession AuthStore::sessionFromCallback(std::string_view url, AuthSession::Cl
     if (!isAddress(url) || hash == std::string_view::npos) {
         throw AuthError::noAuthorizationCode();
     }
-    const Fields fields = fragmentFields(url.substr(hash + 1));
+    const Fields fields = URLEncoding::parameters(url.substr(hash + 1));
     const auto idToken = field(fields, "id_token");
     if (!idToken) {
         throw AuthError::tokenExchangeFailed(field(fields, "error").value_or("no token returned"));

@@ -56,4 +56,20 @@ std::optional<std::string> decode(std::string_view text) {
     return decoded;
 }
 
+std::map<std::string, std::string> parameters(std::string_view text) {
+    std::map<std::string, std::string> fields;
+    while (!text.empty()) {
+        const auto end = text.find('&');
+        const std::string_view piece = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        const auto equals = piece.find('=');
+        if (equals == std::string_view::npos || equals == 0 || equals + 1 == piece.size()) {
+            continue;
+        }
+        const std::string_view value = piece.substr(equals + 1);
+        fields[std::string(piece.substr(0, equals))] = decode(value).value_or(std::string(value));
+    }
+    return fields;
+}
+
 } // namespace tarnwick::URLEncoding

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,5 +22,9 @@ std::string encode(std::string_view text, std::string_view keep);
 
 /// "%XX" sequences replaced by their bytes; none when a "%" is not followed by two hex digits.
 std::optional<std::string> decode(std::string_view text);
+
+/// The "key=value" pieces of a query or fragment, split at "&": pieces without a key or a value are
+/// dropped, values percent-decoded (kept raw when that fails), and later keys win.
+std::map<std::string, std::string> parameters(std::string_view text);
 
 } // namespace tarnwick::URLEncoding

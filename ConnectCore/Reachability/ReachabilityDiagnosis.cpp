@@ -19,9 +19,9 @@ std::string ReachabilityDiagnosis::explanation() const {
     case Kind::reachable:
         return "Ready.";
     case Kind::offline:
-        return "This Mac is not on a network.";
+        return "This computer is not on a network.";
     case Kind::noPeers:
-        return "No devices nearby. Open Tarnwick on your iPhone, on the same Wi\u2011Fi.";
+        return "No devices nearby. Open Tarnwick on your phone, on the same Wi\u2011Fi.";
     case Kind::blockedByNetwork:
         return peerName_ + " is on this network but will not accept a direct connection. " +
                "Guest and hotel Wi\u2011Fi often block devices from talking to each other.";

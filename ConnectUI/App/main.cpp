@@ -1,18 +1,21 @@
 // tarnwick-connect: the application, in the tray with its windows; `--headless` runs the same application
 // state with a line-based front end on standard input and output instead.
-//   tarnwick-connect [--headless] [--profile DIR] [--name NAME] [--port PORT]
+//   tarnwick-connect [--headless] [--profile DIR] [--name NAME] [--port PORT] [FILE...]
 //   tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#…
 // The profile (else $TARNWICK_HOME, else the user's XDG folders) holds settings, identity and downloads.
 // The second form is how the browser returns from the sign-in page: it hands the address to the running
-// instance of that profile and exits.
+// instance of that profile and exits. So does a second launch of the windows: the running instance shows
+// its window and sends the FILEs.
 #include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "ConnectCore/Reachability/NetworkAvailability.hpp"
+#include "ConnectUI/App/CommandLine.hpp"
 #include "ConnectUI/App/HeadlessFrontEnd.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "ConnectUI/Async/QtExecutor.hpp"
 #include "ConnectUI/Settings/ApplicationHome.hpp"
 #include "ConnectUI/Shell/ConnectApp.hpp"
+#include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/SignIn/SignInHandOff.hpp"
 
 #include <QApplication>
@@ -22,53 +25,19 @@
 #include <asio/post.hpp>
 #include <asio/signal_set.hpp>
 
-#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
-#include <string_view>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
 constexpr const char* portSetting = "listenPort";
 
-struct Options {
-    bool headless = false;
-    std::optional<std::filesystem::path> profile;
-    std::optional<std::string> name;
-    std::optional<std::uint16_t> port;
-    /// The sign-in page's return address, as the browser passes it.
-    std::optional<std::string> callback;
-};
-
-std::optional<Options> parse(const QStringList& arguments) {
-    Options options;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (argument == "--headless") {
-            options.headless = true;
-        } else if (argument == "--profile" && hasValue) {
-            options.profile = arguments[++i].toStdString();
-        } else if (argument == "--name" && hasValue) {
-            options.name = arguments[++i].toStdString();
-        } else if (argument == "--port" && hasValue) {
-            bool valid = false;
-            const uint port = arguments[++i].toUInt(&valid);
-            if (!valid || port == 0 || port > 65535) {
-                return std::nullopt;
-            }
-            options.port = static_cast<std::uint16_t>(port);
-        } else if (argument.startsWith("tarnwickconnect:") && !options.callback) {
-            options.callback = argument.toStdString();
-        } else {
-            return std::nullopt;
-        }
-    }
-    return options;
-}
+using Options = tarnwick::CommandLine::Options;
 
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
@@ -100,7 +69,12 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
         state.setDeviceName(*options.name);
     }
     SignInHandOff handOff;
-    if (!handOff.listen(handOffName, [&state](const std::string& address) {
+    std::unique_ptr<ConnectApp> shell;
+    if (!handOff.listen(handOffName, [&state, &shell](const std::string& address) {
+            if (shell && shell->answerLaunch(address)) {
+                std::cout << "another launch: the window is brought forward" << std::endl;
+                return;
+            }
             if (!state.signInController().complete(address)) {
                 std::cout << "ignored a sign-in return address: no sign-in is waiting for it" << std::endl;
             }
@@ -117,7 +91,6 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
     });
 
     std::unique_ptr<HeadlessFrontEnd> frontEnd;
-    std::unique_ptr<ConnectApp> shell;
     if (options.headless) {
         frontEnd = std::make_unique<HeadlessFrontEnd>(state, std::cout, STDIN_FILENO);
         state.start();
@@ -141,43 +114,55 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
     return status;
 }
 
+/// Asks the instance running with this profile, if there is one, to show its window and send `files`;
+/// whether it took the request.
+bool handOverLaunch(const QString& handOffName, const std::vector<std::filesystem::path>& files) {
+    for (const auto& line : tarnwick::LaunchRequest{files}.encode(tarnwick::SignInHandOff::addressLimit)) {
+        if (!tarnwick::SignInHandOff::handOver(handOffName, line)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace tarnwick;
     LargeBufferAllocation::reuseChunkBuffers();
+    // Read before any Qt application exists: help, the version and mistakes need no display.
+    const auto outcome =
+        CommandLine::parse(std::span(argv + 1, static_cast<std::size_t>(argc - 1)), std::cout, std::cerr);
+    if (const int* status = std::get_if<int>(&outcome)) {
+        return *status;
+    }
+    const auto& options = std::get<Options>(outcome);
     // Only the windows need a GUI application: the headless program and the sign-in hand-off also run
     // without a display.
-    const bool headless = std::any_of(argv + 1, argv + argc, [](const char* argument) {
-        const std::string_view text(argument);
-        return text == "--headless" || text.starts_with("tarnwickconnect:");
-    });
     std::unique_ptr<QCoreApplication> application;
-    if (headless) {
+    if (options.headless || options.callback) {
         application = std::make_unique<QCoreApplication>(argc, argv);
     } else {
         QQuickStyle::setStyle("Basic");
         auto gui = std::make_unique<QApplication>(argc, argv);
         gui->setQuitOnLastWindowClosed(false);
         gui->setApplicationDisplayName("Tarnwick Connect");
-        gui->setDesktopFileName("tarnwick-connect");
+        // Wayland compositors match the window to its launcher and icon by this name.
+        gui->setDesktopFileName("io.tarnwick.connect");
         ConnectApp::registerViewTypes();
         application = std::move(gui);
     }
-    const auto options = parse(QCoreApplication::arguments());
-    if (!options) {
-        std::cerr << "usage: tarnwick-connect [--headless] [--profile DIR] [--name NAME] [--port PORT]\n"
-                     "       tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#...\n";
-        return 2;
-    }
-    const ApplicationHome home = ApplicationHome::choose(options->profile);
-    const QString handOffName = SignInHandOff::serverName(home.settingsFile);
-    if (options->callback) {
-        if (SignInHandOff::handOver(handOffName, *options->callback)) {
+    const ApplicationHome home = ApplicationHome::choose(options.profile);
+    const QString handOffName = SignInHandOff::serverName(home);
+    if (options.callback) {
+        if (SignInHandOff::handOver(handOffName, *options.callback)) {
             return 0;
         }
         std::cerr << "no running Tarnwick Connect of this profile is signing in\n";
         return 1;
     }
-    return run(*options, home, handOffName);
+    if (!options.headless && handOverLaunch(handOffName, options.files)) {
+        return 0;
+    }
+    return run(options, home, handOffName);
 }

@@ -228,6 +228,8 @@ Q_SIGNALS:
     void signInErrorIsRecoverableChanged();
     void justSignedInChanged();
     void registeredDeviceIdChanged();
+    /// One file arrived from the named device; `received` has changed already.
+    void fileReceived(const tarnwick::ReceivedFile& file, const std::string& sender);
 
 private:
     /// A send on its way: its rows and when it began.
@@ -271,7 +273,7 @@ private:
     void updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,
                         const TransferList::Batch& batch);
     void finishBatch(const TransferList::Batch& batch, const TransferItem::State& state);
-    void recordReceived(ReceivedFile file);
+    void recordReceived(ReceivedFile file, const std::string& sender);
 
     /// Runs the coroutine on the main thread, owned by this object; its failure becomes a diagnostic line.
     void spawn(asio::awaitable<void> body, std::string what);

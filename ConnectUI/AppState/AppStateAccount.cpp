@@ -2,6 +2,7 @@
 #include "ConnectCore/Account/APIError.hpp"
 #include "ConnectCore/Account/AuthError.hpp"
 #include "ConnectCore/Async/Race.hpp"
+#include "ConnectCore/Host/AppVersion.hpp"
 #include "ConnectCore/Host/HostFacts.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 
@@ -12,11 +13,11 @@
 namespace tarnwick {
 namespace {
 
-constexpr const char* appVersion = "1.0.0";
 constexpr const char* registerAgainText =
-    "Sign in again to finish setting up this Mac. Transfers still work in the meantime.";
-constexpr const char* notLinkedText = "This Mac isn't linked to your account yet, so pairing asks for the "
-                                      "six-digit code each time. Transfers work as normal.";
+    "Sign in again to finish setting up this computer. Transfers still work in the meantime.";
+constexpr const char* notLinkedText =
+    "This computer isn't linked to your account yet, so pairing asks for the "
+    "six-digit code each time. Transfers work as normal.";
 
 // The engine-side calls own what they use, so they finish safely even when the application state is gone.
 asio::awaitable<std::optional<AuthSession>> storedSession(std::shared_ptr<AuthStore> auth) {

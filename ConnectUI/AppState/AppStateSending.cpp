@@ -77,12 +77,13 @@ void AppState::sendFromWatchFolder(const std::filesystem::path& file) {
     }
 }
 
-void AppState::recordReceived(ReceivedFile file) {
-    received_.insert(received_.begin(), std::move(file));
+void AppState::recordReceived(ReceivedFile file, const std::string& sender) {
+    received_.insert(received_.begin(), file);
     if (received_.size() > receivedLimit) {
         received_.resize(receivedLimit);
     }
     Q_EMIT receivedChanged();
+    Q_EMIT fileReceived(file, sender);
     sounds_->playReceived();
 }
 

@@ -1,5 +1,6 @@
 // Start-up and the device's events: every connection is the device's; this file turns what it reports
 // into the properties the views read.
+#include "ConnectCore/Host/AppVersion.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 
 #include <QMetaObject>
@@ -10,9 +11,8 @@
 namespace tarnwick {
 namespace {
 
-constexpr const char* refusedText =
-    "This Mac is refusing local network connections. A VPN, firewall or security tool is the usual cause.";
-constexpr const char* appVersion = "1.0.0";
+constexpr const char* refusedText = "This computer is refusing local network connections. A VPN, firewall or "
+                                    "security tool is the usual cause.";
 
 } // namespace
 
@@ -178,7 +178,12 @@ void AppState::apply(DeviceEvents::Disconnected disconnected) {
 }
 
 void AppState::apply(DeviceEvents::Received received) {
-    recordReceived(std::move(received.file));
+    const auto sender =
+        std::find_if(connectedDevices_.begin(), connectedDevices_.end(), [&](const ConnectedDevice& device) {
+            return device.fingerprint == received.fingerprint;
+        });
+    recordReceived(std::move(received.file),
+                   sender != connectedDevices_.end() ? sender->name : std::string());
 }
 
 void AppState::apply(DeviceEvents::TransferProgressed progressed) {

@@ -31,7 +31,7 @@ LoginItemError::LoginItemError(std::filesystem::path entry, std::string reason)
       reason_(std::move(reason)) {}
 
 std::filesystem::path LoginItem::entry() {
-    return HostFacts::autostartFolder() / "tarnwick-connect.desktop";
+    return HostFacts::autostartFolder() / "io.tarnwick.connect.desktop";
 }
 
 bool LoginItem::isEnabled() {
@@ -63,7 +63,7 @@ void LoginItem::setEnabled(bool enabled, const std::filesystem::path& program) {
     }
     std::ostringstream text;
     text << "[Desktop Entry]\nType=Application\nName=Tarnwick Connect\nExec=" << quoted(program.string())
-         << "\nIcon=tarnwick-connect\nX-GNOME-Autostart-enabled=true\n";
+         << "\nIcon=io.tarnwick.connect\nX-GNOME-Autostart-enabled=true\n";
     // Written whole or not at all, so a full disk never leaves a half entry the desktop would run.
     QSaveFile file(QString::fromStdString(path.string()));
     const std::string contents = text.str();

@@ -20,7 +20,8 @@ private:
 };
 
 /// Opening the application at login, through the desktop's autostart folder: an entry
-/// "tarnwick-connect.desktop" in $XDG_CONFIG_HOME/autostart (else ~/.config/autostart).
+/// named after the installed launcher, "io.tarnwick.connect.desktop", in $XDG_CONFIG_HOME/autostart (else
+/// ~/.config/autostart), so the desktop shows it with the launcher's name and icon.
 class LoginItem {
 public:
     /// The entry's path for this user.

@@ -7,10 +7,11 @@ ConnectHeadline ConnectHeadline::of(const Situation& situation) {
         return {"Signing in…", "Finish signing in in your browser. This window will update itself."};
     }
     if (situation.justSignedIn) {
-        return {"You're signed in", "This Mac is registered with your account."};
+        return {"You're signed in", "This computer is registered with your account."};
     }
     if (!situation.signedIn) {
-        return {"Sign in to Tarnwick", "Your account is how this Mac and your iPhone recognise each other."};
+        return {"Sign in to Tarnwick",
+                "Your account is how this computer and your phone recognise each other."};
     }
     if (situation.connectedDevices > 0) {
         return {situation.isTargeted ? "Release to send" : "Drop files to send",
@@ -20,9 +21,8 @@ ConnectHeadline ConnectHeadline::of(const Situation& situation) {
         return {"Nearby", "Pick a device to connect to. Files move directly over your network — nothing is "
                           "uploaded."};
     }
-    return {"Waiting for your iPhone",
-            "Open Tarnwick › Connect on your iPhone and it will appear here. Files "
-            "move directly over your network — nothing is uploaded."};
+    return {"Waiting for your phone", "Open Tarnwick › Connect on your phone and it will appear here. Files "
+                                      "move directly over your network — nothing is uploaded."};
 }
 
 } // namespace tarnwick

@@ -5,6 +5,7 @@
 #include "ConnectUI/Brand/BrandMarkProvider.hpp"
 #include "ConnectUI/Gallery/LightboxZoom.hpp"
 #include "ConnectUI/Gallery/ThumbnailProvider.hpp"
+#include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/Shell/StatusItemController.hpp"
 
 #include <QFileDialog>
@@ -70,10 +71,18 @@ void ConnectApp::launch() {
     statusItem_ = std::make_unique<StatusItemController>(*menuPanel_);
     QObject::connect(statusItem_.get(), &StatusItemController::openWindowRequested, this,
                      [this](const QString& tab) { openMainWindow(tab.toStdString()); });
+    for (const auto signal : {&AppState::availabilityChanged, &AppState::transfersChanged}) {
+        QObject::connect(&state_, signal, statusItem_.get(),
+                         [this] { statusItem_->showStatus(StatusItemController::statusOf(state_)); });
+    }
     state_.onPairingRequested = [this] { statusItem_->presentIfNeeded(); };
     state_.onOpenWindow = [this](std::optional<std::string> tab) {
         openMainWindow(tab == "settings" ? "settings" : "connect");
     };
+
+    notifications_ = std::make_unique<DesktopNotifications>(
+        state_, settings_, QDBusConnection::sessionBus(),
+        [this](DesktopNotifications::Topic topic) { return showsInFocus(topic); });
 
     state_.start();
 
@@ -87,6 +96,17 @@ void ConnectApp::launch() {
     }
 }
 
+bool ConnectApp::showsInFocus(DesktopNotifications::Topic topic) const {
+    using Topic = DesktopNotifications::Topic;
+    // The panel shows the prompt, the transfers and the received files; the window's connect tab the
+    // gallery of what moved.
+    if (menuPanel_ && menuPanel_->isVisible() && menuPanel_->isActive()) {
+        return true;
+    }
+    return topic != Topic::pairing && mainWindow_ && mainWindow_->isVisible() && mainWindow_->isActive() &&
+           mainWindow_->property("tab").toString() == "connect";
+}
+
 void ConnectApp::openMainWindow(const std::string& tab) {
     state_.requestTab(tab);
     if (!mainWindow_) {
@@ -95,6 +115,18 @@ void ConnectApp::openMainWindow(const std::string& tab) {
     mainWindow_->show();
     mainWindow_->raise();
     mainWindow_->requestActivate();
+}
+
+bool ConnectApp::answerLaunch(const std::string& line) {
+    const auto request = LaunchRequest::decode(line);
+    if (!request) {
+        return false;
+    }
+    openMainWindow("connect");
+    if (!request->files.empty()) {
+        state_.send(request->files);
+    }
+    return true;
 }
 
 } // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectUI/Desktop/DesktopNotifications.hpp"
 #include "ConnectUI/Gallery/ThumbnailCache.hpp"
 #include "ConnectUI/ViewModels/ConnectModel.hpp"
 #include "ConnectUI/ViewModels/SettingsModel.hpp"
@@ -42,6 +43,10 @@ public:
     /// Shows the main window on "connect" or "settings", bringing it forward.
     void openMainWindow(const std::string& tab);
 
+    /// Answers a second launch of the program (a `LaunchRequest` line from the hand-off socket): brings
+    /// the window forward and sends the files it was opened with. False when the line is no such request.
+    bool answerLaunch(const std::string& line);
+
     QQuickWindow* mainWindow() const { return mainWindow_; }
     QQuickWindow* menuPanel() const { return menuPanel_; }
 
@@ -54,6 +59,8 @@ Q_SIGNALS:
 
 private:
     QQuickWindow* load(const char* view);
+    /// Whether a window with the focus shows that topic now, so that a notification would repeat it.
+    bool showsInFocus(DesktopNotifications::Topic topic) const;
 
     AppState& state_;
     QSettings& settings_;
@@ -65,6 +72,7 @@ private:
     QPointer<QQuickWindow> mainWindow_;
     QPointer<QQuickWindow> menuPanel_;
     std::unique_ptr<StatusItemController> statusItem_;
+    std::unique_ptr<DesktopNotifications> notifications_;
 };
 
 } // namespace tarnwick

@@ -1,6 +1,6 @@
 #include "ConnectUI/Shell/StatusItemController.hpp"
 
-#include "ConnectUI/Brand/BrandAssets.hpp"
+#include "ConnectUI/AppState/AppState.hpp"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -44,6 +44,32 @@ StatusItemController::StatusItemController(QQuickWindow& popover, QObject* paren
     menu_.addAction("Quit", this, [] { QCoreApplication::quit(); });
     statusItem_.setContextMenu(&menu_);
     statusItem_.show();
+}
+
+BrandAssets::Status StatusItemController::statusOf(const AppState& state) {
+    if (state.availability().state == Availability::Case::blocked) {
+        return BrandAssets::Status::blocked;
+    }
+    return state.activeTransfers().empty() ? BrandAssets::Status::ready : BrandAssets::Status::transferring;
+}
+
+void StatusItemController::showStatus(BrandAssets::Status status) {
+    if (status == status_) {
+        return;
+    }
+    status_ = status;
+    statusItem_.setIcon(BrandAssets::statusIcon(status));
+    switch (status) {
+    case BrandAssets::Status::ready:
+        statusItem_.setToolTip("Tarnwick Connect");
+        break;
+    case BrandAssets::Status::blocked:
+        statusItem_.setToolTip("Tarnwick Connect: can't accept connections");
+        break;
+    case BrandAssets::Status::transferring:
+        statusItem_.setToolTip("Tarnwick Connect: sending files");
+        break;
+    }
 }
 
 void StatusItemController::togglePopover() {

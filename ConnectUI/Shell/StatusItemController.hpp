@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectUI/Brand/BrandAssets.hpp"
+
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -8,6 +10,8 @@
 class QQuickWindow;
 
 namespace tarnwick {
+
+class AppState;
 
 /// The tray icon and the panel it opens. A click toggles the panel beside the icon; the icon's menu
 /// reaches the window and quits, for desktops whose tray only shows menus.
@@ -20,6 +24,12 @@ public:
     /// Whether the desktop shows tray icons at all.
     static bool isAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
+    /// What the icon shows for the state: blocked while no device can connect, transferring while
+    /// files are being sent, else ready.
+    static BrandAssets::Status statusOf(const AppState& state);
+    /// Shows the status in the icon and its tooltip.
+    void showStatus(BrandAssets::Status status);
+
     void togglePopover();
     /// Shows the panel unless it shows already, and gives it the focus.
     void presentIfNeeded();
@@ -31,6 +41,7 @@ private:
     void show();
 
     QPointer<QQuickWindow> popover_;
+    BrandAssets::Status status_ = BrandAssets::Status::ready;
     QSystemTrayIcon statusItem_;
     QMenu menu_;
 };

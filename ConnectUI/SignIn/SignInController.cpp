@@ -1,6 +1,5 @@
 #include "ConnectUI/SignIn/SignInController.hpp"
 
-#include "ConnectCore/Account/AppConfiguration.hpp"
 #include "ConnectCore/Account/AuthError.hpp"
 
 #include <QProcess>
@@ -15,22 +14,23 @@ SignInController::SignInController(QtExecutor main, Opener open)
 asio::awaitable<AuthSession> SignInController::run(std::shared_ptr<AuthStore> auth) {
     cancel();
     session_.emplace(main_);
+    request_ = AuthorizationRequest::generate();
     const Completion<std::string> waiting = *session_;
-    if (!open_(auth->authorizationURL())) {
+    const AuthorizationRequest request = *request_;
+    if (!open_(auth->authorizationURL(request))) {
         session_.reset();
+        request_.reset();
         throw AuthError::tokenExchangeFailed("could not open a browser");
     }
     const std::string address = co_await waiting.wait();
-    auto adopting = auth->adoptCallback(address);
-    co_return co_await std::move(adopting);
+    auto finishing = auth->finishSignIn(address, request);
+    co_return co_await std::move(finishing);
 }
 
 bool SignInController::complete(const std::string& url) const {
-    // Only the application's own return address ends a sign-in, never an arbitrary text from the socket.
-    const std::string expected = std::string(AppConfiguration::redirectURI);
-    const bool ours = url.starts_with(expected) && url.size() > expected.size() &&
-                      (url[expected.size()] == '#' || url[expected.size()] == '?');
-    return ours && session_ && session_->resume(url);
+    // Only an answer to the open request ends a sign-in: an address some other page sent the browser to,
+    // or any other text from the socket, leaves it waiting for the user's own.
+    return session_ && request_ && request_->answer(url) && session_->resume(url);
 }
 
 void SignInController::cancel() const {

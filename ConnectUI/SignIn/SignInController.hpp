@@ -2,6 +2,7 @@
 
 #include "ConnectCore/Account/AuthSession.hpp"
 #include "ConnectCore/Account/AuthStore.hpp"
+#include "ConnectCore/Account/AuthorizationRequest.hpp"
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectUI/Async/QtExecutor.hpp"
 
@@ -29,7 +30,7 @@ public:
     /// Throws `AuthError::cancelled` when `cancel` is called or a newer run replaces this one.
     asio::awaitable<AuthSession> run(std::shared_ptr<AuthStore> auth);
     /// Ends the running sign-in with the page's return address. False when no sign-in waits or the
-    /// address is not the application's return address.
+    /// address does not answer its request (not the application's return address, or another state).
     bool complete(const std::string& url) const;
     /// Ends the running sign-in as closed by the user.
     void cancel() const;
@@ -42,6 +43,8 @@ private:
     Opener open_;
     /// The sign-in now waiting for its return address.
     std::optional<Completion<std::string>> session_;
+    /// Its request: the verifier and state never leave this instance.
+    std::optional<AuthorizationRequest> request_;
 };
 
 } // namespace tarnwick

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "ConnectUI/Settings/ApplicationHome.hpp"
+
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 
 namespace tarnwick {
 
 /// Carries the sign-in page's return address from the launch the browser starts to the instance that
-/// is signing in, over a local socket only this user can reach. Each profile has its own socket name,
-/// so instances with separate homes never take each other's addresses.
+/// is signing in, over a local socket in a folder only this user can enter. Both ends ask the kernel who
+/// is at the other end and talk to this user only. Each profile has its own socket, so instances with
+/// separate homes never take each other's addresses.
 class SignInHandOff : public QObject {
     Q_OBJECT
 
@@ -24,13 +26,14 @@ public:
 
     explicit SignInHandOff(QObject* parent = nullptr);
 
-    /// The socket name of the instance whose settings live in `settingsFile`.
-    static QString serverName(const std::filesystem::path& settingsFile);
-    /// Sends the address to the instance listening on `name`; false when none took it.
+    /// The socket path of the instance whose home is `home`: in $XDG_RUNTIME_DIR when that is this
+    /// user's own private folder, else in the home's identity folder.
+    static QString serverName(const ApplicationHome& home);
+    /// Sends the address to the instance listening on `name`; false when none of this user's took it.
     static bool handOver(const QString& name, const std::string& address);
 
-    /// Receives addresses on `name` from now on. A socket left behind by an instance that is gone is
-    /// replaced; false when a running instance already listens there.
+    /// Receives addresses on `name` from now on, making its folder private first. A socket left behind
+    /// by an instance that is gone is replaced; false when a running instance already listens there.
     bool listen(const QString& name, Receiver receive);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Desktop/FileManager.hpp"
+#include "ConnectUI/Desktop/FirewallSettings.hpp"
 #include "ConnectUI/Format/ByteFormat.hpp"
 #include "ConnectUI/Gallery/TransferGallery.hpp"
 #include "ConnectUI/Presentation/AvailabilityText.hpp"
@@ -237,6 +238,14 @@ void ConnectModel::reveal(const QString& path) {
 }
 void ConnectModel::open(const QString& path) {
     FileManager::open(path.toStdString());
+}
+
+bool ConnectModel::canOpenFirewallSettings() const {
+    return FirewallSettings::command().has_value();
+}
+
+void ConnectModel::openFirewallSettings() {
+    FirewallSettings::open();
 }
 
 QString ConnectModel::peerSystem(const std::optional<std::string>& model,

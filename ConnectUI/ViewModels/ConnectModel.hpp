@@ -35,6 +35,7 @@ class ConnectModel : public QObject {
     Q_PROPERTY(QVariantList transfers READ transfers NOTIFY changed)
     Q_PROPERTY(QVariantList received READ received NOTIFY changed)
     Q_PROPERTY(bool shimmering READ shimmering NOTIFY changed)
+    Q_PROPERTY(bool canOpenFirewallSettings READ canOpenFirewallSettings CONSTANT)
 
 public:
     explicit ConnectModel(AppState& state, QObject* parent = nullptr);
@@ -61,6 +62,8 @@ public:
     QVariantList received() const;
     /// The backdrop's light band: signed in and still looking for a device.
     bool shimmering() const;
+    /// Whether a network or firewall settings tool is installed for the blocked notice's button.
+    bool canOpenFirewallSettings() const;
 
     /// The gallery's entries for a filter ("all", "received", "sent"), and what it says when none.
     Q_INVOKABLE QVariantList gallery(const QString& filter) const;
@@ -79,6 +82,7 @@ public:
     Q_INVOKABLE void openWindow(const QString& tab);
     Q_INVOKABLE void reveal(const QString& path);
     Q_INVOKABLE void open(const QString& path);
+    Q_INVOKABLE void openFirewallSettings();
 
     /// The text under a device name: the system and its version when known.
     static QString peerSystem(const std::optional<std::string>& model,

@@ -1,6 +1,7 @@
 #include "ConnectUI/ViewModels/SettingsModel.hpp"
 
 #include "ConnectUI/AppState/AppState.hpp"
+#include "ConnectUI/Desktop/DesktopNotifications.hpp"
 #include "ConnectUI/Desktop/FileManager.hpp"
 #include "ConnectUI/Desktop/LoginItem.hpp"
 #include "ConnectUI/Gallery/TransferGallery.hpp"
@@ -68,6 +69,15 @@ bool SettingsModel::soundsEnabled() const {
 }
 void SettingsModel::setSoundsEnabled(bool enabled) {
     state_.sounds().setEnabled(enabled);
+}
+bool SettingsModel::notificationsEnabled() const {
+    return DesktopNotifications::isEnabled(settings_);
+}
+void SettingsModel::setNotificationsEnabled(bool enabled) {
+    if (enabled != notificationsEnabled()) {
+        settings_.setValue(DesktopNotifications::enabledKey, enabled);
+        Q_EMIT changed();
+    }
 }
 
 QVariantList SettingsModel::pairedDevices() const {

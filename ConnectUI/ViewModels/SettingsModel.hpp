@@ -13,7 +13,7 @@ namespace tarnwick {
 class AppState;
 
 /// The settings pane's values and actions: this device's name, open at login, the saving folder and
-/// sounds, paired devices, watch folders and the listener's status.
+/// sounds, notifications, paired devices, watch folders and the listener's status.
 class SettingsModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString deviceName READ deviceName WRITE setDeviceName NOTIFY changed)
@@ -23,6 +23,8 @@ class SettingsModel : public QObject {
     Q_PROPERTY(QString downloadsProblem READ downloadsProblem NOTIFY changed)
     Q_PROPERTY(bool downloadsCustom READ downloadsCustom NOTIFY changed)
     Q_PROPERTY(bool soundsEnabled READ soundsEnabled WRITE setSoundsEnabled NOTIFY changed)
+    Q_PROPERTY(
+        bool notificationsEnabled READ notificationsEnabled WRITE setNotificationsEnabled NOTIFY changed)
     Q_PROPERTY(QVariantList pairedDevices READ pairedDevices NOTIFY changed)
     Q_PROPERTY(QVariantList watchFolders READ watchFolders NOTIFY changed)
     Q_PROPERTY(QString watchFolderError READ watchFolderError NOTIFY changed)
@@ -46,6 +48,8 @@ public:
     bool downloadsCustom() const;
     bool soundsEnabled() const;
     void setSoundsEnabled(bool enabled);
+    bool notificationsEnabled() const;
+    void setNotificationsEnabled(bool enabled);
     QVariantList pairedDevices() const;
     QVariantList watchFolders() const;
     QString watchFolderError() const;

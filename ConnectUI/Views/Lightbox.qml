@@ -47,7 +47,7 @@ Popup {
     RowLayout {
         anchors { bottom: parent.bottom; horizontalCenter: parent.horizontalCenter; margins: Theme.space.xl }
         spacing: Theme.space.m
-        ActionButton { text: "Show in Finder"; onClicked: connectModel.reveal(lightbox.entry.path) }
+        ActionButton { text: "Show in Files"; onClicked: connectModel.reveal(lightbox.entry.path) }
         ActionButton { text: "Open"; primary: true; onClicked: connectModel.open(lightbox.entry.path) }
     }
     ActionButton {

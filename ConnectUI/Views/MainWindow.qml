@@ -15,6 +15,8 @@ Window {
     color: Theme.color.window
 
     Shortcut { sequence: "Ctrl+,"; onActivated: window.tab = "settings" }
+    // Quitting is the window menu's (WindowMenuButton) and this key's: closing only hides the window.
+    Shortcut { sequence: StandardKey.Quit; onActivated: Qt.quit() }
 
     RowLayout {
         id: header
@@ -43,6 +45,7 @@ Window {
         }
         Item { Layout.fillWidth: true }
         Avatar { email: connectModel.accountEmail }
+        WindowMenuButton { onSettingsRequested: window.tab = "settings" }
     }
 
     Item {

@@ -75,7 +75,7 @@ ColumnLayout {
 
     Component {
         id: signedIn
-        Notice { symbol: "checkmark.circle.fill"; title: "Signed in"; detail: "This Mac is registered with your account." }
+        Notice { symbol: "checkmark.circle.fill"; title: "Signed in"; detail: "This computer is registered with your account." }
     }
     Component { id: pairing; PairingPrompt {} }
     Component {
@@ -90,8 +90,9 @@ ColumnLayout {
         ColumnLayout {
             Notice { symbol: "exclamationmark.triangle"; title: "Can't accept connections"; detail: connectModel.blockedMessage; Layout.fillWidth: true }
             ActionButton {
-                text: "Open Privacy Settings"
-                onClicked: Qt.openUrlExternally("x-apple.systempreferences:com.apple.preference.security?Privacy_LocalNetwork")
+                text: "Open Firewall Settings"
+                visible: connectModel.canOpenFirewallSettings
+                onClicked: connectModel.openFirewallSettings()
             }
         }
     }
@@ -114,6 +115,6 @@ ColumnLayout {
     }
     Component {
         id: empty
-        Notice { symbol: "iphone.gen3.slash"; title: "No device connected"; detail: "On your iPhone, open Tarnwick › Connect and tap this Mac." }
+        Notice { symbol: "iphone.gen3.slash"; title: "No device connected"; detail: "On your phone, open Tarnwick › Connect and tap this computer." }
     }
 }

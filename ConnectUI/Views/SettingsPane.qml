@@ -22,7 +22,7 @@ Flickable {
             TWText {
                 visible: !connectModel.signedIn
                 Layout.fillWidth: true
-                text: "Connect needs an Tarnwick account. It is how this Mac and your iPhone recognise each other — nothing is uploaded."
+                text: "Connect needs an Tarnwick account. It is how this computer and your phone recognise each other — nothing is uploaded."
                 muted: true
             }
             ActionButton { visible: !connectModel.signedIn; primary: true; text: "Sign In"; onClicked: connectModel.signIn() }
@@ -35,7 +35,7 @@ Flickable {
         }
 
         Section {
-            title: "This Mac"
+            title: "This Computer"
             Layout.fillWidth: true
             TWText { text: "Name" }
             TextField {
@@ -45,7 +45,7 @@ Flickable {
                 Accessible.name: "Name"
                 onEditingFinished: settingsModel.deviceName = text
             }
-            TWText { text: "How this Mac appears on your other devices."; muted: true; font.pixelSize: Theme.font.caption }
+            TWText { text: "How this computer appears on your other devices."; muted: true; font.pixelSize: Theme.font.caption }
             Switch {
                 text: "Open at login"
                 checked: settingsModel.launchAtLogin
@@ -60,7 +60,7 @@ Flickable {
             title: "Saving"
             Layout.fillWidth: true
             TWText { text: settingsModel.downloadsPath; Layout.fillWidth: true; wrapMode: Text.WrapAnywhere }
-            TWText { text: "Where files sent to this Mac are saved."; muted: true; font.pixelSize: Theme.font.caption }
+            TWText { text: "Where files sent to this computer are saved."; muted: true; font.pixelSize: Theme.font.caption }
             RowLayout {
                 ActionButton { text: "Choose…"; onClicked: settingsModel.chooseDownloads() }
                 ActionButton { text: "Reveal"; onClicked: settingsModel.revealDownloads() }
@@ -77,6 +77,19 @@ Flickable {
             TWText {
                 Layout.fillWidth: true
                 text: "A file is often sent while you're looking at something else, so a sound is the only way to know it landed."
+                muted: true; font.pixelSize: Theme.font.caption
+            }
+            Switch {
+                objectName: "notificationsSwitch"
+                text: "Show notifications"
+                checked: settingsModel.notificationsEnabled
+                Accessible.name: text
+                onToggled: settingsModel.notificationsEnabled = checked
+                contentItem: TWText { text: parent.text; leftPadding: parent.indicator.width + parent.spacing; verticalAlignment: Text.AlignVCenter }
+            }
+            TWText {
+                Layout.fillWidth: true
+                text: "Files that arrive, pairing codes to confirm and sends that failed, when the window isn't showing them."
                 muted: true; font.pixelSize: Theme.font.caption
             }
         }

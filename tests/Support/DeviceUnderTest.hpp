@@ -39,11 +39,14 @@ public:
         port_ = std::get<DeviceEvents::Started>(waitFor<DeviceEvents::Started>()).port;
     }
     ~DeviceUnderTest() {
-        asio::co_spawn(network_, device_->stop(), asio::use_future).wait();
+        stop();
         device_->detach();
         network_.join();
         blocking_.join();
     }
+
+    /// Stops the device and returns when its stop has.
+    void stop() { asio::co_spawn(network_, device_->stop(), asio::use_future).wait(); }
 
     ConnectDevice& operator*() { return *device_; }
     ConnectDevice* operator->() { return device_.get(); }
@@ -92,7 +95,8 @@ private:
 
     asio::thread_pool network_{1};
     asio::thread_pool blocking_{2};
-    TemporaryDirectory home_;
+    // In memory: transfers in the tests may be large, and the disk is not what they test.
+    TemporaryDirectory home_{"/dev/shm"};
     std::shared_ptr<ConnectDevice> device_;
     std::uint16_t port_ = 0;
     std::atomic<bool> confirm_ = true;

@@ -1,7 +1,11 @@
 // The real windows on a real X server (Xvfb, started by the test command): the main window on both tabs
 // and the menu panel render with their texts, and files dropped on the connect pane go to the connected
 // device. Run inside a network namespace of the test's own, where loopback is the only interface.
+#include "ConnectUI/Brand/BrandAssets.hpp"
 #include "ConnectUI/Shell/ConnectApp.hpp"
+#include "ConnectUI/Shell/LaunchRequest.hpp"
+#include "ConnectUI/Shell/StatusItemController.hpp"
+#include "ConnectUI/SignIn/SignInHandOff.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
@@ -11,12 +15,17 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPainter>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -28,6 +37,12 @@ using namespace std::chrono_literals;
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s) {
     return QTest::qWaitFor(condition, static_cast<int>(limit.count()));
+}
+
+/// Where the test command keeps the screenshots, else beside the test program.
+std::string screenshotFolder() {
+    const char* folder = std::getenv("TARNWICK_SCREENSHOTS");
+    return folder ? folder : ".";
 }
 
 class WindowTest : public ::testing::Test {
@@ -53,17 +68,7 @@ protected:
         if (signedIn) {
             testing::storeAccount(instance.profile.home, testing::accountOf("user-" + name));
         }
-        const std::string nowhere = "http://127.0.0.1:9";
-        instance.state = std::make_unique<AppState>(AppState::Setup{QtExecutor(testing::processMainContext()),
-                                                                    testing::processEngine().executor(),
-                                                                    testing::processEngine().blocking(),
-                                                                    instance.profile.settings.get(),
-                                                                    instance.profile.home,
-                                                                    std::nullopt,
-                                                                    false,
-                                                                    [] { return true; },
-                                                                    {nowhere, nowhere, nowhere},
-                                                                    [](const std::string&) { return true; }});
+        instance.state = std::make_unique<AppState>(testing::loopbackSetup(instance.profile));
         instance->setDeviceName(name);
         return instance;
     }
@@ -91,9 +96,18 @@ protected:
         return colours.size() > 20;
     }
 
-    static std::string screenshotFolder() {
-        const char* folder = std::getenv("TARNWICK_SCREENSHOTS");
-        return folder ? folder : ".";
+    /// Dials the phone from the Mac and confirms the code on both sides; `whileAsked` runs while the Mac
+    /// shows it.
+    static void pair(Instance& mac, Instance& phone, const std::function<void()>& whileAsked = {}) {
+        mac->connect(testing::loopbackPeer(*phone.state));
+        ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
+        if (whileAsked) {
+            whileAsked();
+        }
+        mac->approvePendingPairing();
+        ASSERT_TRUE(waitFor([&] { return phone->pendingPairing().has_value(); }));
+        phone->approvePendingPairing();
+        ASSERT_TRUE(waitFor([&] { return !mac->connectedDevices().empty(); }));
     }
 
     static QString textOf(QObject& root, const char* objectName) {
@@ -115,10 +129,11 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
     EXPECT_TRUE(mac.profile.settings->value(ConnectApp::hasLaunchedKey).toBool());
     EXPECT_EQ(window.size(), QSize(940, 620));
     ASSERT_TRUE(waitFor([&] { return mac->availability().state == Availability::Case::ready; }));
+    EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::ready);
 
     EXPECT_EQ(textOf(window, "headline"), "Sign in to Tarnwick");
     EXPECT_EQ(textOf(window, "subtitle"),
-              "Your account is how this Mac and your iPhone recognise each other.");
+              "Your account is how this computer and your phone recognise each other.");
     EXPECT_EQ(textOf(window, "galleryEmpty"), "Nothing has moved yet.");
     QTest::qWait(1200); // the launch curtain lifts
     EXPECT_TRUE(rendered(window, "main-connect"));
@@ -143,6 +158,34 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
     EXPECT_TRUE(panel.findChild<QObject*>("menuPanel"));
 }
 
+// Stock GNOME shows no tray icons: closing the window must ask nothing and leave the application
+// running and reachable again, and the window's own menu must offer the way out.
+TEST_F(WindowTest, WithoutATrayClosingTheWindowKeepsTheApplicationAndItsMenuQuits) {
+    ASSERT_FALSE(StatusItemController::isAvailable()) << "a bare X server has no tray host";
+    auto& mac = launch("Studio", false);
+    mac.profile.settings->setValue(ConnectApp::hasLaunchedKey, true);
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && drawn; }))
+        << "trayless: the window opens every time";
+
+    window.close();
+    QTest::qWait(200);
+    EXPECT_FALSE(QCoreApplication::closingDown());
+    for (QWindow* shown : QGuiApplication::topLevelWindows()) {
+        EXPECT_FALSE(shown->isVisible()) << "nothing asks: " << shown->title().toStdString();
+    }
+    app.openMainWindow("connect");
+    ASSERT_TRUE(waitFor([&] { return window.isExposed(); }));
+
+    auto* quit = window.findChild<QObject*>("quitItem");
+    ASSERT_TRUE(quit);
+    EXPECT_EQ(quit->property("text").toString(), "Quit");
+    QSignalSpy quitting(qmlEngine(&window), &QQmlEngine::quit);
+    ASSERT_TRUE(QMetaObject::invokeMethod(quit, "triggered"));
+    EXPECT_EQ(quitting.count(), 1);
+}
+
 TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
     auto& mac = launch("Studio", true);
     auto& phone = launch("Phone", true);
@@ -150,15 +193,12 @@ TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
     auto& app = shellFor(mac);
     ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
 
-    mac->connect(testing::loopbackPeer(*phone.state));
-    ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
-    QQuickWindow& panel = *app.menuPanel();
-    ASSERT_TRUE(waitFor(
-        [&] { return textOf(panel, "pairingCode") == QString::fromStdString(mac->pendingPairing()->code); }));
-    mac->approvePendingPairing();
-    ASSERT_TRUE(waitFor([&] { return phone->pendingPairing().has_value(); }));
-    phone->approvePendingPairing();
-    ASSERT_TRUE(waitFor([&] { return !mac->connectedDevices().empty(); }));
+    pair(mac, phone, [&] {
+        QQuickWindow& panel = *app.menuPanel();
+        EXPECT_TRUE(waitFor([&] {
+            return textOf(panel, "pairingCode") == QString::fromStdString(mac->pendingPairing()->code);
+        }));
+    });
 
     QQuickWindow& window = *app.mainWindow();
     ASSERT_TRUE(waitFor([&] { return textOf(window, "headline") == "Drop files to send"; }));
@@ -179,12 +219,126 @@ TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
 
     ASSERT_EQ(mac->transfers().size(), 1u);
     EXPECT_EQ(mac->transfers().front().name, "notes.txt");
+    EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::transferring);
     ASSERT_TRUE(waitFor([&] { return !phone->received().empty(); }));
     std::stringstream arrived;
     arrived << std::ifstream(phone->received().front().path).rdbuf();
     EXPECT_EQ(arrived.str(), "dropped on the pane");
+    ASSERT_TRUE(waitFor([&] { return mac->activeTransfers().empty(); }));
+    EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::ready);
     EXPECT_EQ(textOf(window, "headline"), "Drop files to send");
     EXPECT_TRUE(rendered(window, "main-after-drop"));
+}
+
+// Launching the program again while it runs hands its files to the running instance, over the socket
+// that also carries the sign-in's return, and brings the closed window back.
+TEST_F(WindowTest, ASecondLaunchRaisesTheWindowAndSendsItsFilesToTheSelectedDevice) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    phone->start();
+    auto& app = shellFor(mac);
+    ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
+    pair(mac, phone);
+    QQuickWindow& window = *app.mainWindow();
+    window.close();
+
+    SignInHandOff handOff;
+    const QString name = SignInHandOff::serverName(mac.profile.home);
+    ASSERT_TRUE(handOff.listen(name, [&](const std::string& line) { EXPECT_TRUE(app.answerLaunch(line)); }));
+    testing::TemporaryFolder folder;
+    std::vector<std::filesystem::path> files;
+    for (const char* file : {"one.txt", "two words.txt"}) {
+        files.push_back(folder.path() / file);
+        std::ofstream(files.back()) << "opened with " << file;
+    }
+    const auto lines = LaunchRequest{files}.encode(40);
+    ASSERT_EQ(lines.size(), 2u) << "a list longer than a line is split";
+    for (const auto& line : lines) {
+        ASSERT_TRUE(SignInHandOff::handOver(name, line));
+    }
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && phone->received().size() == 2; }));
+    std::set<std::string> arrived;
+    for (const auto& file : phone->received()) {
+        arrived.insert(file.name);
+    }
+    EXPECT_EQ(arrived, (std::set<std::string>{"one.txt", "two words.txt"}));
+    EXPECT_FALSE(LaunchRequest::decode("tarnwickconnect://auth/callback#state=x"));
+    EXPECT_FALSE(LaunchRequest::decode("tarnwick-launch cmVsYXRpdmU=")) << "a relative path";
+}
+
+/// The share of the icon's opaque pixels whose lightness stands apart from the panel's by a fifth of the
+/// scale or more: what keeps it readable at a glance.
+double contrastingShare(const QImage& icon, const QColor& panel) {
+    int opaque = 0;
+    int contrasting = 0;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            const QColor pixel = icon.pixelColor(x, y);
+            if (pixel.alpha() < 128) {
+                continue;
+            }
+            ++opaque;
+            contrasting += std::abs(pixel.lightness() - panel.lightness()) >= 51 ? 1 : 0;
+        }
+    }
+    return opaque == 0 ? 0 : static_cast<double>(contrasting) / opaque;
+}
+
+/// The share of pixels that differ clearly between two images of one size.
+double differingShare(const QImage& one, const QImage& other) {
+    int differing = 0;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            const QColor a = one.pixelColor(x, y);
+            const QColor b = other.pixelColor(x, y);
+            differing += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                                     std::abs(a.blue() - b.blue()) + std::abs(a.alpha() - b.alpha()) >
+                                 96
+                             ? 1
+                             : 0;
+        }
+    }
+    return static_cast<double>(differing) / (one.width() * one.height());
+}
+
+// Linux trays draw the icon as it is, so a black mask vanishes on a dark panel; the coloured badge must
+// read on the dark and the light panels of the common desktops in each of its states, and the states
+// must tell apart at the smallest size. Rows of the saved strips: ready, blocked, transferring.
+TEST(TrayIcon, ReadsOnDarkAndLightPanelsInEveryState) {
+    if (QGuiApplication::platformName() != "xcb") {
+        GTEST_SKIP() << "needs an X server";
+    }
+    using Status = BrandAssets::Status;
+    const std::array statuses{Status::ready, Status::blocked, Status::transferring};
+    for (const auto& [name, panel] :
+         {std::pair{"dark", QColor("#1d1d1d")}, std::pair{"light", QColor("#f6f5f4")}}) {
+        QImage strip(3 * 40, 3 * 40, QImage::Format_ARGB32_Premultiplied);
+        strip.fill(panel);
+        QPainter painter(&strip);
+        for (std::size_t row = 0; row < statuses.size(); ++row) {
+            const QIcon icon = BrandAssets::statusIcon(statuses[row]);
+            int x = 4;
+            for (const int side : {16, 22, 32}) {
+                const QImage drawn = icon.pixmap(side, side).toImage();
+                EXPECT_EQ(drawn.size(), QSize(side, side));
+                EXPECT_GT(contrastingShare(drawn, panel), 0.5)
+                    << side << " px in state " << row << " on the " << name << " panel";
+                painter.drawImage(x, static_cast<int>(row) * 40 + (40 - side) / 2, drawn);
+                x += 40;
+            }
+        }
+        painter.end();
+        strip.scaled(strip.size() * 4)
+            .save(QString::fromStdString(screenshotFolder() + "/tray-icon-" + name + ".png"));
+    }
+    for (std::size_t one = 0; one < statuses.size(); ++one) {
+        for (std::size_t other = one + 1; other < statuses.size(); ++other) {
+            EXPECT_GT(differingShare(BrandAssets::statusBadge(16, statuses[one]),
+                                     BrandAssets::statusBadge(16, statuses[other])),
+                      0.05)
+                << "states " << one << " and " << other << " look alike at 16 px";
+        }
+    }
 }
 
 } // namespace

@@ -96,10 +96,11 @@ sign_in() {
     say "$run" signin
     expect "$run" "^sign-in page http"
     page=$(sed -n 's/^sign-in page //p' "$work/$run.log" | tail -n 1)
-    within "$where" curl -fsS "$page" | grep -q 'name="returnTo"'
-    callback=$(within "$where" curl -fsS -o /dev/null -D - --data-urlencode "email=$email" \
-        --data-urlencode "returnTo=${page#*returnTo=}" "${page%%\?*}" | tr -d '\r' | sed -n 's/^[Ll]ocation: //p')
-    case "$callback" in tarnwickconnect://auth/callback#*) ;; *)
+    within "$where" curl -fsS "$page" | grep -q 'name="code_challenge"'
+    # The form posts back what the login address carries (already encoded), and the e-mail address.
+    callback=$(within "$where" curl -fsS -o /dev/null -D - --data "${page#*\?}" --data-urlencode "email=$email" \
+        "${page%%\?*}" | tr -d '\r' | sed -n 's/^[Ll]ocation: //p')
+    case "$callback" in tarnwickconnect://auth/callback\?code=*) ;; *)
         echo "the login page sent the browser to '$callback'" >&2
         exit 1
         ;;

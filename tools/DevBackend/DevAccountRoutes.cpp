@@ -15,6 +15,8 @@ using namespace std::chrono_literals;
 /// Only the application's own return address is redirected to: the page is no open redirector.
 constexpr std::string_view returnScheme = "tarnwickconnect://";
 constexpr auto codeLifetime = 5min;
+/// What the login address carries and the form posts back unchanged.
+constexpr const char* forwardedFields[] = {"returnTo", "code_challenge", "code_challenge_method", "state"};
 
 std::string htmlEscaped(const std::string& text) {
     std::string escaped;
@@ -63,16 +65,17 @@ void fail(httplib::Response& response, int status, const std::string& code) {
 }
 
 void DevBackend::showLogin(const httplib::Request& request, httplib::Response& response) const {
+    std::string hidden;
+    for (const char* name : forwardedFields) {
+        hidden += "<input type=\"hidden\" name=\"" + std::string(name) + "\" value=\"" +
+                  htmlEscaped(request.get_param_value(name)) + "\">\n";
+    }
     const std::string page = R"(<!doctype html>
 <html><head><meta charset="utf-8"><title>Sign in to Tarnwick (development)</title></head>
 <body><h1>Sign in to Tarnwick</h1>
 <p>Development back end: any address signs in; its domain is the workspace.</p>
 <form method="post" action="/login">
-<input type="hidden" name="returnTo" value=")" +
-                             htmlEscaped(request.get_param_value("returnTo")) + R"(">
-<input type="hidden" name="code_challenge" value=")" +
-                             htmlEscaped(request.get_param_value("code_challenge")) + R"(">
-<label>E-mail <input type="email" name="email" autofocus required></label>
+)" + hidden + R"(<label>E-mail <input type="email" name="email" autofocus required></label>
 <button type="submit">Sign in</button>
 </form></body></html>
 )";
@@ -89,12 +92,21 @@ void DevBackend::signIn(const httplib::Request& request, httplib::Response& resp
                              "text/plain");
         return;
     }
+    const std::string challenge = request.get_param_value("code_challenge");
+    if (!challenge.empty() && request.get_param_value("code_challenge_method") != "S256") {
+        response.status = 400;
+        response.set_content("Only S256 challenges are accepted.\n", "text/plain");
+        return;
+    }
     const auto user = database_.signIn(email, DevTokens::randomToken(16));
+    // The state goes back as it came, so that the application can tell its own sign-in from another's.
+    const std::string state = request.get_param_value("state");
+    const std::string echoed = state.empty() ? "" : "&state=" + encoded(state);
     // With a PKCE challenge the page hands out a code to redeem; without one, the tokens themselves.
-    if (const std::string challenge = request.get_param_value("code_challenge"); !challenge.empty()) {
+    if (!challenge.empty()) {
         const std::string code = DevTokens::randomToken(24);
         database_.addCode(code, {user.sub, challenge, returnTo, DevTokens::Clock::now() + codeLifetime});
-        response.set_redirect(returnTo + "?code=" + code, 303);
+        response.set_redirect(returnTo + "?code=" + code + echoed, 303);
         return;
     }
     const auto tokens = tokenAnswer(user, true);
@@ -105,7 +117,7 @@ void DevBackend::signIn(const httplib::Request& request, httplib::Response& resp
     if (!user.tenant.empty()) {
         fragment += "&tenant_slug=" + encoded(user.tenant);
     }
-    response.set_redirect(returnTo + fragment, 303);
+    response.set_redirect(returnTo + fragment + echoed, 303);
 }
 
 void DevBackend::grantToken(const httplib::Request& request, httplib::Response& response) {

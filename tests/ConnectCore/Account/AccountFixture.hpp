@@ -3,6 +3,7 @@
 #include "ConnectCore/Account/AppConfiguration.hpp"
 #include "ConnectCore/Account/AuthStore.hpp"
 #include "ConnectCore/Account/KeychainStore.hpp"
+#include "ConnectCore/Account/URLEncoding.hpp"
 #include "tests/Support/RunCoroutine.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
@@ -21,15 +22,23 @@ inline AppConfiguration::Endpoints endpointsAt(const std::string& url) {
     return {url, url + "/login", url};
 }
 
-/// Signs in through the back end's login page as `email`, the way a browser posts its form, and returns
-/// the address the page sends the browser back to. With a PKCE challenge the page answers with a code.
-inline std::string signInThroughPage(const std::string& backendURL, const std::string& email,
-                                     const std::string& challenge = "") {
-    httplib::Client browser(backendURL);
-    const httplib::Params form{{"email", email},
-                               {"returnTo", std::string(AppConfiguration::redirectURI)},
-                               {"code_challenge", challenge}};
-    const auto result = browser.Post("/login", form);
+/// Plays the browser on a login address: posts the page's form as `email` with the parameters the address
+/// carries, the way the page's hidden fields do, and returns the address the page sends the browser back
+/// to. An address without a query asks for the implicit form: tokens in the fragment, no state.
+inline std::string signInThroughPage(const std::string& loginAddress, const std::string& email) {
+    const auto query = loginAddress.find('?');
+    const std::string page = loginAddress.substr(0, query);
+    const auto slash = page.find('/', page.find("//") + 2);
+    httplib::Params form{{"email", email}};
+    for (const auto& [key, value] :
+         URLEncoding::parameters(query == std::string::npos ? "" : loginAddress.substr(query + 1))) {
+        form.emplace(key, value);
+    }
+    if (!form.contains("returnTo")) {
+        form.emplace("returnTo", std::string(AppConfiguration::redirectURI));
+    }
+    httplib::Client browser(page.substr(0, slash));
+    const auto result = browser.Post(page.substr(slash), form);
     if (!result || result->status != 303) {
         throw std::runtime_error("the login page did not redirect");
     }

@@ -1,5 +1,7 @@
 #include "ConnectCore/Account/AuthError.hpp"
 #include "ConnectCore/Account/AuthStore.hpp"
+#include "ConnectCore/Account/AuthorizationRequest.hpp"
+#include "ConnectCore/Account/URLEncoding.hpp"
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
 
@@ -17,7 +19,22 @@ protected:
     std::shared_ptr<AuthStore> store = makeStore(backend.url());
 
     AuthSession signIn(const std::string& email = "ada@example.com") {
-        return run(store->adoptCallback(signInThroughPage(backend.url(), email)));
+        return run(store->adoptCallback(signInThroughPage(backend.url() + "/login", email)));
+    }
+
+    /// Where the browser returns after signing in as `email` on the login address of `request`.
+    std::string returnAddress(const AuthorizationRequest& request,
+                              const std::string& email = "ada@example.com") {
+        return signInThroughPage(store->authorizationURL(request), email);
+    }
+
+    AuthError finishFailure(const std::string& url, const AuthorizationRequest& request) {
+        try {
+            run(store->finishSignIn(url, request));
+        } catch (const AuthError& error) {
+            return error;
+        }
+        throw std::runtime_error("the return address was accepted");
     }
 
     /// The signed-in session, moved to `left` before its expiry, as a later launch would find it.
@@ -30,10 +47,24 @@ protected:
     }
 };
 
-TEST_F(AuthStoreTest, SignsInThroughTheLoginPageAndIsFoundByTheNextLaunch) {
-    EXPECT_EQ(store->authorizationURL(), backend.url() + "/login?returnTo=tarnwickconnect://auth/callback");
+TEST_F(AuthStoreTest, SignsInWithACodeForTheChallengeAndStateOfTheLoginAddressAndIsFoundByTheNextLaunch) {
+    const auto request = AuthorizationRequest::generate();
+    const std::string login = store->authorizationURL(request);
+    EXPECT_EQ(login.substr(0, login.find('?')), backend.url() + "/login");
+    const std::map<std::string, std::string> expected{{"returnTo", "tarnwickconnect://auth/callback"},
+                                                      {"code_challenge", request.pkce().challenge},
+                                                      {"code_challenge_method", "S256"},
+                                                      {"state", request.state()}};
+    EXPECT_EQ(URLEncoding::parameters(login.substr(login.find('?') + 1)), expected);
+    EXPECT_EQ(login.find(request.pkce().verifier), std::string::npos);
+    EXPECT_NE(AuthorizationRequest::generate().state(), request.state());
+
+    // What the browser hands back holds a code and the state, never a token.
+    const std::string callback = returnAddress(request);
+    EXPECT_TRUE(callback.starts_with("tarnwickconnect://auth/callback?code=")) << callback;
+    EXPECT_EQ(callback.find("token"), std::string::npos);
     EXPECT_FALSE(run(store->isSignedIn()));
-    const AuthSession session = signIn();
+    const AuthSession session = run(store->finishSignIn(callback, request));
     EXPECT_EQ(session.email, "ada@example.com");
     EXPECT_EQ(session.tenantSlug, "example-com");
 
@@ -44,8 +75,44 @@ TEST_F(AuthStoreTest, SignsInThroughTheLoginPageAndIsFoundByTheNextLaunch) {
     EXPECT_EQ(file.st_mode & 0777, 0600);
 }
 
+// A page that sends the browser to the application with its own account's code (login CSRF) or an
+// address without the state signs nobody in.
+TEST_F(AuthStoreTest, AReturnAddressWithAnotherOrNoStateIsRefused) {
+    const auto request = AuthorizationRequest::generate();
+    const std::string callback = returnAddress(request);
+    const std::string attackers = returnAddress(AuthorizationRequest::generate(), "mallory@example.net");
+    const std::string withoutState = callback.substr(0, callback.find("&state="));
+    const std::string implicitWithoutState =
+        signInThroughPage(backend.url() + "/login", "mallory@example.net");
+    for (const std::string& foreign :
+         {attackers, withoutState, implicitWithoutState,
+          "tarnwickconnect://auth/callback?code=x&state=" + request.state() + "x",
+          "tarnwickconnect://auth/elsewhere?state=" + request.state(),
+          "https://example.net/?state=" + request.state()}) {
+        SCOPED_TRACE(foreign);
+        EXPECT_EQ(finishFailure(foreign, request), AuthError::stateMismatch());
+    }
+    EXPECT_FALSE(run(store->isSignedIn()));
+    EXPECT_EQ(run(store->finishSignIn(callback, request)).email, "ada@example.com");
+}
+
+TEST_F(AuthStoreTest, AnswersWithoutACodeAreReadFromAPageThatHandsOutNone) {
+    const auto request = AuthorizationRequest::generate();
+    // The page ignores the challenge but returns the state beside its tokens in the fragment.
+    const std::string implicit =
+        signInThroughPage(backend.url() + "/login?state=" + request.state(), "grace@example.org");
+    EXPECT_NE(implicit.find("#id_token="), std::string::npos) << implicit;
+    EXPECT_EQ(run(store->finishSignIn(implicit, request)).email, "grace@example.org");
+
+    const std::string refused =
+        "tarnwickconnect://auth/callback?error=access_denied&state=" + request.state();
+    EXPECT_EQ(finishFailure(refused, request), AuthError::tokenExchangeFailed("access_denied"));
+    const std::string empty = "tarnwickconnect://auth/callback?state=" + request.state();
+    EXPECT_EQ(finishFailure(empty, request), AuthError::noAuthorizationCode());
+}
+
 TEST_F(AuthStoreTest, AnAccountWithoutWorkspaceIsNotAdopted) {
-    const std::string callback = signInThroughPage(backend.url(), "nodomain");
+    const std::string callback = signInThroughPage(backend.url() + "/login", "nodomain");
     EXPECT_THROW(run(store->adoptCallback(callback)), AuthError);
     EXPECT_FALSE(run(store->isSignedIn()));
 }
@@ -89,9 +156,11 @@ TEST_F(AuthStoreTest, WithoutASessionThereIsNoToken) {
 }
 
 TEST_F(AuthStoreTest, RedeemsACodeWithItsVerifierOnce) {
-    const auto pkce = AuthStore::PKCE::generate();
-    const std::string callback = signInThroughPage(backend.url(), "grace@example.org", pkce.challenge);
-    const std::string code = callback.substr(callback.find("?code=") + 6);
+    const auto request = AuthorizationRequest::generate();
+    const auto& pkce = request.pkce();
+    const auto answer = request.answer(returnAddress(request, "grace@example.org"));
+    ASSERT_TRUE(answer);
+    const std::string code = answer->at("code");
 
     try {
         run(store->exchange(code, "wrong verifier"));
@@ -102,8 +171,8 @@ TEST_F(AuthStoreTest, RedeemsACodeWithItsVerifierOnce) {
     // The failed attempt used the code up, as a guessed verifier must not get another try.
     EXPECT_THROW(run(store->exchange(code, pkce.verifier)), AuthError);
 
-    const std::string second = signInThroughPage(backend.url(), "grace@example.org", pkce.challenge);
-    const AuthSession session = run(store->exchange(second.substr(second.find("?code=") + 6), pkce.verifier));
+    const AuthSession session =
+        run(store->finishSignIn(returnAddress(request, "grace@example.org"), request));
     EXPECT_EQ(session.tenantSlug, "example-org");
     EXPECT_EQ(run(store->currentSession()), session);
 }

@@ -8,7 +8,7 @@
 #include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
-#include "tests/ConnectCore/Account/ScriptedHTTPServer.hpp"
+#include "tests/Support/ScriptedHTTPServer.hpp"
 
 namespace tarnwick {
 namespace {
@@ -23,7 +23,7 @@ protected:
     std::shared_ptr<AuthStore> auth = makeStore(backend.url());
     ConnectAPI api{pool.get_executor(), auth, backend.url()};
     AuthSession session =
-        run(auth->adoptCallback(testing::signInThroughPage(backend.url(), "ada@example.com")));
+        run(auth->adoptCallback(testing::signInThroughPage(backend.url() + "/login", "ada@example.com")));
 
     RegisteredDevice registerDevice(const std::string& deviceId, const Bytes& key) {
         return run(api.registerDevice(deviceId, "Studio " + deviceId, "macos", key, "Debian 12", "1.0"));
@@ -120,7 +120,7 @@ TEST_F(ConnectAPITest, AnExpiredTokenAsksForSignInAgain) {
     const testing::DevBackendProcess expiring(0);
     auto expiringAuth = makeStore(expiring.url());
     const AuthSession stale = AuthStore::sessionFromCallback(
-        testing::signInThroughPage(expiring.url(), "a@b.c"), AuthSession::Clock::now() + 3600s);
+        testing::signInThroughPage(expiring.url() + "/login", "a@b.c"), AuthSession::Clock::now() + 3600s);
     run(expiringAuth->adopt(stale));
     ConnectAPI expiringAPI{pool.get_executor(), expiringAuth, expiring.url()};
     const auto expired = failureOf<APIError>(expiringAPI.listDevices());

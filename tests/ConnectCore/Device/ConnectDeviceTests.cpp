@@ -3,8 +3,8 @@
 #include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/OfferMessage.hpp"
 #include "tests/Support/DeviceUnderTest.hpp"
+#include "tests/Support/HandshakeByHand.hpp"
 #include "tests/Support/RunCoroutine.hpp"
-#include "tests/Support/ScriptedPeer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ class ConnectDeviceTest : public ::testing::Test {
 protected:
     testing::Engine engine{2};
     testing::DeviceUnderTest device;
-    testing::ScriptedPeer peer;
+    testing::HandshakeByHand peer;
 };
 
 // Right behind its last handshake message a device may ping and offer at once; this side is still
@@ -56,7 +56,7 @@ TEST_F(ConnectDeviceTest, FramesRightBehindTheLastHandshakeMessageAreServedAfter
         const auto authFrame = co_await peer.next();
         EXPECT_EQ(authFrame->header.kind, TWCPFrameKind::authResponse);
         const HandshakeTranscript transcript{hello.spkiSHA256, peer.identity.spkiSHA256, hello.nonce,
-                                             peer.nonce, testing::ScriptedPeer::version};
+                                             peer.nonce, testing::HandshakeByHand::version};
         auto frame3 =
             TWCPFrame::json(TWCPFrameKind::authResponse, peer.signedResponse(transcript), handshakeStream);
         co_await peer.send(std::move(frame3));

@@ -83,6 +83,14 @@ protected:
         return path;
     }
 
+    /// A sparse file of 2 GiB: long enough to be cut off in the middle.
+    std::filesystem::path makeLargeFile(const std::string& name) {
+        const auto path = files / name;
+        std::ofstream(path).close();
+        std::filesystem::resize_file(path, 2ull << 30);
+        return path;
+    }
+
     static std::string contents(const std::filesystem::path& file) {
         std::ifstream stream(file, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(stream), {});
@@ -101,7 +109,7 @@ protected:
             .failure;
     }
 
-    testing::TemporaryDirectory files;
+    testing::TemporaryDirectory files{"/dev/shm"};
     std::optional<testing::DeviceUnderTest> device;
 };
 
@@ -137,10 +145,7 @@ TEST_F(HouseholdTest, SeveralDevicesAreServedAtOnce) {
 TEST_F(HouseholdTest, ADeviceThatWalksAwayIsNoticedWithinThirtySeconds) {
     HouseholdDevice phone(1, "Phone", device->port(), makeFile("hello.txt", "hello"), "/dev/shm");
     const std::string fingerprint = nextConnected();
-    const auto large = files / "large.bin";
-    std::ofstream(large).close();
-    std::filesystem::resize_file(large, 2ull << 30);
-    (*device)->send(1, fingerprint, {large}, std::nullopt);
+    (*device)->send(1, fingerprint, {makeLargeFile("large.bin")}, std::nullopt);
     device->waitFor<DeviceEvents::TransferProgressed>(60s);
     phone.walkAway();
     const auto left = Clock::now();
@@ -153,6 +158,21 @@ TEST_F(HouseholdTest, ADeviceThatWalksAwayIsNoticedWithinThirtySeconds) {
     std::cout << "a device that walked away was noticed after "
               << std::chrono::duration_cast<std::chrono::milliseconds>(noticedAfter).count() << " ms\n";
     EXPECT_LT(noticedAfter, 30s);
+}
+
+// Stopping in the middle of transfers both ways closes every connection in order, in bounded time.
+TEST_F(HouseholdTest, StopEndsTransfersBothWaysWithinThreeSeconds) {
+    HouseholdDevice phone(1, "Phone", device->port(), makeLargeFile("from-phone.bin"), "/dev/shm");
+    const std::string fingerprint = nextConnected();
+    (*device)->send(1, fingerprint, {makeLargeFile("to-phone.bin")}, std::nullopt);
+    device->waitFor<DeviceEvents::TransferProgressed>(60s);
+    const auto stopping = Clock::now();
+    device->stop();
+    const auto took = Clock::now() - stopping;
+    std::cout << "stopped in the middle of two transfers in "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms\n";
+    EXPECT_LT(took, 3s);
+    EXPECT_TRUE(outcomeOf(1)) << "the send that was cut off is not reported as done";
 }
 
 // Strangers that finish TLS and then say nothing hold at most their places; a real device connects and

@@ -21,9 +21,9 @@ TEST(ReachabilityDiagnosisTest, ChecksNetworkThenFailedPeerThenPeerCount) {
 
 TEST(ReachabilityDiagnosisTest, ExplainsInTheUsersWordsWithANonBreakingHyphenInWiFi) {
     EXPECT_EQ(ReachabilityDiagnosis::reachable().explanation(), "Ready.");
-    EXPECT_EQ(ReachabilityDiagnosis::offline().explanation(), "This Mac is not on a network.");
+    EXPECT_EQ(ReachabilityDiagnosis::offline().explanation(), "This computer is not on a network.");
     EXPECT_EQ(ReachabilityDiagnosis::noPeers().explanation(),
-              "No devices nearby. Open Tarnwick on your iPhone, on the same Wi\xE2\x80\x91"
+              "No devices nearby. Open Tarnwick on your phone, on the same Wi\xE2\x80\x91"
               "Fi.");
     EXPECT_EQ(ReachabilityDiagnosis::blockedByNetwork("Studio iPad").explanation(),
               "Studio iPad is on this network but will not accept a direct connection. Guest and hotel "

@@ -2,11 +2,11 @@
 // (or a scripted registry), in a network namespace of the test's own (see tests/CMakeLists.txt).
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
-#include "tests/ConnectCore/Account/ScriptedHTTPServer.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
+#include "tests/Support/ScriptedHTTPServer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,10 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* registerAgainText =
-    "Sign in again to finish setting up this Mac. Transfers still work in the meantime.";
-constexpr const char* notLinkedText = "This Mac isn't linked to your account yet, so pairing asks for the "
-                                      "six-digit code each time. Transfers work as normal.";
+    "Sign in again to finish setting up this computer. Transfers still work in the meantime.";
+constexpr const char* notLinkedText =
+    "This computer isn't linked to your account yet, so pairing asks for the "
+    "six-digit code each time. Transfers work as normal.";
 
 class NetworkNamespaceAccountTest : public ::testing::Test {
 protected:
@@ -81,13 +82,22 @@ TEST_F(NetworkNamespaceAccountTest, SignInAdoptsTheReturnAddressRegistersAndSurv
     Instance& instance = launch(testing::endpointsAt(backend.url()));
     EXPECT_FALSE(instance->isSignedIn());
     beginSignIn(instance);
-    EXPECT_EQ(instance.opened.back(), backend.url() + "/login?returnTo=tarnwickconnect://auth/callback");
+    const std::string login = instance.opened.back();
+    EXPECT_TRUE(login.starts_with(backend.url() + "/login?returnTo=tarnwickconnect://auth/callback&"))
+        << login;
     instance->signIn(); // a second press while one runs changes nothing
     EXPECT_EQ(instance.opened.size(), 1u);
 
+    // Another page's sign-in, or tokens without the state, neither sign in nor end the user's sign-in.
     EXPECT_FALSE(instance->signInController().complete("https://elsewhere.example/#id_token=x"));
-    ASSERT_TRUE(
-        instance->signInController().complete(testing::signInThroughPage(backend.url(), "ada@example.com")));
+    const std::string attackers =
+        backend.url() + "/login?code_challenge=x&code_challenge_method=S256&state=y";
+    EXPECT_FALSE(
+        instance->signInController().complete(testing::signInThroughPage(attackers, "mallory@example.net")));
+    EXPECT_FALSE(instance->signInController().complete(
+        testing::signInThroughPage(backend.url() + "/login", "mallory@example.net")));
+    EXPECT_TRUE(instance->isSigningIn());
+    ASSERT_TRUE(instance->signInController().complete(testing::signInThroughPage(login, "ada@example.com")));
     ASSERT_TRUE(testing::waitFor([&] { return instance->justSignedIn(); }));
     EXPECT_FALSE(instance->isSigningIn());
     EXPECT_EQ(instance->account()->email, "ada@example.com");
@@ -119,7 +129,10 @@ TEST_F(NetworkNamespaceAccountTest, ACancelledSignInShowsNothingAndAFailedOneSay
     EXPECT_FALSE(instance->signInError());
 
     beginSignIn(instance);
-    ASSERT_TRUE(instance->signInController().complete("tarnwickconnect://auth/callback#error=access_denied"));
+    const std::string login = instance.opened.back();
+    const std::string state = URLEncoding::parameters(login.substr(login.find('?') + 1)).at("state");
+    ASSERT_TRUE(instance->signInController().complete(
+        "tarnwickconnect://auth/callback?error=access_denied&state=" + state));
     ASSERT_TRUE(testing::waitFor([&] { return !instance->isSigningIn(); }));
     EXPECT_EQ(instance->signInError(), "Sign-in failed: access_denied");
     EXPECT_FALSE(instance->signInErrorIsRecoverable());

@@ -45,16 +45,7 @@ protected:
     Instance& launch(const std::string& name) {
         auto& instance = instances.emplace_back(std::make_unique<Instance>());
         testing::storeAccount(instance->profile.home, testing::accountOf("user-" + name));
-        const std::string nowhere = "http://127.0.0.1:9";
-        instance->state = std::make_unique<AppState>(AppState::Setup{QtExecutor(context),
-                                                                     engine.executor(),
-                                                                     engine.blocking(),
-                                                                     instance->profile.settings.get(),
-                                                                     instance->profile.home,
-                                                                     std::nullopt,
-                                                                     false,
-                                                                     [] { return true; },
-                                                                     {nowhere, nowhere, nowhere}});
+        instance->state = std::make_unique<AppState>(testing::loopbackSetup(instance->profile));
         instance->state->setDeviceName(name);
         instance->state->start();
         EXPECT_TRUE(testing::waitFor([&] { return instance->state->isSignedIn(); }));
@@ -98,8 +89,6 @@ protected:
     }
 
     testing::ScopedEnvironment environment;
-    EngineThreads& engine = testing::processEngine();
-    QtExecutionContext& context = testing::processMainContext();
     std::vector<std::unique_ptr<Instance>> instances;
 };
 

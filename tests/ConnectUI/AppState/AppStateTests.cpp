@@ -46,7 +46,7 @@ TEST_F(AppStateTest, ARefusedListenerBlocksStartAndNothingElseStarts) {
         [&] { return instance.state->availability().state != Availability::Case::starting; }));
     EXPECT_EQ(
         instance.state->availability(),
-        Availability::blocked("This Mac is refusing local network connections. A VPN, firewall or security "
+        Availability::blocked("This computer is refusing local network connections. A VPN, firewall or security "
                               "tool is the usual cause."));
     EXPECT_TRUE(instance.state->peers().empty());
     EXPECT_FALSE(instance.state->identity());

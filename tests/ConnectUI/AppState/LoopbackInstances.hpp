@@ -3,6 +3,7 @@
 #include "ConnectCore/Account/KeychainStore.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
+#include "tests/Support/ProfileSettings.hpp"
 
 #include <asio/ip/address.hpp>
 
@@ -21,6 +22,22 @@ inline EngineThreads& processEngine() {
 inline QtExecutionContext& processMainContext() {
     static auto* context = new QtExecutionContext;
     return *context;
+}
+
+/// How an instance of `profile` is made that listens and dials on loopback without DNS-SD, whose account
+/// services are out of reach (a stored account stays in place) and whose sign-in page opens nowhere.
+inline AppState::Setup loopbackSetup(const ProfileSettings& profile) {
+    const std::string nowhere = "http://127.0.0.1:9";
+    return AppState::Setup{QtExecutor(processMainContext()),
+                           processEngine().executor(),
+                           processEngine().blocking(),
+                           profile.settings.get(),
+                           profile.home,
+                           std::nullopt,
+                           false,
+                           [] { return true; },
+                           {nowhere, nowhere, nowhere},
+                           [](const std::string&) { return true; }};
 }
 
 /// The peer the browser would report for a started instance, reached over loopback.

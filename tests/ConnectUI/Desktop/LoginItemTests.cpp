@@ -10,11 +10,12 @@
 namespace tarnwick {
 namespace {
 
+// The entry carries the installed launcher's name and icon, and starts the program that wrote it.
 TEST(LoginItem, WritesAndRemovesTheAutostartEntry) {
     testing::TemporaryFolder config;
     testing::ScopedEnvironment environment;
     environment.set("XDG_CONFIG_HOME", config.path().string());
-    const auto entry = config.path() / "autostart" / "tarnwick-connect.desktop";
+    const auto entry = config.path() / "autostart" / "io.tarnwick.connect.desktop";
     EXPECT_EQ(LoginItem::entry(), entry);
     EXPECT_FALSE(LoginItem::isEnabled());
 
@@ -24,6 +25,7 @@ TEST(LoginItem, WritesAndRemovesTheAutostartEntry) {
     text << std::ifstream(entry).rdbuf();
     EXPECT_NE(text.str().find("Exec=\"/opt/Tarnwick \\\"Connect\\\"/tarnwick-connect\"\n"),
               std::string::npos);
+    EXPECT_NE(text.str().find("Icon=io.tarnwick.connect\n"), std::string::npos);
 
     LoginItem::setEnabled(false, "/unused");
     EXPECT_FALSE(LoginItem::isEnabled());

@@ -16,7 +16,7 @@ TEST(ConnectHeadline, TheFirstRuleThatAppliesWins) {
     EXPECT_EQ(ConnectHeadline::of({.isSigningIn = true}).subtitle,
               "Finish signing in in your browser. This window will update itself.");
     EXPECT_EQ(ConnectHeadline::of({.justSignedIn = true, .signedIn = true, .connectedDevices = 1}),
-              (ConnectHeadline{"You're signed in", "This Mac is registered with your account."}));
+              (ConnectHeadline{"You're signed in", "This computer is registered with your account."}));
     // Devices seen or connected do not matter without an account.
     EXPECT_EQ(ConnectHeadline::of({.connectedDevices = 2, .discoveredPeers = 1}).headline,
               "Sign in to Tarnwick");
@@ -34,9 +34,9 @@ TEST(ConnectHeadline, TheFirstRuleThatAppliesWins) {
     nearby.discoveredPeers = 1;
     nearby.isTargeted = true;
     EXPECT_EQ(ConnectHeadline::of(nearby).headline, "Nearby");
-    EXPECT_EQ(ConnectHeadline::of(signedIn).headline, "Waiting for your iPhone");
+    EXPECT_EQ(ConnectHeadline::of(signedIn).headline, "Waiting for your phone");
     EXPECT_EQ(ConnectHeadline::of(signedIn).subtitle,
-              "Open Tarnwick › Connect on your iPhone and it will appear here. Files move directly over your "
+              "Open Tarnwick › Connect on your phone and it will appear here. Files move directly over your "
               "network — nothing is uploaded.");
 }
 

@@ -18,7 +18,7 @@ namespace tarnwick::testing {
 /// A device that speaks the handshake by hand, message by message, over real TLS, the way a device built
 /// from the wire description alone does: it can pipeline frames behind its last handshake message, or send
 /// what a well-behaved device never would.
-class ScriptedPeer {
+class HandshakeByHand {
 public:
     static constexpr std::uint8_t version = 1;
 

@@ -1,0 +1,36 @@
+#include "ConnectUI/Desktop/FirewallSettings.hpp"
+#include "tests/Support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace tarnwick {
+namespace {
+
+void installProgram(const std::filesystem::path& folder, const std::string& name) {
+    std::ofstream(folder / name) << "#!/bin/sh\n";
+    std::filesystem::permissions(folder / name, std::filesystem::perms::owner_all);
+}
+
+QStringList searchPath(const testing::TemporaryFolder& folder) {
+    return {QString::fromStdString(folder.path().string())};
+}
+
+// The blocked notice's button shows only when something can open; GNOME's network panel wins over
+// firewalld's own tool.
+TEST(FirewallSettings, PrefersTheDesktopsNetworkPanelAndIsAbsentWithoutEither) {
+    testing::TemporaryFolder bin;
+    EXPECT_EQ(FirewallSettings::command(searchPath(bin)), std::nullopt);
+
+    installProgram(bin.path(), "firewall-config");
+    const QString firewallConfig = QString::fromStdString((bin.path() / "firewall-config").string());
+    EXPECT_EQ(FirewallSettings::command(searchPath(bin)), QStringList{firewallConfig});
+
+    installProgram(bin.path(), "gnome-control-center");
+    const QString gnome = QString::fromStdString((bin.path() / "gnome-control-center").string());
+    EXPECT_EQ(FirewallSettings::command(searchPath(bin)), (QStringList{gnome, "network"}));
+}
+
+} // namespace
+} // namespace tarnwick

@@ -15,6 +15,7 @@ namespace {
 constexpr std::string_view usage =
     "usage: tarnwick-connect [--profile DIR] [--name NAME] [--port PORT] [FILE...]\n"
     "       tarnwick-connect --headless [--profile DIR] [--name NAME] [--port PORT]\n"
+    "       tarnwick-connect receive [--profile DIR] [--name NAME] [--port PORT]\n"
     "       tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#...\n"
     "       tarnwick-connect --help | --version\n";
 
@@ -22,6 +23,8 @@ constexpr std::string_view help =
     "Moves files between your devices on this network.\n"
     "\n"
     "  --headless      run without windows: print what changes, take commands on standard input\n"
+    "  receive         run without windows until stopped (SIGINT or SIGTERM), receiving from paired\n"
+    "                  devices; this is what the systemd user unit runs\n"
     "  --profile DIR   keep settings, identity and downloads in DIR (else $TARNWICK_HOME, else the\n"
     "                  user's folders)\n"
     "  --name NAME     the name other devices see for this computer\n"
@@ -62,7 +65,10 @@ CommandLine::Outcome CommandLine::parse(std::span<char* const> arguments, std::o
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
-        if (argument == "--help" || argument == "-h") {
+        if (argument == "receive" && i == 0) {
+            options.headless = true;
+            options.untilStopped = true;
+        } else if (argument == "--help" || argument == "-h") {
             out << usage << '\n' << help;
             return 0;
         } else if (argument == "--version") {

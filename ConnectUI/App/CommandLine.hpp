@@ -17,6 +17,8 @@ class CommandLine {
 public:
     struct Options {
         bool headless = false;
+        /// Headless until SIGINT or SIGTERM, not until the end of standard input (`receive`).
+        bool untilStopped = false;
         std::optional<std::filesystem::path> profile;
         std::optional<std::string> name;
         /// The port to listen on, when not the stored or default one.

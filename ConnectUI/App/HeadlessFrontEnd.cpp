@@ -33,12 +33,14 @@ std::string describe(const TransferItem::State& state) {
 
 } // namespace
 
-HeadlessFrontEnd::HeadlessFrontEnd(AppState& state, std::ostream& out, int input, QObject* parent)
+HeadlessFrontEnd::HeadlessFrontEnd(AppState& state, std::ostream& out, int input, bool quitAtEndOfInput,
+                                   QObject* parent)
     : QObject(parent),
       state_(state),
       out_(out),
       inputReady_(input, QSocketNotifier::Read),
-      input_(input) {
+      input_(input),
+      quitAtEndOfInput_(quitAtEndOfInput) {
     QObject::connect(&inputReady_, &QSocketNotifier::activated, this, &HeadlessFrontEnd::readInput);
     watch();
 }
@@ -120,7 +122,9 @@ void HeadlessFrontEnd::readInput() {
     const ssize_t count = ::read(input_, buffer, sizeof buffer);
     if (count <= 0) {
         inputReady_.setEnabled(false);
-        QCoreApplication::quit();
+        if (quitAtEndOfInput_) {
+            QCoreApplication::quit();
+        }
         return;
     }
     pending_.append(buffer, count);

@@ -21,7 +21,9 @@ class HeadlessFrontEnd : public QObject {
     Q_OBJECT
 
 public:
-    HeadlessFrontEnd(AppState& state, std::ostream& out, int input, QObject* parent = nullptr);
+    /// With `quitAtEndOfInput`, the end of standard input ends the application; without, only a signal does.
+    HeadlessFrontEnd(AppState& state, std::ostream& out, int input, bool quitAtEndOfInput = true,
+                     QObject* parent = nullptr);
 
     /// Runs one command line; unknown commands are answered with a line.
     void execute(const QString& line);
@@ -42,6 +44,7 @@ private:
     std::ostream& out_;
     QSocketNotifier inputReady_;
     const int input_;
+    const bool quitAtEndOfInput_;
     QByteArray pending_;
     /// What was last printed per transfer item, so progress prints only when it shows differently.
     std::map<std::string, std::string> shownTransfers_;

@@ -92,7 +92,7 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
 
     std::unique_ptr<HeadlessFrontEnd> frontEnd;
     if (options.headless) {
-        frontEnd = std::make_unique<HeadlessFrontEnd>(state, std::cout, STDIN_FILENO);
+        frontEnd = std::make_unique<HeadlessFrontEnd>(state, std::cout, STDIN_FILENO, !options.untilStopped);
         state.start();
     } else {
         shell = std::make_unique<ConnectApp>(state, *settings,

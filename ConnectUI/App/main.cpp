@@ -42,8 +42,9 @@ using Options = tarnwick::CommandLine::Options;
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
     using namespace tarnwick;
-    EngineThreads engine;
+    // The main thread's context outlives the engine: work the engine drops when it goes may still name it.
     QtExecutionContext mainThread;
+    EngineThreads engine;
     const auto settings = home.openSettings();
     AppState::Setup setup{QtExecutor(mainThread),
                           engine.executor(),

@@ -17,11 +17,6 @@
 namespace tarnwick {
 namespace {
 
-// A line for whoever runs the program; never shown to the user.
-void diagnostic(const std::string& line) {
-    std::cout << line << std::endl;
-}
-
 // Keeps the device alive while one of its tasks runs; `stop()` ends them all.
 asio::awaitable<void> holding(std::shared_ptr<ConnectDevice>, asio::awaitable<void> body) {
     co_await std::move(body);
@@ -45,6 +40,10 @@ ConnectDevice::ConnectDevice(Setup setup, EventSink sink)
 }
 
 ConnectDevice::~ConnectDevice() = default;
+
+void ConnectDevice::diagnostic(const std::string& line) {
+    std::cout << line << std::endl;
+}
 
 void ConnectDevice::publish(DeviceEvent event) {
     std::lock_guard lock(sinkMutex_);

@@ -118,6 +118,8 @@ private:
     /// Runs `body` on the strand unless the device has stopped.
     void onStrand(std::function<void(ConnectDevice&)> body);
     void publish(DeviceEvent event);
+    /// A line for whoever runs the program; never shown to the user.
+    static void diagnostic(const std::string& line);
 
     // Connections (ConnectDeviceConnections.cpp).
     asio::awaitable<void> inboundLoop();

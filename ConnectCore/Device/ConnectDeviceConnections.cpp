@@ -13,16 +13,7 @@
 #include <asio/experimental/awaitable_operators.hpp>
 #include <asio/use_awaitable.hpp>
 
-#include <iostream>
-
 namespace tarnwick {
-namespace {
-
-void diagnostic(const std::string& line) {
-    std::cout << line << std::endl;
-}
-
-} // namespace
 
 asio::awaitable<void> ConnectDevice::inboundLoop() {
     const auto connections = advertiser_->connections();

@@ -67,14 +67,45 @@ std::filesystem::path ReceiveFolder::partialPath(const FileDescriptor& descripto
     return directory_ / ("." + descriptor.fileID + "-" + std::to_string(descriptor.byteCount) + ".part");
 }
 
-std::shared_ptr<IncrementalWriter> ReceiveFolder::openPartial(const FileDescriptor& descriptor) const {
+std::uint64_t ReceiveFolder::resumableLength(const FileDescriptor& descriptor) const {
     const auto path = partialPath(descriptor);
     std::error_code error;
     const auto status = std::filesystem::symlink_status(path, error);
     const auto length =
         std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
-    const bool resuming = !error && length > 0 && length < descriptor.byteCount;
-    return std::make_shared<IncrementalWriter>(path, resuming);
+    return !error && length < descriptor.byteCount ? length : 0;
+}
+
+std::shared_ptr<IncrementalWriter> ReceiveFolder::openPartial(const FileDescriptor& descriptor,
+                                                              std::uint64_t resumeFrom) const {
+    auto writer = std::make_shared<IncrementalWriter>(partialPath(descriptor), resumeFrom > 0);
+    // Something else wrote to it since the offer was answered: the peer would send the wrong bytes.
+    if (writer->writtenBytes() != resumeFrom) {
+        throw TWCPError::integrityMismatch(descriptor.fileID);
+    }
+    return writer;
+}
+
+void ReceiveFolder::removePartial(const FileDescriptor& descriptor) const {
+    std::error_code ignored;
+    std::filesystem::remove(partialPath(descriptor), ignored);
+}
+
+std::size_t ReceiveFolder::removeStalePartials(std::chrono::system_clock::duration maximumAge) const {
+    const auto oldest = std::filesystem::file_time_type::clock::now() - maximumAge;
+    std::size_t removed = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(directory_, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(".") || !name.ends_with(".part") || !entry.is_regular_file(error)) {
+            continue;
+        }
+        const auto written = entry.last_write_time(error);
+        if (!error && written < oldest && std::filesystem::remove(entry.path(), error)) {
+            removed += 1;
+        }
+    }
+    return removed;
 }
 
 std::filesystem::path ReceiveFolder::uniquePath(const std::string& name) const {

@@ -4,7 +4,9 @@
 #include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/FileDescriptor.hpp"
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -31,9 +33,24 @@ public:
     /// ".<fileID>-<byteCount>.part": only an offer of the same file ID and size finds it again.
     std::filesystem::path partialPath(const FileDescriptor& descriptor) const;
 
-    /// A writer on the file's partial file, continuing it when it holds some but not all of the offered
-    /// bytes, and starting it afresh otherwise. The file ID must be plain.
-    std::shared_ptr<IncrementalWriter> openPartial(const FileDescriptor& descriptor) const;
+    /// The length of the file's partial file when it holds some but not all of the offered bytes (it can
+    /// be resumed), else 0. Only looks: nothing is opened or created. The file ID must be plain.
+    std::uint64_t resumableLength(const FileDescriptor& descriptor) const;
+
+    /// A writer on the file's partial file: continuing it from `resumeFrom` when that is not 0 (its length
+    /// must still be that, else `integrityMismatch`), and starting it afresh otherwise.
+    std::shared_ptr<IncrementalWriter> openPartial(const FileDescriptor& descriptor,
+                                                   std::uint64_t resumeFrom) const;
+
+    /// Removes the file's partial file, if any; a failure is ignored.
+    void removePartial(const FileDescriptor& descriptor) const;
+
+    /// Removes hidden partial files last written more than `maximumAge` ago: transfers nobody resumed.
+    /// Returns how many went. Meant for the start of the program.
+    std::size_t removeStalePartials(std::chrono::system_clock::duration maximumAge = stalePartialAge) const;
+
+    /// How long an untouched partial file is kept for a resume.
+    static constexpr std::chrono::hours stalePartialAge{7 * 24};
 
     /// The first name not taken in the folder among "name", "base 2.ext", "base 3.ext", …
     std::filesystem::path uniquePath(const std::string& name) const;

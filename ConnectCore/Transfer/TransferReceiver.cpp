@@ -80,24 +80,38 @@ asio::awaitable<void> TransferReceiver::handleOfferOnStrand(OfferMessage offer, 
 }
 
 asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::uint64_t streamID) {
-    AcceptMessage answer{offer.offerID, {}};
     for (const auto& descriptor : offer.files) {
         // The same file offered again (a retry) continues from its partial file with a fresh record.
         forget(descriptor.fileID);
-        auto open = [folder = folder_, descriptor] { return folder.openPartial(descriptor); };
-        auto writer = co_await runBlocking(blocking_, std::move(open));
-        const std::uint64_t offset = writer->writtenBytes();
-        const std::string safeName = SafeFilename::sanitize(descriptor.name, fallbackName);
-        incoming_[descriptor.fileID] = {descriptor, safeName, std::move(writer), offset, offset, streamID};
-        streamFiles_[streamID].push_back(descriptor.fileID);
-        answer.resumeOffsets[descriptor.fileID] = offset;
     }
+    // Only looks for partial files to resume: each file's own is opened when its turn comes.
+    auto measure = [folder = folder_, files = offer.files] {
+        std::vector<std::uint64_t> lengths;
+        lengths.reserve(files.size());
+        for (const auto& descriptor : files) {
+            lengths.push_back(folder.resumableLength(descriptor));
+        }
+        return lengths;
+    };
+    const auto offsets = co_await runBlocking(blocking_, std::move(measure));
+    AcceptMessage answer{offer.offerID, {}};
+    for (std::size_t i = 0; i < offer.files.size(); ++i) {
+        const auto& descriptor = offer.files[i];
+        const std::string safeName = SafeFilename::sanitize(descriptor.name, fallbackName);
+        incoming_[descriptor.fileID] = {descriptor, safeName, nullptr, offsets[i], offsets[i], streamID};
+        streamFiles_[streamID].push_back(descriptor.fileID);
+        answer.resumeOffsets[descriptor.fileID] = offsets[i];
+    }
+    endedStreams_.erase(streamID);
     auto frame = TWCPFrame::json(TWCPFrameKind::accept, answer, streamID);
     co_await session_->send(std::move(frame));
 }
 
 asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     const std::uint64_t streamID = frame.header.streamID;
+    if (endedStreams_.contains(streamID)) {
+        co_return; // its failure was reported; the sender may still have chunks on the way
+    }
     const Incoming& record = fileBeingSent(streamID);
     const std::string fileID = record.descriptor.fileID;
     if (frame.payload.size() < 9) {
@@ -109,11 +123,22 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     if (offset != record.expectedOffset || length > record.descriptor.byteCount - offset) {
         throw TWCPError::integrityMismatch(fileID);
     }
-    const auto writer = record.writer;
-    auto write = [writer, payload = std::move(frame.payload)] {
-        writer->write(ByteView(payload).subspan(8));
-    };
-    co_await runBlocking(blocking_, std::move(write));
+    std::shared_ptr<IncrementalWriter> writer;
+    std::exception_ptr failure;
+    try {
+        writer = co_await activeWriter(fileID);
+        auto write = [writer, payload = std::move(frame.payload)] {
+            writer->write(ByteView(payload).subspan(8));
+        };
+        co_await runBlocking(blocking_, std::move(write));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        // A file that cannot be written ends its offer: the sender stops at the one error it is sent.
+        co_await endStream(streamID);
+        std::rethrow_exception(failure);
+    }
     // cancelAll or a new offer of the file may have run while the bytes were written.
     const auto found = incoming_.find(fileID);
     if (found == incoming_.end() || found->second.writer != writer) {
@@ -121,6 +146,21 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     }
     found->second.expectedOffset = offset + length;
     co_await sendFlowIfDue(fileID, streamID);
+}
+
+asio::awaitable<std::shared_ptr<IncrementalWriter>> TransferReceiver::activeWriter(std::string fileID) {
+    const Incoming& record = incoming_.at(fileID);
+    if (record.writer) {
+        co_return record.writer;
+    }
+    auto open = [folder = folder_, descriptor = record.descriptor, from = record.expectedOffset] {
+        return folder.openPartial(descriptor, from);
+    };
+    auto writer = co_await runBlocking(blocking_, std::move(open));
+    if (const auto found = incoming_.find(fileID); found != incoming_.end() && !found->second.writer) {
+        found->second.writer = writer;
+    }
+    co_return writer;
 }
 
 asio::awaitable<void> TransferReceiver::sendFlowIfDue(std::string fileID, std::uint64_t streamID) {
@@ -136,18 +176,24 @@ asio::awaitable<void> TransferReceiver::sendFlowIfDue(std::string fileID, std::u
 
 asio::awaitable<void> TransferReceiver::handleCompleteOnStrand(CompleteMessage complete,
                                                                std::uint64_t streamID) {
+    if (endedStreams_.contains(streamID)) {
+        co_return;
+    }
     const auto found = incoming_.find(complete.fileID);
     if (found == incoming_.end()) {
         throw TWCPError::unknownStream(streamID);
     }
     const Incoming record = found->second;
     forget(complete.fileID);
+    // A file that got no chunk (an empty one) is opened only now; the writer is closed when placed.
     auto place = [folder = folder_, record, complete] {
-        return folder.place(*record.writer, complete, record.safeName);
+        const auto writer =
+            record.writer ? record.writer : folder.openPartial(record.descriptor, record.expectedOffset);
+        return folder.place(*writer, complete, record.safeName);
     };
     const std::filesystem::path placed = co_await runBlocking(blocking_, std::move(place));
-    ReceivedFile file{complete.fileID, placed.filename().string(),    std::nullopt,
-                      placed,          record.writer->writtenBytes(), record.descriptor.utType};
+    ReceivedFile file{complete.fileID, placed.filename().string(), std::nullopt,
+                      placed,          complete.byteCount,         record.descriptor.utType};
     if (record.descriptor.name != file.name) {
         file.originalName = record.descriptor.name;
     }
@@ -155,10 +201,45 @@ asio::awaitable<void> TransferReceiver::handleCompleteOnStrand(CompleteMessage c
 }
 
 asio::awaitable<void> TransferReceiver::cancelAllOnStrand() {
-    // Dropping the writers closes their files once any write in progress has finished.
-    incoming_.clear();
-    streamFiles_.clear();
-    co_return;
+    std::vector<std::string> fileIDs;
+    for (const auto& [fileID, record] : incoming_) {
+        fileIDs.push_back(fileID);
+    }
+    co_await abandon(std::move(fileIDs));
+}
+
+asio::awaitable<void> TransferReceiver::endStream(std::uint64_t streamID) {
+    endedStreams_.insert(streamID);
+    const auto files = streamFiles_.find(streamID);
+    if (files != streamFiles_.end()) {
+        co_await abandon({files->second.begin(), files->second.end()});
+    }
+}
+
+// Forgets the files. A partial file opened for one of them that holds none of its bytes goes (its open
+// created it); one with bytes stays for a later resume. Dropping the writers closes their files once any
+// write in progress has finished.
+asio::awaitable<void> TransferReceiver::abandon(std::vector<std::string> fileIDs) {
+    std::vector<FileDescriptor> empty;
+    for (const auto& fileID : fileIDs) {
+        const auto found = incoming_.find(fileID);
+        if (found == incoming_.end()) {
+            continue;
+        }
+        if (found->second.writer && found->second.expectedOffset == 0) {
+            empty.push_back(found->second.descriptor);
+        }
+        forget(fileID);
+    }
+    if (empty.empty()) {
+        co_return;
+    }
+    auto remove = [folder = folder_, empty = std::move(empty)] {
+        for (const auto& descriptor : empty) {
+            folder.removePartial(descriptor);
+        }
+    };
+    co_await runBlocking(blocking_, std::move(remove));
 }
 
 TransferReceiver::Incoming& TransferReceiver::fileBeingSent(std::uint64_t streamID) {

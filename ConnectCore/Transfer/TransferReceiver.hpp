@@ -15,7 +15,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
@@ -63,11 +65,12 @@ public:
     asio::awaitable<void> cancelAll();
 
 private:
-    /// One accepted file.
+    /// One accepted file. Its partial file is opened only when the file becomes the one its stream is
+    /// sending, and closed after its `complete`, so an offer of thousands of files holds one descriptor.
     struct Incoming {
         FileDescriptor descriptor;
         std::string safeName;
-        std::shared_ptr<IncrementalWriter> writer;
+        std::shared_ptr<IncrementalWriter> writer; ///< none until the file's first chunk or its complete
         std::uint64_t lastFlowAt = 0;     ///< the byte count reported in the last flow (or the resume offset)
         std::uint64_t expectedOffset = 0; ///< where the next chunk must start
         std::uint64_t streamID = 0;
@@ -80,6 +83,9 @@ private:
     asio::awaitable<void> handleCompleteOnStrand(CompleteMessage complete, std::uint64_t streamID);
     asio::awaitable<void> cancelAllOnStrand();
     asio::awaitable<void> sendFlowIfDue(std::string fileID, std::uint64_t streamID);
+    asio::awaitable<std::shared_ptr<IncrementalWriter>> activeWriter(std::string fileID);
+    asio::awaitable<void> endStream(std::uint64_t streamID);
+    asio::awaitable<void> abandon(std::vector<std::string> fileIDs);
     Incoming& fileBeingSent(std::uint64_t streamID);
     void forget(const std::string& fileID);
 
@@ -91,6 +97,8 @@ private:
     /// Per stream, its accepted files not yet completed, in offer order: the sender sends them one after
     /// another on the offer's stream, so the first is the one its chunks belong to.
     std::map<std::uint64_t, std::deque<std::string>> streamFiles_;
+    /// Streams ended after a failure that was reported once: their later frames are dropped unanswered.
+    std::set<std::uint64_t> endedStreams_;
     AsyncQueue<ReceivedFile> completed_;
 };
 

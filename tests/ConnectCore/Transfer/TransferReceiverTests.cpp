@@ -3,6 +3,8 @@
 #include "tests/ConnectCore/Transfer/TransferFixture.hpp"
 
 #include <array>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace tarnwick {
 namespace {
@@ -172,9 +174,18 @@ TEST_P(ReceiverTest, UsablePartialFilesAreResumedAndVerifiedOverAllBytes) {
         EXPECT_EQ(testing::readFile(received.path), bytes);
         EXPECT_EQ(received.originalName, std::nullopt);
     }());
-    for (const auto& other : others) {
-        EXPECT_EQ(std::filesystem::file_size(partialPath(other)), 0u);
+    // Accepting only looked at them; each is started afresh only when its own first chunk comes.
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        EXPECT_EQ(std::filesystem::file_size(partialPath(others[i])), otherLengths[i]);
     }
+    run([&]() -> asio::awaitable<void> {
+        co_await sendFile(1, others[0], bytes);
+        co_await sendFile(1, others[1], bytes);
+        const ReceivedFile first = co_await nextReceived();
+        const ReceivedFile second = co_await nextReceived();
+        EXPECT_EQ(testing::readFile(second.path), bytes);
+    }());
+    EXPECT_FALSE(std::filesystem::exists(partialPath(others[1])));
 }
 
 TEST_P(ReceiverTest, ResumedBytesThatDifferFailTheDigestAndAreDeleted) {
@@ -301,6 +312,82 @@ TEST_P(ReceiverTest, AbandonedFilesKeepTheirPartialFilesForALaterOffer) {
         const ReceivedFile received = co_await nextReceived();
         EXPECT_EQ(testing::readFile(received.path), bytes);
     }());
+}
+
+std::size_t openDescriptors() {
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+// Accepting only looks for partial files to resume: a file's partial file appears with its first chunk and
+// is closed once placed, so an offer of many files holds one descriptor, whatever its size.
+TEST_P(ReceiverTest, AnOfferOpensOneFileAtATime) {
+    constexpr std::size_t count = 300;
+    const Bytes bytes = testing::patternBytes(100);
+    std::vector<FileDescriptor> files;
+    for (std::size_t i = 0; i < count; ++i) {
+        files.push_back(describe("FILE-" + std::to_string(i), "file " + std::to_string(i), bytes));
+    }
+    const std::size_t idle = openDescriptors();
+    run([&]() -> asio::awaitable<void> {
+        co_await offer(files, 1);
+        EXPECT_TRUE(receiveFolder.names().empty());
+        co_await peer->sendChunk(1, 0, bytes);
+        co_await peer->expectNothingBeforeMarker();
+        EXPECT_EQ(receiveFolder.names(), std::vector{partialPath(files[0]).filename().string()});
+        EXPECT_LE(openDescriptors(), idle + 1);
+        const CompleteMessage complete{files[0].fileID, bytes.size(), files[0].sha256};
+        co_await peer->send(Kind::complete, complete, 1);
+        for (std::size_t i = 1; i < count; ++i) {
+            co_await sendFile(1, files[i], bytes);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            co_await nextReceived();
+        }
+        EXPECT_LE(openDescriptors(), idle);
+    }());
+    EXPECT_EQ(receiveFolder.names().size(), count);
+}
+
+/// While it lives, no file of this process may grow beyond `limit` bytes: a write past it fails (EFBIG)
+/// instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{limit, saved_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+// A file that cannot be written (here no byte fits) fails its offer: one error frame, later frames of the
+// offer dropped unanswered, and no partial file left that holds none of its bytes.
+TEST_P(ReceiverTest, AnOfferThatCannotBeWrittenFailsOnceAndLeavesNoEmptyPartialFile) {
+    const Bytes bytes = testing::patternBytes(1000);
+    const std::vector files{describe("FIRST", "a.bin", bytes), describe("SECOND", "b.bin", bytes)};
+    run([&]() -> asio::awaitable<void> {
+        co_await offer(files, 1);
+        {
+            const FileSizeLimit nothingFits(0);
+            co_await peer->sendChunk(1, 0, bytes);
+            co_await expectError(1402, "chunk", 1);
+        }
+        co_await sendFile(1, files[0], bytes);
+        co_await sendFile(1, files[1], bytes);
+        co_await peer->expectNothingBeforeMarker();
+    }());
+    EXPECT_TRUE(receiveFolder.names().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, ReceiverTest, ::testing::Values(1, 2));

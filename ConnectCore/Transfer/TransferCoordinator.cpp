@@ -10,10 +10,11 @@ namespace tarnwick {
 
 TransferCoordinator::TransferCoordinator(const asio::any_io_executor& executor,
                                          std::shared_ptr<TWCPSession> session,
-                                         std::filesystem::path downloads, asio::any_io_executor blocking)
+                                         std::filesystem::path downloads, asio::any_io_executor blocking,
+                                         std::chrono::steady_clock::duration outcomeWait)
     : Actor(executor),
       session_(std::move(session)),
-      sender_(std::make_shared<TransferSender>(executor, session_, blocking)),
+      sender_(std::make_shared<TransferSender>(executor, session_, blocking, outcomeWait)),
       receiver_(std::make_shared<TransferReceiver>(executor, session_, std::move(downloads), blocking)),
       // The dialling side takes odd streams and the accepting side even ones, so the two never collide.
       nextStreamID_(session_->role() == TWCPRole::initiator ? 1 : 2) {}
@@ -62,6 +63,10 @@ asio::awaitable<void> TransferCoordinator::sendFiles(std::vector<std::filesystem
         const auto resume = accepted.resumeOffsets.find(offer.files[i].fileID);
         const std::uint64_t resumeFrom = resume == accepted.resumeOffsets.end() ? 0 : resume->second;
         co_await sender_->send(paths[i], offer.files[i], resumeFrom, streamID, onProgress);
+    }
+    // The peer handles its frames in order: its verdict on the last file follows those on the others.
+    if (!offer.files.empty()) {
+        co_await sender_->awaitOutcome(offer.files.back().fileID, streamID);
     }
 }
 

@@ -27,14 +27,18 @@ public:
 
     /// Receives into `downloads`, which is created when missing (its failure is thrown). `blocking` is a
     /// small thread pool for disk work and hashing, which must not run on the threads that drive sockets.
+    /// `outcomeWait` is how long after its last `complete` an offer waits for the peer to refuse a file.
     TransferCoordinator(const asio::any_io_executor& executor, std::shared_ptr<TWCPSession> session,
-                        std::filesystem::path downloads, asio::any_io_executor blocking);
+                        std::filesystem::path downloads, asio::any_io_executor blocking,
+                        std::chrono::steady_clock::duration outcomeWait = TransferSender::outcomeWait);
 
     const std::shared_ptr<TransferSender>& sender() const { return sender_; }
     const std::shared_ptr<TransferReceiver>& receiver() const { return receiver_; }
 
     /// Describes the files, offers them as one offer on a fresh stream, and sends them one after another
-    /// once accepted. Returns when every file's `complete` has been sent. Throws the first failure:
+    /// once accepted. Returns when every file's `complete` has been sent and the peer has confirmed the
+    /// last file or not refused it within the outcome wait; the offer's stream stays registered until
+    /// then, so a refusal after the last `complete` fails the send. Throws the first failure:
     /// a file's error (before anything is sent), `rejectedByPeer` with the peer's reason, the peer's error
     /// reported on the offer's stream, the session's closing error (or `peerClosed`), or a send error.
     asio::awaitable<void> send(std::vector<std::filesystem::path> paths, std::optional<std::string> origin,

@@ -166,7 +166,9 @@ asio::awaitable<std::shared_ptr<IncrementalWriter>> TransferReceiver::activeWrit
 asio::awaitable<void> TransferReceiver::sendFlowIfDue(std::string fileID, std::uint64_t streamID) {
     Incoming& record = incoming_.at(fileID);
     const std::uint64_t written = record.writer->writtenBytes();
-    if (written - record.lastFlowAt < flowInterval) {
+    // A flow of the whole file is kept for the confirmation after it is placed: the sender needs no
+    // credit after its last chunk.
+    if (written - record.lastFlowAt < flowInterval || written == record.descriptor.byteCount) {
         co_return;
     }
     record.lastFlowAt = written;
@@ -198,6 +200,10 @@ asio::awaitable<void> TransferReceiver::handleCompleteOnStrand(CompleteMessage c
         file.originalName = record.descriptor.name;
     }
     completed_.push(std::move(file));
+    // Confirms the file to the sender, which otherwise counts it as sent only after a silent wait.
+    auto confirmation =
+        TWCPFrame::json(TWCPFrameKind::flow, FlowMessage{complete.fileID, complete.byteCount}, streamID);
+    co_await session_->send(std::move(confirmation));
 }
 
 asio::awaitable<void> TransferReceiver::cancelAllOnStrand() {

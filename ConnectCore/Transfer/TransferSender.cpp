@@ -2,6 +2,7 @@
 
 #include "ConnectCore/Async/Blocking.hpp"
 #include "ConnectCore/Async/Completion.hpp"
+#include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/Files/UTTypeIdentifier.hpp"
 #include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
 
@@ -44,13 +45,19 @@ Completion<Bytes> readAhead(const asio::any_io_executor& blocking, const asio::a
     return read;
 }
 
+asio::awaitable<void> wokenUp(Completion<std::monostate> waiter) {
+    co_await waiter.wait();
+}
+
 } // namespace
 
 TransferSender::TransferSender(const asio::any_io_executor& executor, std::shared_ptr<TWCPFrameSink> session,
-                               asio::any_io_executor blocking)
+                               asio::any_io_executor blocking,
+                               std::chrono::steady_clock::duration outcomeWait)
     : Actor(executor),
       session_(std::move(session)),
-      blocking_(std::move(blocking)) {}
+      blocking_(std::move(blocking)),
+      outcomeWait_(outcomeWait) {}
 
 asio::awaitable<FileDescriptor> TransferSender::describe(std::filesystem::path path,
                                                          std::string fileID) const {
@@ -72,6 +79,10 @@ asio::awaitable<void> TransferSender::send(std::filesystem::path path, FileDescr
                                            ProgressCallback onProgress) {
     return enter(
         sendOnStrand(std::move(path), std::move(descriptor), resumeFrom, streamID, std::move(onProgress)));
+}
+
+asio::awaitable<void> TransferSender::awaitOutcome(std::string fileID, std::uint64_t streamID) {
+    return enter(awaitOutcomeOnStrand(std::move(fileID), streamID));
 }
 
 asio::awaitable<void> TransferSender::handleFlow(FlowMessage flow) {
@@ -137,7 +148,25 @@ asio::awaitable<void> TransferSender::sendOnStrand(std::filesystem::path path, F
             onProgress({fileID, descriptor.name, offset, total, acknowledged_[fileID]});
         }
     }
+    // Noted before it goes: the peer's confirmation may come back before the send returns.
+    awaitingOutcome_[fileID] = total;
     co_await sendComplete(descriptor, total, streamID);
+}
+
+asio::awaitable<void> TransferSender::awaitOutcomeOnStrand(std::string fileID, std::uint64_t streamID) {
+    const auto deadline = std::chrono::steady_clock::now() + outcomeWait_;
+    for (;;) {
+        co_await throwIfStopped(fileID, streamID);
+        const auto now = std::chrono::steady_clock::now();
+        if (confirmedFiles_.contains(fileID) || now >= deadline) {
+            awaitingOutcome_.erase(fileID);
+            co_return;
+        }
+        // Woken by a flow, a cancel or an error, or by the deadline; each case is checked above.
+        CreditWaiter waiter(strand());
+        creditWaiters_[fileID].push_back(waiter);
+        co_await firstToFinish(wokenUp(waiter), sleepFor(deadline - now));
+    }
 }
 
 asio::awaitable<void> TransferSender::awaitWindow(std::string fileID, std::uint64_t streamID,
@@ -179,6 +208,11 @@ asio::awaitable<void> TransferSender::sendComplete(FileDescriptor descriptor, st
 
 asio::awaitable<void> TransferSender::handleFlowOnStrand(FlowMessage flow) {
     acknowledged_[flow.fileID] = flow.consumedBytes;
+    const auto awaiting = awaitingOutcome_.find(flow.fileID);
+    if (awaiting != awaitingOutcome_.end() && flow.consumedBytes >= awaiting->second) {
+        confirmedFiles_.insert(flow.fileID);
+        awaitingOutcome_.erase(awaiting);
+    }
     wake(flow.fileID);
     co_return;
 }

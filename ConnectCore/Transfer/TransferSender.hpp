@@ -38,10 +38,14 @@ public:
     static constexpr std::chrono::milliseconds slowSend{120};
     /// Bytes a file may run ahead of what the peer has confirmed as written.
     static constexpr std::uint64_t creditWindow = 0x1000000;
+    /// How long after a `complete` the peer may still refuse the file: a file counts as sent only when no
+    /// error comes on its stream within this time, or the peer confirms it sooner.
+    static constexpr std::chrono::seconds outcomeWait{5};
 
     /// `blocking` runs file reads and hashing, away from the threads that drive sockets.
     TransferSender(const asio::any_io_executor& executor, std::shared_ptr<TWCPFrameSink> session,
-                   asio::any_io_executor blocking);
+                   asio::any_io_executor blocking,
+                   std::chrono::steady_clock::duration outcomeWait = TransferSender::outcomeWait);
 
     /// Measures and hashes one file for an offer (no media metadata). Errors of the file propagate.
     asio::awaitable<FileDescriptor> describe(std::filesystem::path path, std::string fileID) const;
@@ -53,7 +57,13 @@ public:
     asio::awaitable<void> send(std::filesystem::path path, FileDescriptor descriptor,
                                std::uint64_t resumeFrom, std::uint64_t streamID, ProgressCallback onProgress);
 
-    /// The peer confirms bytes written: more credit for the file.
+    /// Returns once the peer has had its say on a file whose `complete` went out: at once when it confirmed
+    /// the whole file (a `flow` of its full size after the `complete`), else when the outcome wait has
+    /// passed without an error. Throws what `send` would: the peer's error on the stream, `cancelled`, the
+    /// closing error.
+    asio::awaitable<void> awaitOutcome(std::string fileID, std::uint64_t streamID);
+
+    /// The peer confirms bytes written: more credit for the file, or, after its `complete`, the whole file.
     asio::awaitable<void> handleFlow(FlowMessage flow);
     /// The peer asks to stop sending the file, now or whenever it is sent later.
     asio::awaitable<void> handleCancel(std::string fileID);
@@ -75,6 +85,7 @@ private:
     asio::awaitable<void> throwIfStopped(std::string fileID, std::uint64_t streamID) const;
     asio::awaitable<void> sendComplete(FileDescriptor descriptor, std::uint64_t total,
                                        std::uint64_t streamID);
+    asio::awaitable<void> awaitOutcomeOnStrand(std::string fileID, std::uint64_t streamID);
     asio::awaitable<void> handleFlowOnStrand(FlowMessage flow);
     asio::awaitable<void> handleCancelOnStrand(std::string fileID);
     asio::awaitable<void> failStreamOnStrand(std::uint64_t streamID, TWCPError error);
@@ -84,10 +95,15 @@ private:
 
     const std::shared_ptr<TWCPFrameSink> session_;
     const asio::any_io_executor blocking_;
+    const std::chrono::steady_clock::duration outcomeWait_;
     /// Per file: its resume offset, then the `consumedBytes` of each flow. Kept for the connection.
     std::map<std::string, std::uint64_t> acknowledged_;
     std::map<std::string, std::vector<CreditWaiter>> creditWaiters_;
     std::set<std::string> cancelledFiles_;
+    /// Per file whose `complete` went out and that the peer has not confirmed: its size.
+    std::map<std::string, std::uint64_t> awaitingOutcome_;
+    /// Files the peer confirmed whole after their `complete`.
+    std::set<std::string> confirmedFiles_;
     /// Streams of our offers on which the peer reported an error.
     std::map<std::uint64_t, TWCPError> failedStreams_;
     std::optional<TWCPError> connectionError_;

@@ -100,6 +100,9 @@ protected:
     TemporaryFolder sendFolder;
     TemporaryFolder receiveFolder;
     std::unique_ptr<SessionPair> pair;
+    /// How long a send waits for a refusal after its last complete: short, since a scripted peer that
+    /// says nothing lets every send wait this long.
+    std::chrono::steady_clock::duration outcomeWait = std::chrono::milliseconds(200);
 
     template <typename T> T run(asio::awaitable<T> body) { return engine.run(std::move(body)); }
 
@@ -116,7 +119,7 @@ protected:
     std::shared_ptr<TransferCoordinator> start(SessionPair::Side& side, const std::filesystem::path& folder,
                                                std::shared_ptr<Completion<bool>> loopEnded = {}) {
         auto coordinator = std::make_shared<TransferCoordinator>(engine.executor(), side.session, folder,
-                                                                 pool.get_executor());
+                                                                 pool.get_executor(), outcomeWait);
         asio::co_spawn(engine.executor(), coordinator->run(), [loopEnded](std::exception_ptr) {
             if (loopEnded) {
                 loopEnded->resume(true);

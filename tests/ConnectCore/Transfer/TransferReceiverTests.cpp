@@ -117,6 +117,7 @@ TEST_P(ReceiverTest, HostileNamesStayInsideTheFolder) {
             co_await offer(files, streamID);
             co_await sendFile(streamID, files[0], bytes);
             co_await nextReceived();
+            co_await peer->expect<FlowMessage>(Kind::flow);
         }
     }());
     EXPECT_EQ(receiveFolder.names(), (std::vector<std::string>{"c.txt", "outside.txt", "passwd"}));
@@ -248,7 +249,8 @@ TEST_P(ReceiverTest, CompleteWithAnotherSizeOrDigestDeletesThePartialFile) {
     EXPECT_TRUE(receiveFolder.names().empty());
 }
 
-// One flow per 4 MiB written since the last one, or since the resume point.
+// One flow per 4 MiB written since the last one, or since the resume point, and one for the whole file
+// once it is placed, which confirms it.
 TEST_P(ReceiverTest, FlowReportsEvery4MiBWritten) {
     const Bytes fresh = testing::patternBytes(9 * MiB, 1);
     const Bytes resumed = testing::patternBytes(8 * MiB, 2);
@@ -262,13 +264,16 @@ TEST_P(ReceiverTest, FlowReportsEvery4MiBWritten) {
         co_await offer(files, 1);
         co_await sendFile(1, freshFile, fresh);
         co_await sendFile(1, resumedFile, resumed, 3 * MiB);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 5; ++i) {
             flows.push_back(co_await peer->expect<FlowMessage>(Kind::flow));
         }
         co_await peer->expectNothingBeforeMarker();
     }());
-    EXPECT_EQ(flows,
-              (std::vector<FlowMessage>{{"FRESH", 4 * MiB}, {"FRESH", 8 * MiB}, {"RESUMED", 7 * MiB}}));
+    EXPECT_EQ(flows, (std::vector<FlowMessage>{{"FRESH", 4 * MiB},
+                                               {"FRESH", 8 * MiB},
+                                               {"FRESH", 9 * MiB},
+                                               {"RESUMED", 7 * MiB},
+                                               {"RESUMED", 8 * MiB}}));
 }
 
 TEST_P(ReceiverTest, RejectedOfferLeavesNothingBehind) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <system_error>
 
 namespace tarnwick {
@@ -84,6 +85,15 @@ std::shared_ptr<IncrementalWriter> ReceiveFolder::openPartial(const FileDescript
         throw TWCPError::integrityMismatch(descriptor.fileID);
     }
     return writer;
+}
+
+std::uint64_t ReceiveFolder::availableBytes() const {
+    struct statvfs status {};
+    if (::statvfs(directory_.c_str(), &status) != 0) {
+        throw std::filesystem::filesystem_error("statvfs", directory_,
+                                                std::error_code(errno, std::generic_category()));
+    }
+    return static_cast<std::uint64_t>(status.f_bavail) * status.f_frsize;
 }
 
 void ReceiveFolder::removePartial(const FileDescriptor& descriptor) const {

@@ -42,6 +42,9 @@ public:
     std::shared_ptr<IncrementalWriter> openPartial(const FileDescriptor& descriptor,
                                                    std::uint64_t resumeFrom) const;
 
+    /// Bytes an unprivileged writer may still put on the folder's file system.
+    std::uint64_t availableBytes() const;
+
     /// Removes the file's partial file, if any; a failure is ignored.
     void removePartial(const FileDescriptor& descriptor) const;
 

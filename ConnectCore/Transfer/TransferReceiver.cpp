@@ -27,6 +27,17 @@ void requirePlainDistinctFileIDs(const OfferMessage& offer) {
     }
 }
 
+// Whether the bytes still to come fit on the disk with the margin to spare. Sizes come from the peer, so
+// their sum saturates instead of wrapping.
+bool fits(const OfferMessage& offer, const std::vector<std::uint64_t>& offsets, std::uint64_t available) {
+    std::uint64_t needed = 0;
+    for (std::size_t i = 0; i < offer.files.size(); ++i) {
+        const std::uint64_t remaining = offer.files[i].byteCount - offsets[i];
+        needed = remaining > UINT64_MAX - needed ? UINT64_MAX : needed + remaining;
+    }
+    return available >= TransferReceiver::spaceMargin && needed <= available - TransferReceiver::spaceMargin;
+}
+
 } // namespace
 
 TransferReceiver::TransferReceiver(const asio::any_io_executor& executor,
@@ -37,7 +48,8 @@ TransferReceiver::TransferReceiver(const asio::any_io_executor& executor,
       folder_(std::move(directory)),
       blocking_(std::move(blocking)),
       approve_(acceptEverything),
-      completed_(executor) {}
+      completed_(executor),
+      refusals_(executor) {}
 
 asio::awaitable<void> TransferReceiver::setApproval(Approval approve) {
     return enter(setApprovalOnStrand(std::move(approve)));
@@ -66,24 +78,6 @@ asio::awaitable<void> TransferReceiver::setApprovalOnStrand(Approval approve) {
 
 asio::awaitable<void> TransferReceiver::handleOfferOnStrand(OfferMessage offer, std::uint64_t streamID) {
     requirePlainDistinctFileIDs(offer);
-    // A copy: the function may be replaced while it decides.
-    const Approval approve = approve_;
-    OfferMessage asked = offer;
-    const Decision decision = co_await approve(std::move(asked));
-    if (decision.accepted) {
-        co_await accept(offer, streamID);
-        co_return;
-    }
-    auto reject =
-        TWCPFrame::json(TWCPFrameKind::reject, RejectMessage{offer.offerID, decision.reason}, streamID);
-    co_await session_->send(std::move(reject));
-}
-
-asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::uint64_t streamID) {
-    for (const auto& descriptor : offer.files) {
-        // The same file offered again (a retry) continues from its partial file with a fresh record.
-        forget(descriptor.fileID);
-    }
     // Only looks for partial files to resume: each file's own is opened when its turn comes.
     auto measure = [folder = folder_, files = offer.files] {
         std::vector<std::uint64_t> lengths;
@@ -91,12 +85,38 @@ asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::uint64_t
         for (const auto& descriptor : files) {
             lengths.push_back(folder.resumableLength(descriptor));
         }
-        return lengths;
+        return std::pair{lengths, folder.availableBytes()};
     };
-    const auto offsets = co_await runBlocking(blocking_, std::move(measure));
+    auto [offsets, available] = co_await runBlocking(blocking_, std::move(measure));
+    if (!fits(offer, offsets, available)) {
+        refusals_.push({offer.offerID, insufficientSpaceReason});
+        co_await reject(offer.offerID, insufficientSpaceReason, streamID);
+        co_return;
+    }
+    // A copy: the function may be replaced while it decides.
+    const Approval approve = approve_;
+    OfferMessage asked = offer;
+    const Decision decision = co_await approve(std::move(asked));
+    if (decision.accepted) {
+        co_await accept(std::move(offer), std::move(offsets), streamID);
+    } else {
+        co_await reject(offer.offerID, decision.reason, streamID);
+    }
+}
+
+asio::awaitable<void> TransferReceiver::reject(std::string offerID, std::string reason,
+                                               std::uint64_t streamID) {
+    auto frame = TWCPFrame::json(TWCPFrameKind::reject, RejectMessage{offerID, reason}, streamID);
+    co_await session_->send(std::move(frame));
+}
+
+asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::vector<std::uint64_t> offsets,
+                                               std::uint64_t streamID) {
     AcceptMessage answer{offer.offerID, {}};
     for (std::size_t i = 0; i < offer.files.size(); ++i) {
         const auto& descriptor = offer.files[i];
+        // The same file offered again (a retry) continues from its partial file with a fresh record.
+        forget(descriptor.fileID);
         const std::string safeName = SafeFilename::sanitize(descriptor.name, fallbackName);
         incoming_[descriptor.fileID] = {descriptor, safeName, nullptr, offsets[i], offsets[i], streamID};
         streamFiles_[streamID].push_back(descriptor.fileID);

@@ -8,6 +8,7 @@
 #include "ConnectCore/Transfer/ReceivedFile.hpp"
 #include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/OfferMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
 
 #include <cstdint>
 #include <deque>
@@ -41,6 +42,10 @@ public:
 
     /// Bytes written between two `flow` messages for a file.
     static constexpr std::uint64_t flowInterval = 0x400000;
+    /// Room an accepted offer must leave free on the receive folder's file system.
+    static constexpr std::uint64_t spaceMargin = 256 * 0x100000;
+    /// The reject reason for an offer whose files do not fit.
+    static constexpr const char* insufficientSpaceReason = "insufficientSpace";
     /// The name given to a file whose offered name has nothing usable left.
     static constexpr const char* fallbackName = "Untitled";
 
@@ -52,11 +57,15 @@ public:
     const std::filesystem::path& directory() const { return folder_.directory(); }
     /// One element per verified and placed file; buffered without limit, never finished.
     AsyncQueue<ReceivedFile> completed() const { return completed_; }
+    /// Offers refused without asking the approval function, because their files do not fit: the offer ID
+    /// and `insufficientSpaceReason`, as sent to the peer. Buffered without limit, never finished.
+    AsyncQueue<RejectMessage> refusals() const { return refusals_; }
     /// Replaces the approval function; the default accepts every offer.
     asio::awaitable<void> setApproval(Approval approve);
 
-    /// Asks the approval function, then rejects or opens a partial file per offered file and accepts with
-    /// the offsets already held. File IDs that are not plain tokens, or repeated, fail `malformedPayload`.
+    /// Rejects an offer whose remaining bytes (beyond what its partial files hold) do not fit with
+    /// `spaceMargin` to spare; else asks the approval function, then rejects or accepts with the offsets
+    /// already held. File IDs that are not plain tokens, or repeated, fail `malformedPayload`.
     asio::awaitable<void> handleOffer(OfferMessage offer, std::uint64_t streamID);
     /// Writes a chunk to the file being sent on its stream.
     asio::awaitable<void> handleChunk(TWCPFrame frame);
@@ -79,7 +88,9 @@ private:
 
     asio::awaitable<void> setApprovalOnStrand(Approval approve);
     asio::awaitable<void> handleOfferOnStrand(OfferMessage offer, std::uint64_t streamID);
-    asio::awaitable<void> accept(OfferMessage offer, std::uint64_t streamID);
+    asio::awaitable<void> accept(OfferMessage offer, std::vector<std::uint64_t> offsets,
+                                 std::uint64_t streamID);
+    asio::awaitable<void> reject(std::string offerID, std::string reason, std::uint64_t streamID);
     asio::awaitable<void> handleChunkOnStrand(TWCPFrame frame);
     asio::awaitable<void> handleCompleteOnStrand(CompleteMessage complete, std::uint64_t streamID);
     asio::awaitable<void> cancelAllOnStrand();
@@ -101,6 +112,7 @@ private:
     /// Streams ended after a failure that was reported once: their later frames are dropped unanswered.
     std::set<std::uint64_t> endedStreams_;
     AsyncQueue<ReceivedFile> completed_;
+    AsyncQueue<RejectMessage> refusals_;
 };
 
 } // namespace tarnwick

@@ -4,6 +4,9 @@
 
 #include <array>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 namespace tarnwick {
@@ -396,6 +399,61 @@ TEST_P(ReceiverTest, AnOfferThatCannotBeWrittenFailsOnceAndLeavesNoEmptyPartialF
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, ReceiverTest, ::testing::Values(1, 2));
+
+/// The receive folder is a small file system of its own, mounted in a mount namespace made for the test;
+/// elsewhere the tests skip.
+class MountNamespaceReceiverTest : public ReceiverTest {
+protected:
+    void SetUp() override {
+        const char* where = std::getenv("TARNWICK_MOUNT_NAMESPACE");
+        if (!where || std::string_view(where) != "inside") {
+            GTEST_SKIP() << "needs a mount namespace of its own (run through ctest)";
+        }
+        ASSERT_EQ(::mount("tmpfs", receiveFolder.path().c_str(), "tmpfs", 0, "size=264m"), 0)
+            << std::strerror(errno);
+        ReceiverTest::SetUp();
+    }
+    void TearDown() override { ::umount2(receiveFolder.path().c_str(), MNT_DETACH); }
+};
+
+// What partial files already hold counts as written; 256 MiB of the file system stay free. An offer
+// that does not fit is refused before anyone is asked and leaves nothing behind.
+TEST_P(MountNamespaceReceiverTest, OffersThatDoNotFitAreRejectedBeforeAnyoneIsAsked) {
+    int asked = 0;
+    TransferReceiver::Approval approval =
+        [&asked](OfferMessage) -> asio::awaitable<TransferReceiver::Decision> {
+        asked += 1;
+        co_return TransferReceiver::Decision::accept();
+    };
+    // The partial file takes its space first; its name, which holds the offered size, comes after.
+    const auto held = receiveFolder.write("held", testing::patternBytes(4 * MiB));
+    const std::uint64_t room =
+        ReceiveFolder(receiveFolder.path()).availableBytes() - TransferReceiver::spaceMargin;
+    FileDescriptor resumable = describe("RESUMABLE", "movie.mov", {});
+    resumable.byteCount = room + 2 * MiB;
+    FileDescriptor tooLarge = describe("TOO-LARGE", "other.mov", {});
+    tooLarge.byteCount = room + 1;
+    const auto partialName = partialPath(resumable).filename().string();
+    std::filesystem::rename(held, receiveFolder / partialName);
+    run([&]() -> asio::awaitable<void> {
+        co_await receiver().setApproval(approval);
+        const OfferMessage refused{"REFUSED", {tooLarge}, {}};
+        co_await peer->send(Kind::offer, refused, 1);
+        const auto reject = co_await peer->expect<RejectMessage>(Kind::reject);
+        EXPECT_EQ(reject, (RejectMessage{"REFUSED", TransferReceiver::insufficientSpaceReason}));
+        const auto refusal = co_await receiver().refusals().next();
+        EXPECT_EQ(refusal, reject);
+        EXPECT_EQ(asked, 0);
+
+        const std::vector files{resumable};
+        const auto offsets = co_await offer(files, 3);
+        EXPECT_EQ(offsets.at("RESUMABLE"), 4 * MiB);
+        EXPECT_EQ(asked, 1);
+    }());
+    EXPECT_EQ(receiveFolder.names(), std::vector{partialName});
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, MountNamespaceReceiverTest, ::testing::Values(2));
 
 } // namespace
 } // namespace tarnwick

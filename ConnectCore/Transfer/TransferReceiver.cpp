@@ -1,6 +1,7 @@
 #include "ConnectCore/Transfer/TransferReceiver.hpp"
 
 #include "ConnectCore/Async/Blocking.hpp"
+#include "ConnectCore/Transfer/TransferSender.hpp"
 #include "TarnwickConnectProtocol/Files/SafeFilename.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 #include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
@@ -142,6 +143,13 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     // Bytes beyond the offered size could only fill the disk: the file would fail its checks anyway.
     if (offset != record.expectedOffset || length > record.descriptor.byteCount - offset) {
         throw TWCPError::integrityMismatch(fileID);
+    }
+    // A sender that outruns its credit or sends oversized chunks would have the channel hold far more
+    // than the window: the offer ends.
+    if (length > TransferSender::largestChunkSize ||
+        offset - record.lastFlowAt > TransferSender::creditWindow) {
+        co_await endStream(streamID);
+        throw TWCPError::flowViolation();
     }
     std::shared_ptr<IncrementalWriter> writer;
     std::exception_ptr failure;

@@ -357,6 +357,21 @@ TEST_P(ReceiverTest, AnOfferOpensOneFileAtATime) {
     EXPECT_EQ(receiveFolder.names().size(), count);
 }
 
+// A chunk larger than the largest chunk size breaks the window the channel is sized for: the offer ends
+// with flowViolation, once, and nothing of it is written.
+TEST_P(ReceiverTest, OversizedChunkEndsTheOfferWithFlowViolation) {
+    const Bytes bytes = testing::patternBytes(TransferSender::largestChunkSize + 1);
+    const std::vector files{describe("HUGE", "huge.bin", bytes), describe("NEXT", "next.bin", bytes)};
+    run([&]() -> asio::awaitable<void> {
+        co_await offer(files, 1);
+        co_await peer->sendChunk(1, 0, bytes);
+        co_await expectError(1205, "chunk", 1);
+        co_await sendFile(1, files[0], bytes, 0, TransferSender::largestChunkSize);
+        co_await peer->expectNothingBeforeMarker();
+    }());
+    EXPECT_TRUE(receiveFolder.names().empty());
+}
+
 /// While it lives, no file of this process may grow beyond `limit` bytes: a write past it fails (EFBIG)
 /// instead of raising SIGXFSZ.
 class FileSizeLimit {

@@ -4,6 +4,7 @@
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/Files/UTTypeIdentifier.hpp"
+#include "TarnwickConnectProtocol/Files/SafeFilename.hpp"
 #include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
 
 #include <asio/co_spawn.hpp>
@@ -65,7 +66,8 @@ asio::awaitable<FileDescriptor> TransferSender::describe(std::filesystem::path p
         const PositionalReader reader(path);
         FileDescriptor descriptor;
         descriptor.fileID = fileID;
-        descriptor.name = path.filename().string();
+        // The file is read by its real path; only the name on the wire is made valid text.
+        descriptor.name = SafeFilename::offeredName(path.filename().string());
         descriptor.byteCount = reader.byteCount();
         descriptor.utType = UTTypeIdentifier::forFile(path);
         descriptor.sha256 = reader.sha256();

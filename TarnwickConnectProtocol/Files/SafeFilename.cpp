@@ -169,6 +169,16 @@ std::string sanitize(std::string_view name, std::string_view fallback) {
     return result.empty() ? std::string(fallback) : result;
 }
 
+std::string offeredName(std::string_view name) {
+    if (name.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+        return std::string(name); // no file system has names this long
+    }
+    std::string text;
+    icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<int32_t>(name.size())))
+        .toUTF8String(text);
+    return text;
+}
+
 bool isSuspicious(std::string_view name) {
     if (name.find("..") != std::string_view::npos || name.find_first_of("/\\") != std::string_view::npos ||
         name.starts_with('.')) {

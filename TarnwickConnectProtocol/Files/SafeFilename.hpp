@@ -21,6 +21,10 @@ constexpr std::array<std::string_view, 22> reservedStems{
 /// Returns `fallback` unchanged when nothing usable is left; the caller passes a safe name there.
 std::string sanitize(std::string_view name, std::string_view fallback);
 
+/// A local file's name as it is offered: unchanged when it is valid UTF-8, else with U+FFFD in place of
+/// each ill-formed sequence. Linux names are bytes, while names on the wire are text.
+std::string offeredName(std::string_view name);
+
 /// Whether a name as received climbs directories, hides itself, reorders its display or holds controls
 /// or ill-formed UTF-8.
 bool isSuspicious(std::string_view name);

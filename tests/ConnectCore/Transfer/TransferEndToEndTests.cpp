@@ -81,6 +81,19 @@ TEST_P(EndToEndTest, FilesMoveBothWaysAtOnce) {
     EXPECT_EQ(testing::readFile(backFiles.at(0).path), back);
 }
 
+// A Linux name is bytes: one that is not UTF-8 is offered with U+FFFD in place of the bad byte, and the
+// file is still read by its real name.
+TEST_P(EndToEndTest, NameThatIsNotUTF8IsSentWithAReplacementCharacter) {
+    outcomeWait = std::chrono::hours(1);
+    connectBoth();
+    const Bytes bytes = testing::patternBytes(3000);
+    const auto path = sendFolder.write("caf\xE9 menu.txt", bytes);
+    EXPECT_EQ(sendNow(dialling, {path}), std::nullopt);
+    const auto files = received(*accepting, 1);
+    EXPECT_EQ(files.at(0).name, "caf\uFFFD menu.txt");
+    EXPECT_EQ(testing::readFile(files.at(0).path), bytes);
+}
+
 // A file of several MiB crosses the chunk-size steps and the 4 MiB flow interval.
 TEST_P(EndToEndTest, MultiMiBFileArrivesIntact) {
     connectBoth();

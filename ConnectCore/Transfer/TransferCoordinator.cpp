@@ -6,6 +6,8 @@
 #include "TarnwickConnectProtocol/Messages/ErrorMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
 
+#include <algorithm>
+
 namespace tarnwick {
 
 TransferCoordinator::TransferCoordinator(const asio::any_io_executor& executor,
@@ -22,30 +24,79 @@ TransferCoordinator::TransferCoordinator(const asio::any_io_executor& executor,
 asio::awaitable<void> TransferCoordinator::send(std::vector<std::filesystem::path> paths,
                                                 std::optional<std::string> origin,
                                                 ProgressCallback onProgress) {
-    return enter(sendOnStrand(std::move(paths), std::move(origin), std::move(onProgress)));
+    auto transfer = co_await describe(std::move(paths), std::move(origin));
+    co_await send(std::move(transfer), std::move(onProgress));
+}
+
+asio::awaitable<OutgoingTransfer> TransferCoordinator::describe(std::vector<std::filesystem::path> paths,
+                                                                std::optional<std::string> origin) {
+    return enter(describeOnStrand(std::move(paths), std::move(origin)));
+}
+
+asio::awaitable<void> TransferCoordinator::send(OutgoingTransfer transfer, ProgressCallback onProgress) {
+    return enter(sendOnStrand(std::move(transfer), std::move(onProgress)));
+}
+
+asio::awaitable<void> TransferCoordinator::retry(OutgoingTransfer transfer, ProgressCallback onProgress) {
+    auto current = co_await renewed(std::move(transfer));
+    co_await send(std::move(current), std::move(onProgress));
+}
+
+asio::awaitable<void> TransferCoordinator::cancel(std::string transferID) {
+    return enter(cancelOnStrand(std::move(transferID)));
 }
 
 asio::awaitable<void> TransferCoordinator::run() {
     return enter(receiveLoop(weak_from_this(), session_));
 }
 
-asio::awaitable<void> TransferCoordinator::sendOnStrand(std::vector<std::filesystem::path> paths,
-                                                        std::optional<std::string> origin,
+asio::awaitable<OutgoingTransfer>
+TransferCoordinator::describeOnStrand(std::vector<std::filesystem::path> paths,
+                                      std::optional<std::string> origin) {
+    OutgoingTransfer transfer{UUID::random(), std::move(origin), {}};
+    for (auto& path : paths) {
+        transfer.files.push_back(co_await describeFile(std::move(path)));
+    }
+    co_return transfer;
+}
+
+asio::awaitable<OutgoingTransfer::File> TransferCoordinator::describeFile(std::filesystem::path path) const {
+    // Taken before the hash, so that a change while hashing shows at a retry.
+    const auto modified = std::filesystem::last_write_time(path);
+    auto descriptor = co_await sender_->describe(path, UUID::random());
+    co_return OutgoingTransfer::File{std::move(path), std::move(descriptor), modified};
+}
+
+asio::awaitable<OutgoingTransfer> TransferCoordinator::renewed(OutgoingTransfer transfer) const {
+    for (auto& file : transfer.files) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(file.path, error);
+        const auto modified = std::filesystem::last_write_time(file.path, error);
+        if (error || size != file.descriptor.byteCount || modified != file.modified) {
+            file = co_await describeFile(file.path);
+        }
+    }
+    co_return transfer;
+}
+
+asio::awaitable<void> TransferCoordinator::sendOnStrand(OutgoingTransfer transfer,
                                                         ProgressCallback onProgress) {
     // A send outlives its caller's hold on the coordinator if it must: its waits are in here.
     const auto keepAlive = shared_from_this();
-    OfferMessage offer{UUID::random(), {}, std::move(origin)};
-    for (const auto& path : paths) {
-        auto fileID = UUID::random();
-        auto descriptor = co_await sender_->describe(path, std::move(fileID));
-        offer.files.push_back(std::move(descriptor));
+    OfferMessage offer{UUID::random(), {}, transfer.origin};
+    RunningOffer running{offer.offerID, transfer.transferID, {}};
+    for (const auto& file : transfer.files) {
+        offer.files.push_back(file.descriptor);
+        running.fileIDs.push_back(file.descriptor.fileID);
     }
     const std::uint64_t streamID = nextStreamID_;
     nextStreamID_ += 2;
-    runningOffers_.emplace(streamID, offer.offerID);
+    // A new offer is a new question: an earlier cancel of these files answered an earlier one.
+    co_await sender_->forgetCancels(running.fileIDs);
+    runningOffers_.emplace(streamID, std::move(running));
     std::exception_ptr failure;
     try {
-        co_await sendFiles(paths, std::move(offer), streamID, onProgress);
+        co_await sendFiles(std::move(transfer), std::move(offer), streamID, onProgress);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -55,18 +106,37 @@ asio::awaitable<void> TransferCoordinator::sendOnStrand(std::vector<std::filesys
     }
 }
 
-asio::awaitable<void> TransferCoordinator::sendFiles(std::vector<std::filesystem::path> paths,
-                                                     OfferMessage offer, std::uint64_t streamID,
-                                                     ProgressCallback onProgress) {
+asio::awaitable<void> TransferCoordinator::sendFiles(OutgoingTransfer transfer, OfferMessage offer,
+                                                     std::uint64_t streamID, ProgressCallback onProgress) {
     const AcceptMessage accepted = co_await offerAndWait(offer, streamID);
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const auto resume = accepted.resumeOffsets.find(offer.files[i].fileID);
+    for (const auto& file : transfer.files) {
+        const auto resume = accepted.resumeOffsets.find(file.descriptor.fileID);
         const std::uint64_t resumeFrom = resume == accepted.resumeOffsets.end() ? 0 : resume->second;
-        co_await sender_->send(paths[i], offer.files[i], resumeFrom, streamID, onProgress);
+        co_await sender_->send(file.path, file.descriptor, resumeFrom, streamID, onProgress);
     }
     // The peer handles its frames in order: its verdict on the last file follows those on the others.
     if (!offer.files.empty()) {
         co_await sender_->awaitOutcome(offer.files.back().fileID, streamID);
+    }
+}
+
+asio::awaitable<void> TransferCoordinator::cancelOnStrand(std::string transferID) {
+    const auto running = std::find_if(runningOffers_.begin(), runningOffers_.end(), [&](const auto& entry) {
+        return entry.second.transferID == transferID;
+    });
+    if (running == runningOffers_.end()) {
+        co_await receiver_->cancelOffer(transferID);
+        co_return;
+    }
+    const std::uint64_t streamID = running->first;
+    const RunningOffer offer = running->second;
+    if (auto waiter = takeWaiter(offer.offerID)) {
+        waiter->fail(std::make_exception_ptr(TWCPError::cancelled()));
+    }
+    for (const auto& fileID : offer.fileIDs) {
+        co_await sender_->handleCancel(fileID);
+        auto frame = TWCPFrame::json(TWCPFrameKind::cancel, CancelMessage{offer.offerID, fileID}, streamID);
+        co_await session_->send(std::move(frame));
     }
 }
 
@@ -160,7 +230,9 @@ asio::awaitable<void> TransferCoordinator::route(TWCPFrame frame) {
     case TWCPFrameKind::cancel:
         // A cancel naming only an offer asks for nothing this side does.
         if (auto cancel = frame.decode<CancelMessage>(kind); cancel.fileID) {
-            co_await sender_->handleCancel(std::move(*cancel.fileID));
+            // From our receiver's side about a file we send, or from a sender about a file we receive.
+            co_await sender_->handleCancel(*cancel.fileID);
+            co_await receiver_->handleCancel(std::move(*cancel.fileID));
         }
         break;
     case TWCPFrameKind::error:
@@ -183,7 +255,7 @@ asio::awaitable<void> TransferCoordinator::handlePeerError(TWCPFrame frame) {
         error = PeerError::fromMessage(frame.decode<ErrorMessage>(TWCPFrameKind::error), streamID);
     } catch (const TWCPError&) {
     }
-    if (auto waiter = takeWaiter(running->second)) {
+    if (auto waiter = takeWaiter(running->second.offerID)) {
         waiter->fail(std::make_exception_ptr(error));
     }
     co_await sender_->failStream(streamID, error);

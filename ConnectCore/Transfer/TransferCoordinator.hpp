@@ -3,6 +3,7 @@
 #include "ConnectCore/Async/Actor.hpp"
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Session/TWCPSession.hpp"
+#include "ConnectCore/Transfer/OutgoingTransfer.hpp"
 #include "ConnectCore/Transfer/TransferReceiver.hpp"
 #include "ConnectCore/Transfer/TransferSender.hpp"
 #include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
@@ -44,16 +45,43 @@ public:
     asio::awaitable<void> send(std::vector<std::filesystem::path> paths, std::optional<std::string> origin,
                                ProgressCallback onProgress);
 
+    /// Measures and hashes the files under fresh file IDs and a fresh transfer ID; nothing is sent. The
+    /// files' errors propagate.
+    asio::awaitable<OutgoingTransfer> describe(std::vector<std::filesystem::path> paths,
+                                               std::optional<std::string> origin);
+    /// Offers described files as one offer (a fresh offer ID, their own file IDs) and sends them, as the
+    /// send of paths does. `cancel(transfer.transferID)` stops it.
+    asio::awaitable<void> send(OutgoingTransfer transfer, ProgressCallback onProgress);
+    /// Sends a transfer again, typically one that failed or was cut on an earlier connection: files of
+    /// the same size and modification time keep their file IDs, so the receiver resumes them from its
+    /// partial files; changed files are described afresh under new IDs.
+    asio::awaitable<void> retry(OutgoingTransfer transfer, ProgressCallback onProgress);
+    /// Stops a transfer: a running send of ours with this transfer ID sends `cancel` for each of its files
+    /// and ends with `cancelled`; an incoming offer with this offer ID is cancelled file by file towards
+    /// its sender and its partial files are removed. An unknown ID does nothing.
+    asio::awaitable<void> cancel(std::string transferID);
+
     /// The receive loop: handles the session's frames one at a time, in order, until the session ends;
     /// then ends every wait of a running send and abandons incoming files (their partial files stay).
     /// It holds the coordinator weakly, so dropping the coordinator ends it.
     asio::awaitable<void> run();
 
 private:
-    asio::awaitable<void> sendOnStrand(std::vector<std::filesystem::path> paths,
-                                       std::optional<std::string> origin, ProgressCallback onProgress);
-    asio::awaitable<void> sendFiles(std::vector<std::filesystem::path> paths, OfferMessage offer,
-                                    std::uint64_t streamID, ProgressCallback onProgress);
+    /// A send of ours between its offer and its outcome.
+    struct RunningOffer {
+        std::string offerID;
+        std::string transferID;
+        std::vector<std::string> fileIDs;
+    };
+
+    asio::awaitable<OutgoingTransfer> describeOnStrand(std::vector<std::filesystem::path> paths,
+                                                       std::optional<std::string> origin);
+    asio::awaitable<void> sendOnStrand(OutgoingTransfer transfer, ProgressCallback onProgress);
+    asio::awaitable<void> cancelOnStrand(std::string transferID);
+    asio::awaitable<OutgoingTransfer::File> describeFile(std::filesystem::path path) const;
+    asio::awaitable<OutgoingTransfer> renewed(OutgoingTransfer transfer) const;
+    asio::awaitable<void> sendFiles(OutgoingTransfer transfer, OfferMessage offer, std::uint64_t streamID,
+                                    ProgressCallback onProgress);
     asio::awaitable<AcceptMessage> offerAndWait(OfferMessage offer, std::uint64_t streamID);
 
     static asio::awaitable<void> receiveLoop(std::weak_ptr<TransferCoordinator> weakSelf,
@@ -71,8 +99,8 @@ private:
     std::uint64_t nextStreamID_;
     /// Offer ID → the wait of its `send` for the answer; registered before the offer goes out.
     std::map<std::string, Completion<AcceptMessage>> acceptWaiters_;
-    /// Stream → offer ID of every running send, so that the peer's errors on it reach the send.
-    std::map<std::uint64_t, std::string> runningOffers_;
+    /// Stream → every running send, so that the peer's errors on it and cancels reach the send.
+    std::map<std::uint64_t, RunningOffer> runningOffers_;
     /// Set once the session has ended: later sends fail at once.
     std::optional<TWCPError> closedError_;
 };

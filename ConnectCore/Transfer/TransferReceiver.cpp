@@ -5,6 +5,7 @@
 #include "TarnwickConnectProtocol/Files/SafeFilename.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 #include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/CancelMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/FlowMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
 
@@ -119,7 +120,8 @@ asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::vector<s
         // The same file offered again (a retry) continues from its partial file with a fresh record.
         forget(descriptor.fileID);
         const std::string safeName = SafeFilename::sanitize(descriptor.name, fallbackName);
-        incoming_[descriptor.fileID] = {descriptor, safeName, nullptr, offsets[i], offsets[i], streamID};
+        incoming_[descriptor.fileID] = {descriptor, safeName, nullptr,      offsets[i],
+                                        offsets[i], streamID, offer.offerID};
         streamFiles_[streamID].push_back(descriptor.fileID);
         answer.resumeOffsets[descriptor.fileID] = offsets[i];
     }
@@ -239,37 +241,80 @@ asio::awaitable<void> TransferReceiver::cancelAllOnStrand() {
     for (const auto& [fileID, record] : incoming_) {
         fileIDs.push_back(fileID);
     }
-    co_await abandon(std::move(fileIDs));
+    co_await abandon(std::move(fileIDs), Partials::keepThoseWithBytes);
+}
+
+asio::awaitable<void> TransferReceiver::cancelOffer(std::string offerID) {
+    return enter(cancelOfferOnStrand(std::move(offerID)));
+}
+
+asio::awaitable<void> TransferReceiver::handleCancel(std::string fileID) {
+    return enter(handleCancelOnStrand(std::move(fileID)));
+}
+
+asio::awaitable<void> TransferReceiver::cancelOfferOnStrand(std::string offerID) {
+    const auto first = std::find_if(incoming_.begin(), incoming_.end(),
+                                    [&](const auto& entry) { return entry.second.offerID == offerID; });
+    if (first == incoming_.end()) {
+        co_return;
+    }
+    const std::uint64_t streamID = first->second.streamID;
+    const auto& queue = streamFiles_.at(streamID);
+    std::vector<std::string> fileIDs(queue.begin(), queue.end());
+    endedStreams_.insert(streamID);
+    co_await abandon(fileIDs, Partials::remove);
+    for (auto& fileID : fileIDs) {
+        auto frame =
+            TWCPFrame::json(TWCPFrameKind::cancel, CancelMessage{offerID, std::move(fileID)}, streamID);
+        co_await session_->send(std::move(frame));
+    }
+}
+
+asio::awaitable<void> TransferReceiver::handleCancelOnStrand(std::string fileID) {
+    const auto found = incoming_.find(fileID);
+    if (found == incoming_.end()) {
+        co_return;
+    }
+    const std::uint64_t streamID = found->second.streamID;
+    // Chunks of it still on the way would otherwise reach the next file of the offer.
+    if (streamFiles_.at(streamID).front() == fileID) {
+        endedStreams_.insert(streamID);
+    }
+    std::vector<std::string> cancelled{fileID};
+    co_await abandon(std::move(cancelled), Partials::remove);
 }
 
 asio::awaitable<void> TransferReceiver::endStream(std::uint64_t streamID) {
     endedStreams_.insert(streamID);
     const auto files = streamFiles_.find(streamID);
     if (files != streamFiles_.end()) {
-        co_await abandon({files->second.begin(), files->second.end()});
+        std::vector<std::string> fileIDs(files->second.begin(), files->second.end());
+        co_await abandon(std::move(fileIDs), Partials::keepThoseWithBytes);
     }
 }
 
-// Forgets the files. A partial file opened for one of them that holds none of its bytes goes (its open
-// created it); one with bytes stays for a later resume. Dropping the writers closes their files once any
-// write in progress has finished.
-asio::awaitable<void> TransferReceiver::abandon(std::vector<std::string> fileIDs) {
-    std::vector<FileDescriptor> empty;
+// Forgets the files. Their partial files go when asked; otherwise only one opened for a file that holds
+// none of its bytes goes (its open created it), and one with bytes stays for a later resume. Dropping the
+// writers closes their files once any write in progress has finished.
+asio::awaitable<void> TransferReceiver::abandon(std::vector<std::string> fileIDs, Partials partials) {
+    std::vector<FileDescriptor> toRemove;
     for (const auto& fileID : fileIDs) {
         const auto found = incoming_.find(fileID);
         if (found == incoming_.end()) {
             continue;
         }
-        if (found->second.writer && found->second.expectedOffset == 0) {
-            empty.push_back(found->second.descriptor);
+        const bool created = found->second.writer || found->second.expectedOffset > 0;
+        if (partials == Partials::remove ? created
+                                         : found->second.writer && found->second.expectedOffset == 0) {
+            toRemove.push_back(found->second.descriptor);
         }
         forget(fileID);
     }
-    if (empty.empty()) {
+    if (toRemove.empty()) {
         co_return;
     }
-    auto remove = [folder = folder_, empty = std::move(empty)] {
-        for (const auto& descriptor : empty) {
+    auto remove = [folder = folder_, toRemove = std::move(toRemove)] {
+        for (const auto& descriptor : toRemove) {
             folder.removePartial(descriptor);
         }
     };

@@ -71,6 +71,12 @@ public:
     asio::awaitable<void> handleChunk(TWCPFrame frame);
     /// Verifies and places a file, then announces it on `completed`.
     asio::awaitable<void> handleComplete(CompleteMessage complete, std::uint64_t streamID);
+    /// Stops receiving an offer: tells its sender with a `cancel` per file still to come, removes their
+    /// partial files and drops whatever of the offer is still on its way. An unknown offer does nothing.
+    asio::awaitable<void> cancelOffer(std::string offerID);
+    /// The sender gave up a file: it is forgotten with its partial file; when it was being sent, the rest
+    /// of its offer's frames are dropped.
+    asio::awaitable<void> handleCancel(std::string fileID);
     /// Abandons every incoming file; the partial files stay for a later resume.
     asio::awaitable<void> cancelAll();
 
@@ -84,6 +90,7 @@ private:
         std::uint64_t lastFlowAt = 0;     ///< the byte count reported in the last flow (or the resume offset)
         std::uint64_t expectedOffset = 0; ///< where the next chunk must start
         std::uint64_t streamID = 0;
+        std::string offerID;
     };
 
     asio::awaitable<void> setApprovalOnStrand(Approval approve);
@@ -94,10 +101,14 @@ private:
     asio::awaitable<void> handleChunkOnStrand(TWCPFrame frame);
     asio::awaitable<void> handleCompleteOnStrand(CompleteMessage complete, std::uint64_t streamID);
     asio::awaitable<void> cancelAllOnStrand();
+    asio::awaitable<void> cancelOfferOnStrand(std::string offerID);
+    asio::awaitable<void> handleCancelOnStrand(std::string fileID);
     asio::awaitable<void> sendFlowIfDue(std::string fileID, std::uint64_t streamID);
     asio::awaitable<std::shared_ptr<IncrementalWriter>> activeWriter(std::string fileID);
     asio::awaitable<void> endStream(std::uint64_t streamID);
-    asio::awaitable<void> abandon(std::vector<std::string> fileIDs);
+    /// What happens to the partial files of abandoned files.
+    enum class Partials { keepThoseWithBytes, remove };
+    asio::awaitable<void> abandon(std::vector<std::string> fileIDs, Partials partials);
     Incoming& fileBeingSent(std::uint64_t streamID);
     void forget(const std::string& fileID);
 

@@ -95,6 +95,10 @@ asio::awaitable<void> TransferSender::handleCancel(std::string fileID) {
     return enter(handleCancelOnStrand(std::move(fileID)));
 }
 
+asio::awaitable<void> TransferSender::forgetCancels(std::vector<std::string> fileIDs) {
+    return enter(forgetCancelsOnStrand(std::move(fileIDs)));
+}
+
 asio::awaitable<void> TransferSender::failStream(std::uint64_t streamID, TWCPError error) {
     return enter(failStreamOnStrand(streamID, std::move(error)));
 }
@@ -222,6 +226,13 @@ asio::awaitable<void> TransferSender::handleFlowOnStrand(FlowMessage flow) {
 asio::awaitable<void> TransferSender::handleCancelOnStrand(std::string fileID) {
     cancelledFiles_.insert(fileID);
     wake(fileID);
+    co_return;
+}
+
+asio::awaitable<void> TransferSender::forgetCancelsOnStrand(std::vector<std::string> fileIDs) {
+    for (const auto& fileID : fileIDs) {
+        cancelledFiles_.erase(fileID);
+    }
     co_return;
 }
 

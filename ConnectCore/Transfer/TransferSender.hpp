@@ -67,6 +67,8 @@ public:
     asio::awaitable<void> handleFlow(FlowMessage flow);
     /// The peer asks to stop sending the file, now or whenever it is sent later.
     asio::awaitable<void> handleCancel(std::string fileID);
+    /// Clears earlier cancels of these files, before they are offered again.
+    asio::awaitable<void> forgetCancels(std::vector<std::string> fileIDs);
     /// The peer could not handle a frame of the stream: the file being sent on it ends with `error`.
     asio::awaitable<void> failStream(std::uint64_t streamID, TWCPError error);
     /// The session has ended: every credit wait ends with `error`, and so does every later send.
@@ -88,6 +90,7 @@ private:
     asio::awaitable<void> awaitOutcomeOnStrand(std::string fileID, std::uint64_t streamID);
     asio::awaitable<void> handleFlowOnStrand(FlowMessage flow);
     asio::awaitable<void> handleCancelOnStrand(std::string fileID);
+    asio::awaitable<void> forgetCancelsOnStrand(std::vector<std::string> fileIDs);
     asio::awaitable<void> failStreamOnStrand(std::uint64_t streamID, TWCPError error);
     asio::awaitable<void> connectionEndedOnStrand(TWCPError error);
     void wake(const std::string& fileID);

@@ -170,6 +170,79 @@ TEST_P(EndToEndTest, LostConnectionLeavesAPartialFileThatALaterOfferResumes) {
     EXPECT_EQ(receiveFolder.names(), std::vector<std::string>{"movie.mov"});
 }
 
+// A send cut by the connection is retried on the next one with the same file IDs: the receiver resumes
+// from its partial file and only the remainder crosses the wire. A file changed since is sent whole.
+TEST_P(EndToEndTest, RetryAfterACutConnectionSendsOnlyTheRemainder) {
+    outcomeWait = std::chrono::hours(1);
+    connectBoth({.failAfterBytes = 700 * 1024});
+    const Bytes bytes = testing::patternBytes(2 * MiB);
+    const auto path = sendFolder.write("movie.mov", bytes);
+    const auto transfer = run(dialling->describe({path}, std::nullopt));
+    EXPECT_THROW(run(dialling->send(transfer, {})), TWCPError);
+    run(acceptingLoopEnded->wait());
+    const std::uint64_t held = TransferSender::firstChunkSize;
+
+    connectBoth();
+    std::mutex mutex;
+    std::vector<TransferProgress> progress;
+    run(dialling->retry(transfer, [&](const TransferProgress& report) {
+        std::lock_guard lock(mutex);
+        progress.push_back(report);
+    }));
+    EXPECT_EQ(testing::readFile(received(*accepting, 1).at(0).path), bytes);
+    ASSERT_FALSE(progress.empty());
+    // Chunks follow on from the resume offset, which the first report acknowledges.
+    EXPECT_EQ(progress.front().acknowledgedBytes, held);
+    EXPECT_LE(progress.front().sentBytes - held, TransferSender::largestChunkSize);
+    EXPECT_EQ(progress.back().sentBytes, bytes.size());
+
+    sendFolder.write("movie.mov", testing::patternBytes(MiB, 7));
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+    progress.clear();
+    run(dialling->retry(transfer, [&](const TransferProgress& report) { progress.push_back(report); }));
+    EXPECT_EQ(progress.front().acknowledgedBytes, 0u);
+    EXPECT_NE(progress.front().fileID, transfer.files.at(0).descriptor.fileID);
+}
+
+// Cancelling a send tells the receiver, which removes what it holds; cancelling a receive tells the
+// sender, whose send ends with `cancelled`. Nothing stays in the receive folder either way.
+TEST_P(EndToEndTest, EitherSideCancels) {
+    outcomeWait = std::chrono::hours(1);
+    connectBoth({.sendDelay = std::chrono::milliseconds(20)});
+    const auto path = sendFolder.write("movie.mov", testing::patternBytes(8 * MiB));
+    run([&]() -> asio::awaitable<void> {
+        std::vector paths{path};
+        const auto outgoing = co_await dialling->describe(paths, std::nullopt);
+        testing::SendOutcome first(engine.executor());
+        asio::co_spawn(engine.executor(), dialling->send(outgoing, {}), [first](std::exception_ptr error) {
+            first.resume(error ? TWCPError::from(error) : std::nullopt);
+        });
+        co_await sleepFor(std::chrono::milliseconds(100));
+        co_await dialling->cancel(outgoing.transferID);
+        const auto outcome = co_await first.wait();
+        EXPECT_EQ(outcome, TWCPError::cancelled());
+
+        std::optional<std::string> offerID;
+        co_await accepting->receiver()->setApproval(
+            [&offerID](OfferMessage offer) -> asio::awaitable<TransferReceiver::Decision> {
+                offerID = offer.offerID;
+                co_return TransferReceiver::Decision::accept();
+            });
+        auto second = startSend(dialling, {path});
+        while (!offerID) {
+            co_await sleepFor(std::chrono::milliseconds(10));
+        }
+        co_await sleepFor(std::chrono::milliseconds(100));
+        co_await accepting->cancel(*offerID);
+        const auto refused = co_await second.wait();
+        EXPECT_EQ(refused, TWCPError::cancelled());
+        // An empty offer answered means the receiver has handled every frame before it.
+        auto empty = startSend(dialling, {});
+        co_await empty.wait();
+    }());
+    EXPECT_TRUE(receiveFolder.names().empty());
+}
+
 // A receiver that cannot create its partial files (here its folder is gone) answers the offer's first
 // chunk with one error, and nothing else of the offer.
 TEST_P(EndToEndTest, ReceiverFailureEndsTheSend) {

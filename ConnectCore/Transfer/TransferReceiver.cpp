@@ -230,7 +230,10 @@ asio::awaitable<void> TransferReceiver::handleCompleteOnStrand(CompleteMessage c
         file.originalName = record.descriptor.name;
     }
     completed_.push(std::move(file));
-    // Confirms the file to the sender, which otherwise counts it as sent only after a silent wait.
+    if (streamFiles_.contains(streamID)) {
+        co_return; // the sender waits for the verdict on the offer's last file only
+    }
+    // Confirms the offer to the sender, which otherwise counts it as sent only after a silent wait.
     auto confirmation =
         TWCPFrame::json(TWCPFrameKind::flow, FlowMessage{complete.fileID, complete.byteCount}, streamID);
     co_await session_->send(std::move(confirmation));

@@ -25,7 +25,7 @@ namespace tarnwick {
 /// The receiving half of transfers: it answers offers through an approval function, writes each file's
 /// chunks in order to a hidden partial file (resuming one left by an earlier attempt), confirms every
 /// 4 MiB written, verifies size and SHA-256 from the disk, places the file under a unique safe name and
-/// confirms it to the sender with a `flow` of its whole size.
+/// confirms the last file of each offer to the sender with a `flow` of its whole size.
 /// A file that fails verification is deleted; an interrupted one keeps its partial file.
 class TransferReceiver : public Actor {
 public:

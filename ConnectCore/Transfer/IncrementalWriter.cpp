@@ -53,10 +53,24 @@ IncrementalWriter::~IncrementalWriter() {
     }
 }
 
-// The digest is taken on a second thread while the bytes go to the file: where a core is free, a chunk
-// takes about the time of the hash alone.
+// The digest of a long write is taken on a second thread while the bytes go to the file: where a core is
+// free, a chunk takes about the time of the hash alone.
 void IncrementalWriter::write(ByteView bytes) {
-    auto hashing = std::async(std::launch::async, [this, bytes] { digest_.update(bytes); });
+    if (bytes.size() < parallelHashFrom) {
+        digest_.update(bytes);
+        writeAll(bytes);
+    } else {
+        auto hashing = std::async(std::launch::async, [this, bytes] { digest_.update(bytes); });
+        writeAll(bytes);
+        hashing.get();
+    }
+    writtenBytes_ += bytes.size();
+    if (writtenBytes_ - writeBackFrom_ >= writeBackStep) {
+        startWriteBack();
+    }
+}
+
+void IncrementalWriter::writeAll(ByteView bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t wrote = ::pwrite(descriptor_, bytes.data() + done, bytes.size() - done,
@@ -69,29 +83,33 @@ void IncrementalWriter::write(ByteView bytes) {
         }
         done += static_cast<std::size_t>(wrote);
     }
-    hashing.get();
-    writtenBytes_ += done;
-    if (writtenBytes_ - writeBackFrom_ >= writeBackStep) {
-        startWriteBack();
-    }
 }
 
-// Only starts the disk writes and does not wait; an error there is reported by the fsync in `finish`.
+// Only starts the disk writes and does not wait; an error there is reported by `close`.
 void IncrementalWriter::startWriteBack() {
     ::sync_file_range(descriptor_, static_cast<off_t>(writeBackFrom_),
                       static_cast<off_t>(writtenBytes_ - writeBackFrom_), SYNC_FILE_RANGE_WRITE);
     writeBackFrom_ = writtenBytes_;
 }
 
-void IncrementalWriter::finish() {
+void IncrementalWriter::syncFileSystem() const {
+    if (::syncfs(descriptor_) != 0) {
+        throwFileError("syncfs", path_, errno);
+    }
+}
+
+// The wait reports write-back errors of this file only, from whenever they happened since it was opened.
+void IncrementalWriter::close() {
     const int descriptor = std::exchange(descriptor_, -1);
-    const bool synced = ::fsync(descriptor) == 0;
-    const int syncError = errno;
-    if (::close(descriptor) != 0 && synced) {
+    const bool written = ::sync_file_range(descriptor, 0, 0,
+                                           SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                               SYNC_FILE_RANGE_WAIT_AFTER) == 0;
+    const int writeError = errno;
+    if (::close(descriptor) != 0 && written) {
         throwFileError("close", path_, errno);
     }
-    if (!synced) {
-        throwFileError("fsync", path_, syncError);
+    if (!written) {
+        throwFileError("sync_file_range", path_, writeError);
     }
 }
 

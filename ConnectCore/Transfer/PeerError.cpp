@@ -71,4 +71,10 @@ TWCPError fromCloseCode(std::optional<std::uint16_t> code) {
     return error.value_or(TWCPError::peerClosed());
 }
 
+TWCPFrame report(TWCPFrameKind kind, std::uint64_t streamID, const std::exception_ptr& failure) {
+    const TWCPError error = TWCPError::from(failure).value_or(TWCPError::internalFailure(""));
+    const ErrorMessage message(error, std::string(caseName(kind)) + " failed");
+    return TWCPFrame::json(TWCPFrameKind::error, message, streamID);
+}
+
 } // namespace tarnwick::PeerError

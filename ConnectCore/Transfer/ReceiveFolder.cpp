@@ -127,15 +127,36 @@ std::filesystem::path ReceiveFolder::uniquePath(const std::string& name) const {
     }
 }
 
+std::vector<ReceiveFolder::Placement> ReceiveFolder::placeAll(const std::vector<Arrival>& arrivals) const {
+    std::vector<Placement> placements;
+    if (arrivals.empty()) {
+        return placements;
+    }
+    std::exception_ptr syncFailure;
+    try {
+        arrivals.front().writer->syncFileSystem();
+    } catch (...) {
+        syncFailure = std::current_exception();
+    }
+    for (const auto& arrival : arrivals) {
+        try {
+            arrival.writer->close();
+            if (syncFailure) {
+                std::rethrow_exception(syncFailure);
+            }
+            placements.emplace_back(place(*arrival.writer, arrival.complete, arrival.name));
+        } catch (...) {
+            placements.emplace_back(std::current_exception());
+        }
+    }
+    return placements;
+}
+
 std::filesystem::path ReceiveFolder::place(IncrementalWriter& writer, const CompleteMessage& complete,
                                            const std::string& name) const {
-    writer.finish();
     const auto& partial = writer.path();
-    if (writer.writtenBytes() != complete.byteCount) {
-        deleteAndRefuse(partial, complete.fileID);
-    }
     // The writer's digest covers a resumed file's earlier bytes too.
-    if (writer.sha256() != complete.sha256) {
+    if (writer.writtenBytes() != complete.byteCount || writer.sha256() != complete.sha256) {
         deleteAndRefuse(partial, complete.fileID);
     }
     for (;;) {

@@ -7,10 +7,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 namespace tarnwick {
 
@@ -58,13 +61,26 @@ public:
     /// The first name not taken in the folder among "name", "base 2.ext", "base 3.ext", …
     std::filesystem::path uniquePath(const std::string& name) const;
 
-    /// Finishes the writer and checks its file against the sender's size and SHA-256; on a mismatch the
-    /// partial file is deleted and `integrityMismatch` thrown. Then moves it to a unique path made from
-    /// `name` (a sanitised name) without ever replacing a file, and returns that path.
+    /// A file whose bytes have all arrived: its writer, the sender's `complete` and the sanitised name
+    /// to place it under.
+    struct Arrival {
+        std::shared_ptr<IncrementalWriter> writer;
+        CompleteMessage complete;
+        std::string name;
+    };
+    /// Where a file went, or the error that kept it out.
+    using Placement = std::variant<std::filesystem::path, std::exception_ptr>;
+
+    /// Makes the files' bytes durable with one sync, then checks each against the sender's size and
+    /// SHA-256 (on a mismatch its partial file is deleted and the placement is `integrityMismatch`) and
+    /// moves it to a unique path made from its name, without ever replacing a file. A file whose bytes
+    /// could not be written keeps its partial file and the error.
+    std::vector<Placement> placeAll(const std::vector<Arrival>& arrivals) const;
+
+private:
     std::filesystem::path place(IncrementalWriter& writer, const CompleteMessage& complete,
                                 const std::string& name) const;
 
-private:
     std::filesystem::path directory_;
 };
 

@@ -262,12 +262,8 @@ asio::awaitable<void> TransferCoordinator::handlePeerError(TWCPFrame frame) {
 }
 
 asio::awaitable<void> TransferCoordinator::answerFailure(TWCPHeader header, std::exception_ptr failure) {
-    // Errors other than the protocol's (a file system's, for one) are reported as internalFailure; the
-    // text names only the frame kind, never the local error.
-    const TWCPError error = TWCPError::from(failure).value_or(TWCPError::internalFailure(""));
-    const ErrorMessage message(error, std::string(caseName(header.kind)) + " failed");
     try {
-        auto frame = TWCPFrame::json(TWCPFrameKind::error, message, header.streamID);
+        auto frame = PeerError::report(header.kind, header.streamID, failure);
         co_await session_->send(std::move(frame));
     } catch (const std::exception&) {
         // The peer will not hear of it; the session reports its own end.
@@ -284,7 +280,8 @@ asio::awaitable<void> TransferCoordinator::connectionEnded() {
     }
     co_await sender_->connectionEnded(error);
     co_await receiver_->cancelAll();
-    // Nothing completes on this connection any more.
+    // Files that arrived whole are still placed and announced; nothing completes after them.
+    co_await receiver_->drain();
     receiver_->completed().finish();
 }
 

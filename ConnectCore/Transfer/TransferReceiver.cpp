@@ -1,6 +1,7 @@
 #include "ConnectCore/Transfer/TransferReceiver.hpp"
 
 #include "ConnectCore/Async/Blocking.hpp"
+#include "ConnectCore/Transfer/PeerError.hpp"
 #include "ConnectCore/Transfer/TransferSender.hpp"
 #include "TarnwickConnectProtocol/Files/SafeFilename.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
@@ -8,6 +9,9 @@
 #include "TarnwickConnectProtocol/Messages/CancelMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/FlowMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
+
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
 
 #include <algorithm>
 #include <set>
@@ -120,8 +124,8 @@ asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::vector<s
         // The same file offered again (a retry) continues from its partial file with a fresh record.
         forget(descriptor.fileID);
         const std::string safeName = SafeFilename::sanitize(descriptor.name, fallbackName);
-        incoming_[descriptor.fileID] = {descriptor, safeName, nullptr,      offsets[i],
-                                        offsets[i], streamID, offer.offerID};
+        incoming_[descriptor.fileID] = {descriptor, safeName,   nullptr,  false,
+                                        offsets[i], offsets[i], streamID, offer.offerID};
         streamFiles_[streamID].push_back(descriptor.fileID);
         answer.resumeOffsets[descriptor.fileID] = offsets[i];
     }
@@ -135,7 +139,7 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     if (endedStreams_.contains(streamID)) {
         co_return; // its failure was reported; the sender may still have chunks on the way
     }
-    const Incoming& record = fileBeingSent(streamID);
+    Incoming& record = fileBeingSent(streamID);
     const std::string fileID = record.descriptor.fileID;
     if (frame.payload.size() < 9) {
         throw TWCPError::malformedPayload("chunk");
@@ -153,14 +157,18 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
         co_await endStream(streamID);
         throw TWCPError::flowViolation();
     }
+    // The file's partial file is opened with its first chunk, in the same trip to the blocking pool.
+    record.opened = true;
+    auto write = [folder = folder_, writer = record.writer, descriptor = record.descriptor, offset,
+                  payload = std::move(frame.payload)] {
+        const auto target = writer ? writer : folder.openPartial(descriptor, offset);
+        target->write(ByteView(payload).subspan(8));
+        return target;
+    };
     std::shared_ptr<IncrementalWriter> writer;
     std::exception_ptr failure;
     try {
-        writer = co_await activeWriter(fileID);
-        auto write = [writer, payload = std::move(frame.payload)] {
-            writer->write(ByteView(payload).subspan(8));
-        };
-        co_await runBlocking(blocking_, std::move(write));
+        writer = co_await runBlocking(blocking_, std::move(write));
     } catch (...) {
         failure = std::current_exception();
     }
@@ -171,26 +179,13 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     }
     // cancelAll or a new offer of the file may have run while the bytes were written.
     const auto found = incoming_.find(fileID);
-    if (found == incoming_.end() || found->second.writer != writer) {
+    if (found == incoming_.end() || found->second.expectedOffset != offset ||
+        (found->second.writer && found->second.writer != writer)) {
         co_return;
     }
+    found->second.writer = writer;
     found->second.expectedOffset = offset + length;
     co_await sendFlowIfDue(fileID, streamID);
-}
-
-asio::awaitable<std::shared_ptr<IncrementalWriter>> TransferReceiver::activeWriter(std::string fileID) {
-    const Incoming& record = incoming_.at(fileID);
-    if (record.writer) {
-        co_return record.writer;
-    }
-    auto open = [folder = folder_, descriptor = record.descriptor, from = record.expectedOffset] {
-        return folder.openPartial(descriptor, from);
-    };
-    auto writer = co_await runBlocking(blocking_, std::move(open));
-    if (const auto found = incoming_.find(fileID); found != incoming_.end() && !found->second.writer) {
-        found->second.writer = writer;
-    }
-    co_return writer;
 }
 
 asio::awaitable<void> TransferReceiver::sendFlowIfDue(std::string fileID, std::uint64_t streamID) {
@@ -215,28 +210,94 @@ asio::awaitable<void> TransferReceiver::handleCompleteOnStrand(CompleteMessage c
     if (found == incoming_.end()) {
         throw TWCPError::unknownStream(streamID);
     }
-    const Incoming record = found->second;
-    forget(complete.fileID);
-    // A file that got no chunk (an empty one) is opened only now; the writer is closed when placed.
-    auto place = [folder = folder_, record, complete] {
-        const auto writer =
-            record.writer ? record.writer : folder.openPartial(record.descriptor, record.expectedOffset);
-        return folder.place(*writer, complete, record.safeName);
-    };
-    const std::filesystem::path placed = co_await runBlocking(blocking_, std::move(place));
-    ReceivedFile file{complete.fileID, placed.filename().string(), std::nullopt,
-                      placed,          complete.byteCount,         record.descriptor.utType};
-    if (record.descriptor.name != file.name) {
-        file.originalName = record.descriptor.name;
+    Arrived arrived{found->second, std::move(complete), false};
+    forget(arrived.complete.fileID);
+    arrived.confirmsOffer = !streamFiles_.contains(streamID);
+    if (!arrived.record.writer) {
+        // A file that got no chunk (an empty one) is created only now.
+        auto open = [folder = folder_, descriptor = arrived.record.descriptor,
+                     from = arrived.record.expectedOffset] { return folder.openPartial(descriptor, from); };
+        arrived.record.writer = co_await runBlocking(blocking_, std::move(open));
     }
-    completed_.push(std::move(file));
-    if (streamFiles_.contains(streamID)) {
-        co_return; // the sender waits for the verdict on the offer's last file only
+    arrived_.push_back(std::move(arrived));
+    if (!placing_) {
+        placing_ = true;
+        asio::co_spawn(strand(), placeBatches(), asio::detached);
     }
-    // Confirms the offer to the sender, which otherwise counts it as sent only after a silent wait.
-    auto confirmation =
+    // Each waiting file holds its partial file open: their number stays well below the descriptor limit.
+    while (arrived_.size() >= waitingPlacements) {
+        co_await placementProgress();
+    }
+}
+
+asio::awaitable<void> TransferReceiver::drain() {
+    return enter(drainOnStrand());
+}
+
+asio::awaitable<void> TransferReceiver::drainOnStrand() {
+    while (placing_) {
+        co_await placementProgress();
+    }
+}
+
+asio::awaitable<void> TransferReceiver::placementProgress() {
+    const Completion<std::monostate> progress(strand());
+    placementWaiters_.push_back(progress);
+    co_await progress.wait();
+}
+
+// Syncs, verifies and places the files that arrived, a batch at a time, while the next ones are received.
+asio::awaitable<void> TransferReceiver::placeBatches() {
+    const auto keepAlive = shared_from_this();
+    while (!arrived_.empty()) {
+        auto batch = std::exchange(arrived_, {});
+        auto placeAll = [folder = folder_, batch] {
+            std::vector<ReceiveFolder::Arrival> arrivals;
+            for (const auto& [record, complete, confirmsOffer] : batch) {
+                arrivals.push_back({record.writer, complete, record.safeName});
+            }
+            return folder.placeAll(arrivals);
+        };
+        auto placed = co_await runBlocking(blocking_, std::move(placeAll));
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            co_await announce(std::move(batch[i]), std::move(placed[i]));
+        }
+        for (const auto& waiter : std::exchange(placementWaiters_, {})) {
+            waiter.resume({});
+        }
+    }
+    placing_ = false;
+    for (const auto& waiter : std::exchange(placementWaiters_, {})) {
+        waiter.resume({});
+    }
+}
+
+// A placed file is announced, and confirmed to the sender when it ends its offer; a refused one is
+// reported to the sender, which ends the offer there.
+asio::awaitable<void> TransferReceiver::announce(Arrived arrived, ReceiveFolder::Placement placement) {
+    const std::uint64_t streamID = arrived.record.streamID;
+    const auto& complete = arrived.complete;
+    TWCPFrame answer =
         TWCPFrame::json(TWCPFrameKind::flow, FlowMessage{complete.fileID, complete.byteCount}, streamID);
-    co_await session_->send(std::move(confirmation));
+    if (const auto* path = std::get_if<std::filesystem::path>(&placement)) {
+        ReceivedFile file{complete.fileID, path->filename().string(), std::nullopt,
+                          *path,           complete.byteCount,        arrived.record.descriptor.utType};
+        if (arrived.record.descriptor.name != file.name) {
+            file.originalName = arrived.record.descriptor.name;
+        }
+        completed_.push(std::move(file));
+        if (!arrived.confirmsOffer) {
+            co_return;
+        }
+    } else {
+        answer =
+            PeerError::report(TWCPFrameKind::complete, streamID, std::get<std::exception_ptr>(placement));
+    }
+    try {
+        co_await session_->send(std::move(answer));
+    } catch (const std::exception&) {
+        // The connection is gone; the sender learns of its end from there.
+    }
 }
 
 asio::awaitable<void> TransferReceiver::cancelAllOnStrand() {
@@ -306,9 +367,9 @@ asio::awaitable<void> TransferReceiver::abandon(std::vector<std::string> fileIDs
         if (found == incoming_.end()) {
             continue;
         }
-        const bool created = found->second.writer || found->second.expectedOffset > 0;
+        const bool created = found->second.opened || found->second.expectedOffset > 0;
         if (partials == Partials::remove ? created
-                                         : found->second.writer && found->second.expectedOffset == 0) {
+                                         : found->second.opened && found->second.expectedOffset == 0) {
             toRemove.push_back(found->second.descriptor);
         }
         forget(fileID);

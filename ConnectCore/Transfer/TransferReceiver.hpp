@@ -2,6 +2,7 @@
 
 #include "ConnectCore/Async/Actor.hpp"
 #include "ConnectCore/Async/AsyncQueue.hpp"
+#include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Session/TWCPFrameSink.hpp"
 #include "ConnectCore/Transfer/IncrementalWriter.hpp"
 #include "ConnectCore/Transfer/ReceiveFolder.hpp"
@@ -24,10 +25,12 @@ namespace tarnwick {
 
 /// The receiving half of transfers: it answers offers through an approval function, writes each file's
 /// chunks in order to a hidden partial file (resuming one left by an earlier attempt), confirms every
-/// 4 MiB written, verifies size and SHA-256 from the disk, places the file under a unique safe name and
-/// confirms the last file of each offer to the sender with a `flow` of its whole size.
+/// 4 MiB written, verifies size and SHA-256, places the file under a unique safe name and confirms the
+/// last file of each offer to the sender with a `flow` of its whole size. Files that arrived are synced,
+/// verified and placed in batches beside the receiving of the next ones, so many small files cost about
+/// one disk sync per batch instead of one each.
 /// A file that fails verification is deleted; an interrupted one keeps its partial file.
-class TransferReceiver : public Actor {
+class TransferReceiver : public Actor, public std::enable_shared_from_this<TransferReceiver> {
 public:
     /// The answer to an offer.
     struct Decision {
@@ -40,6 +43,8 @@ public:
     /// Consulted once per offer; it may suspend (to ask the user), which holds back the connection.
     using Approval = std::function<asio::awaitable<Decision>(OfferMessage)>;
 
+    /// Files that arrived and wait for their batch, at most; the next `complete` waits for room.
+    static constexpr std::size_t waitingPlacements = 64;
     /// Bytes written between two `flow` messages for a file.
     static constexpr std::uint64_t flowInterval = 0x400000;
     /// Room an accepted offer must leave free on the receive folder's file system.
@@ -69,8 +74,11 @@ public:
     asio::awaitable<void> handleOffer(OfferMessage offer, std::uint64_t streamID);
     /// Writes a chunk to the file being sent on its stream.
     asio::awaitable<void> handleChunk(TWCPFrame frame);
-    /// Verifies and places a file, then announces it on `completed`.
+    /// Queues a file for its batch, which verifies and places it, then announces it on `completed`; a file
+    /// refused there is reported to the sender with an `error` frame on its stream.
     asio::awaitable<void> handleComplete(CompleteMessage complete, std::uint64_t streamID);
+    /// Returns once every file that arrived so far is placed or refused and announced.
+    asio::awaitable<void> drain();
     /// Stops receiving an offer: tells its sender with a `cancel` per file still to come, removes their
     /// partial files and drops whatever of the offer is still on its way. An unknown offer does nothing.
     asio::awaitable<void> cancelOffer(std::string offerID);
@@ -87,10 +95,18 @@ private:
         FileDescriptor descriptor;
         std::string safeName;
         std::shared_ptr<IncrementalWriter> writer; ///< none until the file's first chunk or its complete
+        bool opened = false;              ///< an open of its partial file was started: the file may exist
         std::uint64_t lastFlowAt = 0;     ///< the byte count reported in the last flow (or the resume offset)
         std::uint64_t expectedOffset = 0; ///< where the next chunk must start
         std::uint64_t streamID = 0;
         std::string offerID;
+    };
+
+    /// A file whose bytes have all arrived, waiting for its batch.
+    struct Arrived {
+        Incoming record;
+        CompleteMessage complete;
+        bool confirmsOffer = false; ///< the offer's last file: its sender waits for the verdict
     };
 
     asio::awaitable<void> setApprovalOnStrand(Approval approve);
@@ -100,11 +116,14 @@ private:
     asio::awaitable<void> reject(std::string offerID, std::string reason, std::uint64_t streamID);
     asio::awaitable<void> handleChunkOnStrand(TWCPFrame frame);
     asio::awaitable<void> handleCompleteOnStrand(CompleteMessage complete, std::uint64_t streamID);
+    asio::awaitable<void> drainOnStrand();
+    asio::awaitable<void> placeBatches();
+    asio::awaitable<void> announce(Arrived arrived, ReceiveFolder::Placement placement);
+    asio::awaitable<void> placementProgress();
     asio::awaitable<void> cancelAllOnStrand();
     asio::awaitable<void> cancelOfferOnStrand(std::string offerID);
     asio::awaitable<void> handleCancelOnStrand(std::string fileID);
     asio::awaitable<void> sendFlowIfDue(std::string fileID, std::uint64_t streamID);
-    asio::awaitable<std::shared_ptr<IncrementalWriter>> activeWriter(std::string fileID);
     asio::awaitable<void> endStream(std::uint64_t streamID);
     /// What happens to the partial files of abandoned files.
     enum class Partials { keepThoseWithBytes, remove };
@@ -122,6 +141,10 @@ private:
     std::map<std::uint64_t, std::deque<std::string>> streamFiles_;
     /// Streams ended after a failure that was reported once: their later frames are dropped unanswered.
     std::set<std::uint64_t> endedStreams_;
+    std::vector<Arrived> arrived_;
+    bool placing_ = false;
+    /// Woken after each batch: `complete`s waiting for room and `drain`.
+    std::vector<Completion<std::monostate>> placementWaiters_;
     AsyncQueue<ReceivedFile> completed_;
     AsyncQueue<RejectMessage> refusals_;
 };

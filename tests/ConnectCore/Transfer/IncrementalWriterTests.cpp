@@ -18,7 +18,7 @@ TEST(IncrementalWriterTest, NeverWritesThroughALink) {
     EXPECT_THROW(IncrementalWriter(link, true), std::filesystem::filesystem_error);
     IncrementalWriter fresh(link, false);
     fresh.write(testing::patternBytes(10, 2));
-    fresh.finish();
+    fresh.close();
     EXPECT_FALSE(std::filesystem::is_symlink(link));
     EXPECT_EQ(testing::readFile(target), precious);
 }
@@ -35,7 +35,7 @@ TEST(IncrementalWriterTest, DigestCoversTheResumedBytesAndEveryWrite) {
     ASSERT_EQ(writer.writtenBytes(), 1000u);
     writer.write(ByteView(whole).subspan(1000, IncrementalWriter::writeBackStep));
     writer.write(ByteView(whole).subspan(1000 + IncrementalWriter::writeBackStep));
-    writer.finish();
+    writer.close();
     EXPECT_EQ(writer.sha256(), SHA256::digest(whole));
     EXPECT_EQ(testing::readFile(path), whole);
 }

@@ -8,6 +8,7 @@
 #include "ConnectCore/Identity/PersistentIdentity.hpp"
 #include "ConnectCore/Reachability/Reachability.hpp"
 #include "ConnectCore/Session/TWCPSession.hpp"
+#include "ConnectCore/Transfer/ReceiveFolder.hpp"
 #include "ConnectCore/Transfer/TransferCoordinator.hpp"
 
 #include <asio/dispatch.hpp>
@@ -118,6 +119,7 @@ asio::awaitable<void> ConnectDevice::startOnStrand() {
     diagnostic("advertising " + setup_.deviceName + " on port " + std::to_string(port) + ", spki " +
                identity->spkiSHA256());
     spawn(inboundLoop(), "inbound loop");
+    spawn(removeStalePartials(), "stale partial files");
     if (setup_.discovery) {
         co_await startBrowsing();
     }
@@ -157,6 +159,20 @@ asio::awaitable<void> ConnectDevice::startBrowsing() {
     }
 }
 
+// Partial files nobody resumed within a week only take space.
+asio::awaitable<void> ConnectDevice::removeStalePartials() {
+    auto removing = runBlocking(setup_.blocking, [folder = setup_.receiveFolder] {
+        return ReceiveFolder(folder).removeStalePartials();
+    });
+    try {
+        if (const auto removed = co_await std::move(removing); removed > 0) {
+            diagnostic("removed " + std::to_string(removed) + " partial files older than a week");
+        }
+    } catch (const std::exception& error) {
+        diagnostic(std::string("could not look for old partial files: ") + error.what());
+    }
+}
+
 void ConnectDevice::connect(DiscoveredPeer peer) {
     onStrand([peer = std::move(peer)](ConnectDevice& self) {
         if (!self.tls_ || self.dialing_.contains(peer.id) || self.connections_.contains(peer.fingerprint)) {
@@ -187,30 +203,78 @@ void ConnectDevice::setAcceptsConnections(bool accepts) {
 void ConnectDevice::send(std::uint64_t transfer, std::string fingerprint,
                          std::vector<std::filesystem::path> files, std::optional<std::string> origin) {
     onStrand([=](ConnectDevice& self) {
-        self.spawn(self.sendOnStrand(transfer, fingerprint, files, origin), "send");
+        self.outgoing_[transfer] = Outgoing{fingerprint, files, origin, std::nullopt, true, false};
+        self.spawn(self.runSend(transfer), "send");
     });
 }
 
-asio::awaitable<void> ConnectDevice::sendOnStrand(std::uint64_t transfer, std::string fingerprint,
-                                                  std::vector<std::filesystem::path> files,
-                                                  std::optional<std::string> origin) {
+void ConnectDevice::retry(std::uint64_t transfer) {
+    onStrand([transfer](ConnectDevice& self) {
+        const auto found = self.outgoing_.find(transfer);
+        if (found == self.outgoing_.end() || found->second.running) {
+            return;
+        }
+        found->second.running = true;
+        found->second.cancelled = false;
+        self.spawn(self.runSend(transfer), "retry");
+    });
+}
+
+void ConnectDevice::cancel(std::uint64_t transfer) {
+    onStrand([transfer](ConnectDevice& self) {
+        const auto found = self.outgoing_.find(transfer);
+        if (found == self.outgoing_.end() || !found->second.running) {
+            return;
+        }
+        Outgoing& outgoing = found->second;
+        outgoing.cancelled = true; // a send still describing its files stops before it offers them
+        const auto connection = self.connections_.find(outgoing.fingerprint);
+        if (outgoing.described && connection != self.connections_.end()) {
+            self.spawn(connection->second.transfers->cancel(outgoing.described->transferID), "cancel");
+        }
+    });
+}
+
+// The entry stays for a retry when the send failed.
+asio::awaitable<void> ConnectDevice::runSend(std::uint64_t transfer) {
     std::exception_ptr failure;
     try {
-        const auto connection = connections_.find(fingerprint);
-        if (connection == connections_.end()) {
-            throw TWCPError::peerClosed();
-        }
-        // Called on the sender's strand after every chunk, while this task keeps the device.
-        auto onProgress = [this, transfer](const TransferProgress& progress) {
-            publish(DeviceEvents::TransferProgressed{transfer, progress});
-        };
-        auto sending =
-            connection->second.transfers->send(std::move(files), std::move(origin), std::move(onProgress));
-        co_await std::move(sending);
+        co_await sendOutgoing(transfer);
     } catch (...) {
         failure = std::current_exception();
     }
+    if (failure) {
+        outgoing_.at(transfer).running = false;
+    } else {
+        outgoing_.erase(transfer);
+    }
     publish(DeviceEvents::TransferEnded{transfer, failure});
+}
+
+asio::awaitable<void> ConnectDevice::sendOutgoing(std::uint64_t transfer) {
+    // Entries go only when their send ends, so the reference holds across the waits.
+    Outgoing& outgoing = outgoing_.at(transfer);
+    const auto connection = connections_.find(outgoing.fingerprint);
+    if (connection == connections_.end()) {
+        throw TWCPError::peerClosed();
+    }
+    const auto transfers = connection->second.transfers;
+    // Called on the sender's strand after every chunk, while this task keeps the device.
+    auto onProgress = [this, transfer](const TransferProgress& progress) {
+        publish(DeviceEvents::TransferProgressed{transfer, progress});
+    };
+    if (outgoing.described) {
+        auto retrying = transfers->retry(*outgoing.described, std::move(onProgress));
+        co_await std::move(retrying);
+        co_return;
+    }
+    auto describing = transfers->describe(outgoing.files, outgoing.origin);
+    outgoing.described = co_await std::move(describing);
+    if (outgoing.cancelled) {
+        throw TWCPError::cancelled();
+    }
+    auto sending = transfers->send(*outgoing.described, std::move(onProgress));
+    co_await std::move(sending);
 }
 
 void ConnectDevice::disconnect(std::string fingerprint) {

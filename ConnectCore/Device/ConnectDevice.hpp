@@ -5,6 +5,7 @@
 #include "ConnectCore/Channel/TWCPParameters.hpp"
 #include "ConnectCore/Device/DeviceEvent.hpp"
 #include "ConnectCore/Device/DevicePairing.hpp"
+#include "ConnectCore/Transfer/OutgoingTransfer.hpp"
 #include "TarnwickConnectProtocol/Messages/TWCPRole.hpp"
 
 #include <asio/awaitable.hpp>
@@ -85,6 +86,11 @@ public:
     /// Sends the files as one offer to a connected device; progress and outcome come as events.
     void send(std::uint64_t transfer, std::string fingerprint, std::vector<std::filesystem::path> files,
               std::optional<std::string> origin);
+    /// Stops a running send; it ends with `cancelled`, and the receiver is told file by file.
+    void cancel(std::uint64_t transfer);
+    /// Sends a send that failed or was cancelled again to its device, which must be connected: files that
+    /// did not change keep their file IDs, so a receiver that kept their partial files resumes them.
+    void retry(std::uint64_t transfer);
     /// Ends a device's session in order.
     void disconnect(std::string fingerprint);
     void setReceiveFolder(std::filesystem::path folder);
@@ -104,15 +110,26 @@ private:
         std::shared_ptr<TransferCoordinator> transfers;
     };
 
+    /// A send from its command until it arrives; kept after a failure, for `retry`.
+    struct Outgoing {
+        std::string fingerprint;
+        std::vector<std::filesystem::path> files;
+        std::optional<std::string> origin;
+        /// Once described: offered again as it is by a retry.
+        std::optional<OutgoingTransfer> described;
+        bool running = false;
+        bool cancelled = false;
+    };
+
     // Start-up and commands (ConnectDevice.cpp).
     asio::awaitable<void> startOnStrand();
     asio::awaitable<std::uint16_t> listen();
     asio::awaitable<void> startBrowsing();
+    asio::awaitable<void> removeStalePartials();
     asio::awaitable<void> stopOnStrand();
     asio::awaitable<void> tasksEnded();
-    asio::awaitable<void> sendOnStrand(std::uint64_t transfer, std::string fingerprint,
-                                       std::vector<std::filesystem::path> files,
-                                       std::optional<std::string> origin);
+    asio::awaitable<void> runSend(std::uint64_t transfer);
+    asio::awaitable<void> sendOutgoing(std::uint64_t transfer);
     /// Runs a task of this device on its strand; `stop()` cancels it and waits for it.
     void spawn(asio::awaitable<void> body, std::string what);
     /// Runs `body` on the strand unless the device has stopped.
@@ -130,6 +147,8 @@ private:
     asio::awaitable<void> runReady(std::shared_ptr<TWCPSession> session,
                                    std::optional<std::string> dialedPeer);
     asio::awaitable<void> forwardReceived(std::string fingerprint,
+                                          std::shared_ptr<TransferCoordinator> transfers);
+    asio::awaitable<void> forwardRefusals(std::string fingerprint,
                                           std::shared_ptr<TransferCoordinator> transfers);
     void endDial(const std::optional<std::string>& peerID);
 
@@ -151,6 +170,7 @@ private:
     /// Every session from its start to its end, ready or not, for `stop()`.
     std::set<std::shared_ptr<TWCPSession>> sessions_;
     std::set<std::string> dialing_;
+    std::map<std::uint64_t, Outgoing> outgoing_;
     std::map<std::uint64_t, Task> tasks_;
     std::uint64_t nextTask_ = 0;
     /// Resumed when the last task has ended, for `stop()`.

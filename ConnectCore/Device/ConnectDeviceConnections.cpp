@@ -122,7 +122,8 @@ asio::awaitable<void> ConnectDevice::runReady(std::shared_ptr<TWCPSession> sessi
 
     using namespace asio::experimental::awaitable_operators;
     session->keepAlive(idleBeforePing, pingAnswerTimeout);
-    auto running = transfers->run() && forwardReceived(fingerprint, transfers);
+    auto running = transfers->run() && forwardReceived(fingerprint, transfers) &&
+                   forwardRefusals(fingerprint, transfers);
     co_await std::move(running);
 
     const auto listed = connections_.find(fingerprint);
@@ -137,6 +138,14 @@ asio::awaitable<void> ConnectDevice::forwardReceived(std::string fingerprint,
     const auto completed = transfers->receiver()->completed();
     while (auto file = co_await completed.next()) {
         publish(DeviceEvents::Received{fingerprint, std::move(*file)});
+    }
+}
+
+asio::awaitable<void> ConnectDevice::forwardRefusals(std::string fingerprint,
+                                                     std::shared_ptr<TransferCoordinator> transfers) {
+    const auto refusals = transfers->receiver()->refusals();
+    while (auto refusal = co_await refusals.next()) {
+        publish(DeviceEvents::ReceiveRefused{fingerprint, std::move(refusal->reason)});
     }
 }
 

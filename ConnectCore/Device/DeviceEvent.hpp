@@ -80,6 +80,12 @@ struct Received {
     std::string fingerprint;
     ReceivedFile file;
 };
+/// An offer from the device was refused before anyone was asked; `reason` is the one sent to it
+/// (`TransferReceiver::insufficientSpaceReason`: its files would not fit in the receive folder).
+struct ReceiveRefused {
+    std::string fingerprint;
+    std::string reason;
+};
 struct TransferProgressed {
     std::uint64_t transfer = 0;
     TransferProgress progress;
@@ -97,6 +103,6 @@ using DeviceEvent =
                  DeviceEvents::DialStarted, DeviceEvents::DialFailed, DeviceEvents::DialEnded,
                  DeviceEvents::PairingRequested, DeviceEvents::PairingEnded, DeviceEvents::Paired,
                  DeviceEvents::Connected, DeviceEvents::Disconnected, DeviceEvents::Received,
-                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded>;
+                 DeviceEvents::ReceiveRefused, DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded>;
 
 } // namespace tarnwick

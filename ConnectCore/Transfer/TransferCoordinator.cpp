@@ -283,6 +283,7 @@ asio::awaitable<void> TransferCoordinator::connectionEnded() {
     // Files that arrived whole are still placed and announced; nothing completes after them.
     co_await receiver_->drain();
     receiver_->completed().finish();
+    receiver_->refusals().finish();
 }
 
 std::optional<Completion<AcceptMessage>> TransferCoordinator::takeWaiter(const std::string& offerID) {

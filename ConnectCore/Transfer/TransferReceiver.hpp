@@ -60,10 +60,11 @@ public:
                      std::filesystem::path directory, asio::any_io_executor blocking);
 
     const std::filesystem::path& directory() const { return folder_.directory(); }
-    /// One element per verified and placed file; buffered without limit, never finished.
+    /// One element per verified and placed file; buffered without limit, finished by the coordinator when
+    /// the connection has ended.
     AsyncQueue<ReceivedFile> completed() const { return completed_; }
     /// Offers refused without asking the approval function, because their files do not fit: the offer ID
-    /// and `insufficientSpaceReason`, as sent to the peer. Buffered without limit, never finished.
+    /// and `insufficientSpaceReason`, as sent to the peer. Buffered and finished as `completed`.
     AsyncQueue<RejectMessage> refusals() const { return refusals_; }
     /// Replaces the approval function; the default accepts every offer.
     asio::awaitable<void> setApproval(Approval approve);

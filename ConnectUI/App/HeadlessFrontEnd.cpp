@@ -52,6 +52,8 @@ void HeadlessFrontEnd::watch() {
     QObject::connect(&state_, &AppState::pendingPairingChanged, this, &HeadlessFrontEnd::showPairing);
     QObject::connect(&state_, &AppState::transfersChanged, this, &HeadlessFrontEnd::showTransfers);
     QObject::connect(&state_, &AppState::receivedChanged, this, &HeadlessFrontEnd::showReceived);
+    QObject::connect(&state_, &AppState::receiveRefused, this,
+                     [this](const std::string& message) { print("receive refused: " + message); });
     QObject::connect(&state_, &AppState::connectErrorChanged, this, [this] {
         if (state_.connectError()) {
             print("connect error: " + *state_.connectError());

@@ -6,6 +6,7 @@
 // The second form is how the browser returns from the sign-in page: it hands the address to the running
 // instance of that profile and exits. So does a second launch of the windows: the running instance shows
 // its window and sends the FILEs.
+#include "ConnectCore/Host/DescriptorLimit.hpp"
 #include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "ConnectCore/Reachability/NetworkAvailability.hpp"
 #include "ConnectUI/App/CommandLine.hpp"
@@ -131,6 +132,7 @@ bool handOverLaunch(const QString& handOffName, const std::vector<std::filesyste
 int main(int argc, char** argv) {
     using namespace tarnwick;
     LargeBufferAllocation::reuseChunkBuffers();
+    DescriptorLimit::raiseToHardLimit();
     // Read before any Qt application exists: help, the version and mistakes need no display.
     const auto outcome =
         CommandLine::parse(std::span(argv + 1, static_cast<std::size_t>(argc - 1)), std::cout, std::cerr);

@@ -113,6 +113,7 @@ void AppState::rejectPendingPairing() {
 }
 
 void AppState::clearFinished() {
+    failedSends_.clear(); // their items go with the other finished ones
     if (transfers_.clearFinished()) {
         Q_EMIT transfersChanged();
     }

@@ -182,6 +182,11 @@ public:
     void disconnect(const ConnectedDevice& device);
     /// Lists the files, newest first, and sends them as one batch to the selected destination.
     void send(const std::vector<std::filesystem::path>& urls);
+    /// Stops the running send that the transfer item belongs to; its items fail as cancelled.
+    void cancelTransfer(const std::string& itemID);
+    /// Sends the failed or cancelled batch the item belongs to again; unchanged files resume where the
+    /// receiver's partial files end.
+    void retryTransfer(const std::string& itemID);
     /// Sends a settled file from a watched folder, unless it lies inside the receive folder.
     void sendFromWatchFolder(const std::filesystem::path& file);
     void approvePendingPairing();
@@ -230,6 +235,8 @@ Q_SIGNALS:
     void registeredDeviceIdChanged();
     /// One file arrived from the named device; `received` has changed already.
     void fileReceived(const tarnwick::ReceivedFile& file, const std::string& sender);
+    /// Files a device offered were refused without asking, for the reason the message gives.
+    void receiveRefused(const std::string& message);
 
 private:
     /// A send on its way: its rows and when it began.
@@ -255,6 +262,10 @@ private:
     void apply(DeviceEvents::Received received);
     void apply(DeviceEvents::TransferProgressed progressed);
     void apply(DeviceEvents::TransferEnded ended);
+    void apply(DeviceEvents::ReceiveRefused refused);
+    /// The send whose batch holds the item, in `sends`; none when there is no such send.
+    static std::optional<std::uint64_t> sendHolding(const std::map<std::uint64_t, Sending>& sends,
+                                                    const std::string& itemID);
     void failStart(const std::string& reason);
     void registerConnected(ConnectedDevice device);
     void removeConnected(const std::string& fingerprint);
@@ -326,6 +337,8 @@ private:
     /// Prompts waiting for the user, oldest first; `pendingPairing` shows the first.
     std::vector<PendingPairing> prompts_;
     std::map<std::uint64_t, Sending> sends_;
+    /// Sends that failed or were cancelled, for a retry.
+    std::map<std::uint64_t, Sending> failedSends_;
     std::uint64_t nextTransfer_ = 0;
     /// Every running main-thread task, cancelled when this object goes.
     std::map<std::uint64_t, Task> tasks_;

@@ -39,6 +39,21 @@ std::string describeNetworkError(const std::error_code& code) {
     return "The connection dropped. Reconnect and try again.";
 }
 
+// A local file's trouble, not the network's: the file is named, since a batch fails as a whole.
+std::string describeFileError(const std::filesystem::filesystem_error& error) {
+    const std::string name = error.path1().filename().string();
+    if (error.code() == std::errc::no_such_file_or_directory) {
+        return name + " was moved or deleted before it was sent.";
+    }
+    if (error.code() == std::errc::permission_denied) {
+        return name + " can't be read: permission denied.";
+    }
+    if (error.code() == std::errc::is_a_directory) {
+        return name + " is a folder.";
+    }
+    return name + " couldn't be read.";
+}
+
 } // namespace
 
 void AppState::send(const std::vector<std::filesystem::path>& urls) {
@@ -51,6 +66,34 @@ void AppState::send(const std::vector<std::filesystem::path>& urls) {
     const std::uint64_t transfer = ++nextTransfer_;
     sends_.emplace(transfer, Sending{std::move(batch), std::chrono::steady_clock::now()});
     device_->send(transfer, destination->fingerprint, urls, std::nullopt);
+}
+
+void AppState::cancelTransfer(const std::string& itemID) {
+    if (const auto transfer = sendHolding(sends_, itemID); transfer && device_) {
+        device_->cancel(*transfer);
+    }
+}
+
+void AppState::retryTransfer(const std::string& itemID) {
+    const auto transfer = sendHolding(failedSends_, itemID);
+    if (!transfer || !device_) {
+        return;
+    }
+    auto sending = failedSends_.extract(*transfer);
+    sending.mapped().started = std::chrono::steady_clock::now();
+    finishBatch(sending.mapped().batch, TransferItem::State::waiting());
+    sends_.insert(std::move(sending));
+    device_->retry(*transfer);
+}
+
+std::optional<std::uint64_t> AppState::sendHolding(const std::map<std::uint64_t, Sending>& sends,
+                                                   const std::string& itemID) {
+    for (const auto& [transfer, sending] : sends) {
+        if (std::find(sending.batch.begin(), sending.batch.end(), itemID) != sending.batch.end()) {
+            return transfer;
+        }
+    }
+    return std::nullopt;
 }
 
 void AppState::updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,
@@ -95,8 +138,8 @@ std::string AppState::describeTransfer(const std::exception_ptr& error) {
         std::rethrow_exception(error);
     } catch (const APIError& failure) {
         return failure.description().empty() ? "The transfer failed." : failure.description();
-    } catch (const std::filesystem::filesystem_error&) {
-        // A local file's trouble, not the network's.
+    } catch (const std::filesystem::filesystem_error& failure) {
+        return describeFileError(failure);
     } catch (const std::system_error& failure) {
         return describeNetworkError(failure.code());
     } catch (...) {

@@ -197,15 +197,25 @@ void AppState::apply(DeviceEvents::TransferEnded ended) {
     if (sending == sends_.end()) {
         return;
     }
-    const TransferList::Batch batch = std::move(sending->second.batch);
-    sends_.erase(sending);
+    const TransferList::Batch batch = sending->second.batch;
     if (ended.failure) {
+        failedSends_.insert(sends_.extract(sending));
         finishBatch(batch, TransferItem::State::failed(describeTransfer(ended.failure)));
         return;
     }
+    sends_.erase(sending);
     finishBatch(batch, TransferItem::State::finished());
     sounds_->playSent();
     assign(diagnosis_, std::optional<ReachabilityDiagnosis>(), &AppState::diagnosisChanged);
+}
+
+void AppState::apply(DeviceEvents::ReceiveRefused refused) {
+    const auto sender =
+        std::find_if(connectedDevices_.begin(), connectedDevices_.end(), [&](const ConnectedDevice& device) {
+            return device.fingerprint == refused.fingerprint;
+        });
+    const std::string name = sender != connectedDevices_.end() ? sender->name : "a device";
+    Q_EMIT receiveRefused("Not enough space for the files from " + name + ".");
 }
 
 } // namespace tarnwick

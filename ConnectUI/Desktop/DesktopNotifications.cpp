@@ -57,6 +57,7 @@ DesktopNotifications::DesktopNotifications(AppState& state, QSettings& settings,
       onScreen_(std::move(onScreen)),
       client_(std::move(bus)) {
     QObject::connect(&state_, &AppState::fileReceived, this, &DesktopNotifications::fileReceived);
+    QObject::connect(&state_, &AppState::receiveRefused, this, &DesktopNotifications::receiveRefused);
     QObject::connect(&state_, &AppState::pendingPairingChanged, this, &DesktopNotifications::pairingChanged);
     QObject::connect(&state_, &AppState::transfersChanged, this, &DesktopNotifications::transfersChanged);
     QObject::connect(&client_, &NotificationClient::actionInvoked, this, &DesktopNotifications::act);
@@ -82,6 +83,12 @@ void DesktopNotifications::fileReceived(const ReceivedFile& file, const std::str
     arrivals_->files.insert(arrivals_->files.begin(), file.path);
     arrivals_->last = now;
     showArrivals();
+}
+
+void DesktopNotifications::receiveRefused(const std::string& message) {
+    if (wants(Topic::received)) {
+        client_.notify({text(message), {}, {}}, 0, {});
+    }
 }
 
 void DesktopNotifications::showArrivals() {

@@ -58,6 +58,7 @@ private:
 
     bool wants(Topic topic) const;
     void fileReceived(const ReceivedFile& file, const std::string& sender);
+    void receiveRefused(const std::string& message);
     void showArrivals();
     void pairingChanged();
     void transfersChanged();

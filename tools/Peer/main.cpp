@@ -3,6 +3,7 @@
 // benchmarks run.
 #include "ConnectCore/Async/AsyncQueue.hpp"
 #include "ConnectCore/Device/ConnectDevice.hpp"
+#include "ConnectCore/Host/DescriptorLimit.hpp"
 #include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "tools/Peer/PeerOptions.hpp"
 
@@ -106,6 +107,10 @@ private:
         std::cout << "disconnected" << std::endl;
         co_return;
     }
+    asio::awaitable<void> handle(DeviceEvents::ReceiveRefused refused) {
+        std::cout << "refused " << refused.reason << std::endl;
+        co_return;
+    }
     asio::awaitable<void> handle(DeviceEvents::Received received) {
         std::cout << "received " << received.file.name << " " << received.file.byteCount << std::endl;
         co_return;
@@ -191,6 +196,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     LargeBufferAllocation::reuseChunkBuffers();
+    DescriptorLimit::raiseToHardLimit();
     asio::io_context io;
     asio::thread_pool pool(2);
     const AsyncQueue<DeviceEvent> events(io.get_executor());

@@ -1,5 +1,6 @@
 // This device's engine against a device that speaks the handshake by hand over real TLS on loopback.
 #include "ConnectCore/Device/ConnectDevice.hpp"
+#include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 #include "TarnwickConnectProtocol/Messages/AcceptMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/OfferMessage.hpp"
 #include "tests/Support/DeviceUnderTest.hpp"
@@ -7,6 +8,8 @@
 #include "tests/Support/RunCoroutine.hpp"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace tarnwick {
 namespace {
@@ -99,6 +102,38 @@ TEST_F(ConnectDeviceTest, AGarbageAuthResponseNeverProducesAPrompt) {
     EXPECT_TRUE(closed);
     EXPECT_EQ(device.count<DeviceEvents::PairingRequested>(), 0u);
     EXPECT_EQ(device.count<DeviceEvents::Connected>(), 0u);
+}
+
+// A send the user cancels ends as cancelled on both sides; retried, the same send arrives whole and leaves
+// no partial file behind.
+TEST(ConnectDeviceSendTest, ACancelledSendRetriedArrivesWhole) {
+    testing::DeviceUnderTest phone("Phone");
+    testing::DeviceUnderTest computer;
+    DiscoveredPeer target{"computer", "Studio Computer", "", {}, {}, {}, {}};
+    target.endpoint = {asio::ip::make_address("127.0.0.1"), computer.port()};
+    phone->connect(target);
+    const auto fingerprint =
+        std::get<DeviceEvents::Connected>(phone.waitFor<DeviceEvents::Connected>()).fingerprint;
+    const auto movie = phone.home() / "movie.bin";
+    std::ofstream(movie).close();
+    std::filesystem::resize_file(movie, 256u << 20);
+
+    phone->send(1, fingerprint, {movie}, std::nullopt);
+    phone.waitFor<DeviceEvents::TransferProgressed>();
+    phone->cancel(1);
+    const auto cancelled =
+        std::get<DeviceEvents::TransferEnded>(phone.waitFor<DeviceEvents::TransferEnded>());
+    ASSERT_TRUE(cancelled.failure);
+    EXPECT_EQ(TWCPError::from(cancelled.failure)->errorCase(), TWCPError::Case::cancelled);
+
+    phone->retry(1);
+    const auto retried = std::get<DeviceEvents::TransferEnded>(phone.waitFor<DeviceEvents::TransferEnded>());
+    EXPECT_FALSE(retried.failure);
+    const auto received = std::get<DeviceEvents::Received>(computer.waitFor<DeviceEvents::Received>());
+    EXPECT_EQ(std::filesystem::file_size(received.file.path), 256u << 20);
+    const auto downloads = computer.home() / "Downloads";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(downloads), {}), 1)
+        << "no partial file stays";
 }
 
 } // namespace

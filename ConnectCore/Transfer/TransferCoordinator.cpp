@@ -54,26 +54,26 @@ asio::awaitable<OutgoingTransfer>
 TransferCoordinator::describeOnStrand(std::vector<std::filesystem::path> paths,
                                       std::optional<std::string> origin) {
     OutgoingTransfer transfer{UUID::random(), std::move(origin), {}};
-    for (auto& path : paths) {
-        transfer.files.push_back(co_await describeFile(std::move(path)));
-    }
+    transfer.files = co_await sender_->describe(std::move(paths));
     co_return transfer;
 }
 
-asio::awaitable<OutgoingTransfer::File> TransferCoordinator::describeFile(std::filesystem::path path) const {
-    // Taken before the hash, so that a change while hashing shows at a retry.
-    const auto modified = std::filesystem::last_write_time(path);
-    auto descriptor = co_await sender_->describe(path, UUID::random());
-    co_return OutgoingTransfer::File{std::move(path), std::move(descriptor), modified};
-}
-
 asio::awaitable<OutgoingTransfer> TransferCoordinator::renewed(OutgoingTransfer transfer) const {
-    for (auto& file : transfer.files) {
+    std::vector<std::filesystem::path> changed;
+    for (const auto& file : transfer.files) {
         std::error_code error;
         const auto size = std::filesystem::file_size(file.path, error);
         const auto modified = std::filesystem::last_write_time(file.path, error);
         if (error || size != file.descriptor.byteCount || modified != file.modified) {
-            file = co_await describeFile(file.path);
+            changed.push_back(file.path);
+        }
+    }
+    // Changed files are described afresh, under new file IDs.
+    auto described = co_await sender_->describe(changed);
+    auto next = described.begin();
+    for (auto& file : transfer.files) {
+        if (next != described.end() && file.path == next->path) {
+            file = std::move(*next++);
         }
     }
     co_return transfer;

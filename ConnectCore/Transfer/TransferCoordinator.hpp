@@ -78,7 +78,6 @@ private:
                                                        std::optional<std::string> origin);
     asio::awaitable<void> sendOnStrand(OutgoingTransfer transfer, ProgressCallback onProgress);
     asio::awaitable<void> cancelOnStrand(std::string transferID);
-    asio::awaitable<OutgoingTransfer::File> describeFile(std::filesystem::path path) const;
     asio::awaitable<OutgoingTransfer> renewed(OutgoingTransfer transfer) const;
     asio::awaitable<void> sendFiles(OutgoingTransfer transfer, OfferMessage offer, std::uint64_t streamID,
                                     ProgressCallback onProgress);

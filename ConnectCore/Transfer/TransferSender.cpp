@@ -4,6 +4,7 @@
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/Files/UTTypeIdentifier.hpp"
+#include "TarnwickConnectProtocol/Crypto/UUID.hpp"
 #include "TarnwickConnectProtocol/Files/SafeFilename.hpp"
 #include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
 
@@ -13,6 +14,7 @@
 #include <asio/this_coro.hpp>
 
 #include <algorithm>
+#include <iterator>
 
 namespace tarnwick {
 namespace {
@@ -46,6 +48,20 @@ Completion<Bytes> readAhead(const asio::any_io_executor& blocking, const asio::a
     return read;
 }
 
+OutgoingTransfer::File describeFile(const std::filesystem::path& path) {
+    // Taken before the hash, so that a change while hashing shows at a retry.
+    const auto modified = std::filesystem::last_write_time(path);
+    const PositionalReader reader(path);
+    FileDescriptor descriptor;
+    descriptor.fileID = UUID::random();
+    // The file is read by its real path; only the name on the wire is made valid text.
+    descriptor.name = SafeFilename::offeredName(path.filename().string());
+    descriptor.byteCount = reader.byteCount();
+    descriptor.utType = UTTypeIdentifier::forFile(path);
+    descriptor.sha256 = reader.sha256();
+    return {path, std::move(descriptor), modified};
+}
+
 asio::awaitable<void> wokenUp(Completion<std::monostate> waiter) {
     co_await waiter.wait();
 }
@@ -60,20 +76,22 @@ TransferSender::TransferSender(const asio::any_io_executor& executor, std::share
       blocking_(std::move(blocking)),
       outcomeWait_(outcomeWait) {}
 
-asio::awaitable<FileDescriptor> TransferSender::describe(std::filesystem::path path,
-                                                         std::string fileID) const {
-    auto work = [path = std::move(path), fileID = std::move(fileID)] {
-        const PositionalReader reader(path);
-        FileDescriptor descriptor;
-        descriptor.fileID = fileID;
-        // The file is read by its real path; only the name on the wire is made valid text.
-        descriptor.name = SafeFilename::offeredName(path.filename().string());
-        descriptor.byteCount = reader.byteCount();
-        descriptor.utType = UTTypeIdentifier::forFile(path);
-        descriptor.sha256 = reader.sha256();
-        return descriptor;
-    };
-    co_return co_await runBlocking(blocking_, std::move(work));
+asio::awaitable<std::vector<OutgoingTransfer::File>>
+TransferSender::describe(std::vector<std::filesystem::path> paths) const {
+    std::vector<OutgoingTransfer::File> files;
+    for (std::size_t first = 0; first < paths.size(); first += filesDescribedAtOnce) {
+        const auto last = std::min(paths.size(), first + filesDescribedAtOnce);
+        auto work = [some = std::vector(paths.begin() + first, paths.begin() + last)] {
+            std::vector<OutgoingTransfer::File> described;
+            for (const auto& path : some) {
+                described.push_back(describeFile(path));
+            }
+            return described;
+        };
+        auto some = co_await runBlocking(blocking_, std::move(work));
+        std::move(some.begin(), some.end(), std::back_inserter(files));
+    }
+    co_return files;
 }
 
 asio::awaitable<void> TransferSender::send(std::filesystem::path path, FileDescriptor descriptor,

@@ -3,6 +3,7 @@
 #include "ConnectCore/Async/Actor.hpp"
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Session/TWCPFrameSink.hpp"
+#include "ConnectCore/Transfer/OutgoingTransfer.hpp"
 #include "ConnectCore/Transfer/PositionalReader.hpp"
 #include "ConnectCore/Transfer/TransferProgress.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
@@ -47,8 +48,12 @@ public:
                    asio::any_io_executor blocking,
                    std::chrono::steady_clock::duration outcomeWait = TransferSender::outcomeWait);
 
-    /// Measures and hashes one file for an offer (no media metadata). Errors of the file propagate.
-    asio::awaitable<FileDescriptor> describe(std::filesystem::path path, std::string fileID) const;
+    /// Describes files for an offer, each under a fresh file ID: size, SHA-256, type (no media metadata)
+    /// and when it was last changed. Several files go to the blocking pool at a time, so thousands of small
+    /// files take few trips there. The first file that cannot be read fails the whole.
+    asio::awaitable<std::vector<OutgoingTransfer::File>>
+    describe(std::vector<std::filesystem::path> paths) const;
+    static constexpr std::size_t filesDescribedAtOnce = 64;
 
     /// Sends one described file from `resumeFrom` on the offer's stream and returns once its `complete`
     /// has been handed to the session. Throws `cancelled` when the peer cancels the file, the peer's error

@@ -1,5 +1,6 @@
 // Sending files, their progress and outcome, and the received list.
 #include "ConnectCore/Account/APIError.hpp"
+#include "ConnectCore/Transfer/TransferReceiver.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
@@ -13,7 +14,9 @@ std::string describeTWCPError(const TWCPError& error) {
     case TWCPError::Case::integrityMismatch:
         return "The file arrived damaged. Try sending it again.";
     case TWCPError::Case::rejectedByPeer:
-        return "The device declined the transfer.";
+        return error.text() == TransferReceiver::insufficientSpaceReason
+                   ? "The device doesn't have enough space for these files."
+                   : "The device declined the transfer.";
     case TWCPError::Case::authenticationFailed:
         return "That device couldn't prove who it is.";
     case TWCPError::Case::cancelled:
@@ -42,6 +45,9 @@ std::string describeNetworkError(const std::error_code& code) {
 // A local file's trouble, not the network's: the file is named, since a batch fails as a whole.
 std::string describeFileError(const std::filesystem::filesystem_error& error) {
     const std::string name = error.path1().filename().string();
+    if (name.empty()) {
+        return "The transfer didn't finish. Try again.";
+    }
     if (error.code() == std::errc::no_such_file_or_directory) {
         return name + " was moved or deleted before it was sent.";
     }

@@ -1,4 +1,5 @@
 #include "ConnectCore/Account/APIError.hpp"
+#include "ConnectCore/Transfer/TransferReceiver.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
@@ -44,10 +45,10 @@ TEST_F(AppStateTest, ARefusedListenerBlocksStartAndNothingElseStarts) {
     instance.state->start();
     ASSERT_TRUE(testing::waitFor(
         [&] { return instance.state->availability().state != Availability::Case::starting; }));
-    EXPECT_EQ(
-        instance.state->availability(),
-        Availability::blocked("This computer is refusing local network connections. A VPN, firewall or security "
-                              "tool is the usual cause."));
+    EXPECT_EQ(instance.state->availability(),
+              Availability::blocked(
+                  "This computer is refusing local network connections. A VPN, firewall or security "
+                  "tool is the usual cause."));
     EXPECT_TRUE(instance.state->peers().empty());
     EXPECT_FALSE(instance.state->identity());
     EXPECT_FALSE(instance.state->advertiser());
@@ -98,6 +99,8 @@ std::string describe(auto error) {
 TEST(AppStateMessagesTest, EveryFailureHasItsSentence) {
     EXPECT_EQ(describe(TWCPError::integrityMismatch("F")), "The file arrived damaged. Try sending it again.");
     EXPECT_EQ(describe(TWCPError::rejectedByPeer("full")), "The device declined the transfer.");
+    EXPECT_EQ(describe(TWCPError::rejectedByPeer(TransferReceiver::insufficientSpaceReason)),
+              "The device doesn't have enough space for these files.");
     EXPECT_EQ(describe(TWCPError::authenticationFailed()), "That device couldn't prove who it is.");
     EXPECT_EQ(describe(TWCPError::cancelled()), "Transfer cancelled.");
     EXPECT_EQ(describe(TWCPError::peerClosed()), "The device disconnected before the transfer finished.");
@@ -117,6 +120,15 @@ TEST(AppStateMessagesTest, EveryFailureHasItsSentence) {
               "The connection dropped. Reconnect and try again.");
     EXPECT_EQ(describe(std::filesystem::filesystem_error("read", std::make_error_code(std::errc::io_error))),
               "The transfer didn't finish. Try again.");
+    // A batch fails as a whole, so a local file's trouble names the file.
+    const auto local = [](std::errc code) {
+        return describe(
+            std::filesystem::filesystem_error("open", "/home/ann/notes.txt", std::make_error_code(code)));
+    };
+    EXPECT_EQ(local(std::errc::no_such_file_or_directory),
+              "notes.txt was moved or deleted before it was sent.");
+    EXPECT_EQ(local(std::errc::permission_denied), "notes.txt can't be read: permission denied.");
+    EXPECT_EQ(local(std::errc::io_error), "notes.txt couldn't be read.");
     EXPECT_EQ(describe(std::runtime_error("?")), "The transfer didn't finish. Try again.");
     // A registry failure speaks for itself.
     const APIError expired = APIError::http(403, "token_expired");

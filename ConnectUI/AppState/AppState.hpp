@@ -6,6 +6,7 @@
 #include "ConnectCore/Account/ConnectAPI.hpp"
 #include "ConnectCore/Async/Task.hpp"
 #include "ConnectCore/Device/ConnectDevice.hpp"
+#include "ConnectCore/Discovery/DeviceAddress.hpp"
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 #include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
 #include "ConnectCore/Discovery/ServiceBrowser.hpp"
@@ -178,6 +179,9 @@ public:
     void stop(std::function<void()> done);
     /// Dials the peer unless a dial to it runs or it is already connected (then it is selected).
     void connect(const DiscoveredPeer& peer);
+    /// Dials the device at "HOST:PORT", for when DNS-SD does not see it; an address that does not read or
+    /// resolve becomes `connectError`, as a failed dial does.
+    void connectTo(const std::string& address);
     /// Ends a connected device's session in order; it leaves the list once its session has ended.
     void disconnect(const ConnectedDevice& device);
     /// Lists the files, newest first, and sends them as one batch to the selected destination.
@@ -223,6 +227,8 @@ Q_SIGNALS:
     void advertiserChanged();
     void browserChanged();
     void accountChanged();
+    /// The stored account was read at start-up, whether there was one or not.
+    void accountLoaded();
     void isSigningInChanged();
     void signInErrorChanged();
     void signInErrorIsRecoverableChanged();
@@ -240,6 +246,8 @@ private:
 
     // The device and its events (AppStateSessions.cpp).
     void startDevice();
+    asio::awaitable<void> resolveAndConnect(DeviceAddress address);
+    void setUnreachable(const std::string& name);
     void apply(DeviceEvent event);
     void apply(DeviceEvents::Started started);
     void apply(DeviceEvents::StartFailed failed);

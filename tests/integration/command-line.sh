@@ -5,7 +5,8 @@
 #   and refused (exit 2) without an answer; a paired device takes the next send without a code; send --to
 #   a device found by name; exit 3 when the receiver cannot take the file; devices --json lists the
 #   advertised device; receive --json takes a file from a device it paired with on "y" and ends cleanly
-#   on SIGTERM after its input ended; --json output is read line by line with jq.
+#   on SIGTERM after its input ended; the --headless prompt dials HOST:PORT and sends --to a named
+#   device; --json output is read line by line with jq.
 # Usage: with-avahi-namespace.sh command-line.sh <tarnwick-connect> <tarnwick-peer>
 set -euo pipefail
 app=$(realpath "$1")
@@ -70,6 +71,15 @@ arrived() {
         sleep 0.1
     done
     cmp "$1" "$2/$(basename "$1")" || fail "$(basename "$1") did not arrive whole in $2"
+}
+
+# expect LOG PATTERN: waits until a line of the log matches.
+expect() {
+    for _ in $(seq 150); do
+        grep -q -- "$2" "$1" && return 0
+        sleep 0.1
+    done
+    fail "$(basename "$1") did not show '$2'"
 }
 
 # status COMMAND...: runs it without output and prints its exit status.
@@ -152,6 +162,25 @@ echo "devices --json lists the advertised device, paired"
 event "$work/devices.json" \
     '.event == "device" and .name == "Laptop" and .paired == true and .address == "198.18.0.2:47901"' ||
     fail "devices did not list Laptop"
+
+echo "the prompt of --headless dials an address and sends to the device it names"
+profile desk
+printf 'agenda\n' >"$work/agenda.txt"
+mkfifo "$work/desk.in"
+"${connect[@]}" --headless --profile "$work/desk" --port 47904 <"$work/desk.in" >"$work/desk.log" 2>&1 &
+desk=$!
+pids+=("$desk")
+exec {commands}>"$work/desk.in"
+expect "$work/desk.log" "^account: ada@example.com"
+echo "connect 198.18.0.2:47900" >&"$commands"
+expect "$work/desk.log" "^pair with Hidden Phone? code [0-9]\{6\}"
+echo y >&"$commands"
+expect "$work/desk.log" "^connected: Hidden Phone"
+echo "send --to \"Hidden Phone\" $work/agenda.txt" >&"$commands"
+expect "$work/desk.log" "^transfer agenda.txt to Hidden Phone finished"
+arrived "$work/agenda.txt" "$work/hidden-inbox"
+echo quit >&"$commands"
+wait "$desk" || fail "the headless prompt did not quit cleanly"
 
 echo "receive --json pairs on y, takes a file, survives the end of its input and stops on SIGTERM"
 profile receiver

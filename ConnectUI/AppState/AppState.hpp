@@ -20,6 +20,7 @@
 #include "ConnectUI/AppState/TransferItem.hpp"
 #include "ConnectUI/AppState/TransferList.hpp"
 #include "ConnectUI/Async/QtExecutor.hpp"
+#include "ConnectUI/Pairing/PairedAddresses.hpp"
 #include "ConnectUI/Pairing/PairedDevices.hpp"
 #include "ConnectUI/Pairing/PendingPairing.hpp"
 #include "ConnectUI/Settings/ApplicationHome.hpp"
@@ -159,6 +160,8 @@ public:
 
     // Plain members the views use.
     PairedDevices& paired() const { return *paired_; }
+    /// Where paired devices answered when dialled by address.
+    const PairedAddresses& addresses() const { return addresses_; }
     DownloadsLocation& downloads() const { return *downloads_; }
     Sounds& sounds() const { return *sounds_; }
     /// Receives the sign-in page's return address the browser hands to the application.
@@ -300,6 +303,9 @@ private:
     DownloadsLocation* downloads_;
     Sounds* sounds_;
     PairedDevices* paired_;
+    PairedAddresses addresses_;
+    /// Dials by address that have not ended: the device that answers one is remembered there.
+    std::set<std::string> addressDials_;
     WatchFolderStore* watchFolders_;
     /// This device on the network; created at start, when the name is known.
     std::shared_ptr<ConnectDevice> device_;

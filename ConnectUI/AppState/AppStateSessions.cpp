@@ -43,8 +43,10 @@ void AppState::startDevice() {
     });
     QObject::connect(this, &AppState::accountChanged, this,
                      [this] { device_->setAcceptsConnections(isSignedIn()); });
-    QObject::connect(paired_, &PairedDevices::devicesChanged, this,
-                     [this] { device_->setPairedKeys(pairedKeys()); });
+    QObject::connect(paired_, &PairedDevices::devicesChanged, this, [this] {
+        device_->setPairedKeys(pairedKeys());
+        addresses_.keepOnly(pairedKeys());
+    });
     QObject::connect(downloads_, &DownloadsLocation::urlChanged, this,
                      [this] { device_->setReceiveFolder(receiveFolder()); });
     device_->start();
@@ -151,6 +153,9 @@ asio::awaitable<void> AppState::resolveAndConnect(DeviceAddress address) {
     peer.name = address.text();
     peer.endpoint = *endpoint;
     connect(peer);
+    if (connecting_ == peer.id) {
+        addressDials_.insert(peer.id);
+    }
 }
 
 void AppState::disconnect(const ConnectedDevice& device) {
@@ -173,6 +178,7 @@ void AppState::setUnreachable(const std::string& name) {
 }
 
 void AppState::apply(DeviceEvents::DialEnded ended) {
+    addressDials_.erase(ended.peerID);
     if (connecting_ == ended.peerID) {
         assign(connecting_, std::optional<std::string>(), &AppState::connectingChanged);
     }
@@ -213,6 +219,10 @@ void AppState::apply(DeviceEvents::Paired paired) {
 }
 
 void AppState::apply(DeviceEvents::Connected connected) {
+    // Every ready session is a paired one, so the address it answered at is worth keeping.
+    if (connected.dialedAs && addressDials_.contains(*connected.dialedAs)) {
+        addresses_.remember(connected.fingerprint, *connected.dialedAs);
+    }
     registerConnected(ConnectedDevice{std::move(connected.deviceID), std::move(connected.name),
                                       connected.platform, std::move(connected.fingerprint)});
 }

@@ -2,8 +2,6 @@
 
 #include "ConnectUI/Terminal/TerminalText.hpp"
 
-#include <QCoreApplication>
-
 #include <unistd.h>
 
 namespace tarnwick {
@@ -16,17 +14,13 @@ std::string grouped(const std::string& code) {
 
 } // namespace
 
-SendCommand::SendCommand(AppState& state, const CommandLine::Options& options, EventReporter& reporter,
-                         std::ostream& prompts, int input, QObject* parent)
+SendCommand::SendCommand(AppState& state, CommandLine::Options options, EventReporter& reporter,
+                         std::optional<Question> question, QObject* parent)
     : QObject(parent),
       state_(state),
-      options_(options),
+      options_(std::move(options)),
       reporter_(reporter),
-      prompts_(prompts),
-      inputReady_(input, QSocketNotifier::Read),
-      input_(input) {
-    inputReady_.setEnabled(false);
-    QObject::connect(&inputReady_, &QSocketNotifier::activated, this, &SendCommand::readAnswer);
+      question_(question) {
     lookup_.setSingleShot(true);
     lookup_.setInterval(lookupTimeout);
     QObject::connect(&lookup_, &QTimer::timeout, this, [this] {
@@ -37,10 +31,9 @@ SendCommand::SendCommand(AppState& state, const CommandLine::Options& options, E
             fail(CommandLine::unreachable, state_.availability().message);
         }
     });
-    QObject::connect(&state_, &AppState::accountLoaded, this, &SendCommand::accountLoaded);
     QObject::connect(&state_, &AppState::peersChanged, this, &SendCommand::dialNamedPeer);
     QObject::connect(&state_, &AppState::connectErrorChanged, this, [this] {
-        if (const auto& error = state_.connectError(); error && !sending_) {
+        if (const auto& error = state_.connectError(); error && dialed_ && !sending_) {
             fail(CommandLine::unreachable, *error);
         }
     });
@@ -53,13 +46,23 @@ SendCommand::SendCommand(AppState& state, const CommandLine::Options& options, E
         }
     });
     QObject::connect(&state_, &AppState::connectedDevicesChanged, this, &SendCommand::deviceConnected);
-    QObject::connect(&state_, &AppState::pendingPairingChanged, this, &SendCommand::askPairing);
     QObject::connect(&state_, &AppState::transfersChanged, this, &SendCommand::showTransfers);
+    if (question_) {
+        answerReady_ = std::make_unique<QSocketNotifier>(question_->input, QSocketNotifier::Read);
+        answerReady_->setEnabled(false);
+        QObject::connect(answerReady_.get(), &QSocketNotifier::activated, this, &SendCommand::readAnswer);
+        QObject::connect(&state_, &AppState::pendingPairingChanged, this, &SendCommand::askPairing);
+    }
 }
 
-void SendCommand::accountLoaded() {
+void SendCommand::begin() {
     if (!state_.isSignedIn()) {
         fail(CommandLine::unreachable, "Not signed in. Sign in with the application first.");
+    } else if (sendToConnected()) {
+        return;
+    } else if (state_.connecting()) {
+        // The running instance dials one device at a time.
+        fail(CommandLine::unreachable, "Another device is being connected. Try again in a moment.");
     } else if (options_.address) {
         dialed_ = true;
         state_.connectTo(*options_.address);
@@ -67,6 +70,21 @@ void SendCommand::accountLoaded() {
         lookup_.start();
         dialNamedPeer();
     }
+}
+
+// In the running instance the device may be connected already: by its name, or by the address it
+// answered at.
+bool SendCommand::sendToConnected() {
+    const auto& devices = state_.connectedDevices();
+    const auto device = std::find_if(devices.begin(), devices.end(), [&](const ConnectedDevice& listed) {
+        return options_.to ? listed.name == *options_.to
+                           : state_.addresses().address(listed.fingerprint) == options_.address;
+    });
+    if (device == devices.end()) {
+        return false;
+    }
+    sendTo(*device);
+    return true;
 }
 
 void SendCommand::dialNamedPeer() {
@@ -86,11 +104,12 @@ void SendCommand::dialNamedPeer() {
 
 // The device this dial reached is the one listed last: a device that comes back takes the end too.
 void SendCommand::deviceConnected() {
-    const auto& devices = state_.connectedDevices();
-    if (!dialed_ || sending_ || devices.empty()) {
-        return;
+    if (dialed_ && !sending_ && !state_.connectedDevices().empty()) {
+        sendTo(state_.connectedDevices().back());
     }
-    const ConnectedDevice& device = devices.back();
+}
+
+void SendCommand::sendTo(const ConnectedDevice& device) {
     reporter_.event("connected", {{"name", device.name}, {"id", device.id}},
                     "connected to " + TerminalText::escaped(device.name));
     sending_ = true;
@@ -111,26 +130,26 @@ void SendCommand::askPairing() {
     asked_ = prompt->serial;
     answer_.clear();
     reporter_.event("pairing", {{"name", prompt->peerName}, {"code", prompt->code}}, {});
-    prompts_ << "Pair with " << TerminalText::escaped(prompt->peerName) << "? Code " << grouped(prompt->code)
-             << " [y/N] " << std::flush;
-    inputReady_.setEnabled(true);
+    question_->out << "Pair with " << TerminalText::escaped(prompt->peerName) << "? Code "
+                   << grouped(prompt->code) << " [y/N] " << std::flush;
+    answerReady_->setEnabled(true);
 }
 
 // Anything but yes refuses, and so does the end of input: nobody is there to compare the code.
 void SendCommand::readAnswer() {
     char buffer[256];
-    const ssize_t count = ::read(input_, buffer, sizeof buffer);
+    const ssize_t count = ::read(question_->input, buffer, sizeof buffer);
     if (count > 0) {
         answer_.append(buffer, count);
         if (!answer_.contains('\n')) {
             return;
         }
     }
-    if (!::isatty(input_)) {
+    if (!::isatty(question_->input)) {
         // Nobody typed the answer, so no Enter ended the question's line.
-        prompts_ << '\n';
+        question_->out << '\n';
     }
-    inputReady_.setEnabled(false);
+    answerReady_->setEnabled(false);
     const QByteArray word = answer_.left(answer_.indexOf('\n')).trimmed().toLower();
     const auto& prompt = state_.pendingPairing();
     if (!prompt || prompt->serial != asked_) {
@@ -183,7 +202,7 @@ void SendCommand::fail(int status, const std::string& message) {
 void SendCommand::finish(int status) {
     if (!finished_) {
         finished_ = true;
-        QCoreApplication::exit(status);
+        Q_EMIT finished(status);
     }
 }
 

@@ -8,15 +8,17 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
 
 namespace tarnwick {
 
-/// `tarnwick-connect send`: finds one device (by its DNS-SD name, or dialled at an address), pairs when
-/// needed with the user's answer read from standard input, sends the files as one batch and quits the
-/// application with `CommandLine`'s status for the outcome.
+/// One `send`: finds the device (connected already, seen by DNS-SD under its name, or dialled at an
+/// address), pairs when needed, sends the files as one batch and reports `finished` with `CommandLine`'s
+/// status for the outcome. It runs in the command's own instance or in the running one it was handed to.
 class SendCommand : public QObject {
     Q_OBJECT
 
@@ -24,27 +26,39 @@ public:
     /// How long a device named with `--to` may take to show up.
     static constexpr std::chrono::seconds lookupTimeout{10};
 
-    /// The question about a code goes to `prompts`, the answer is read from `input`.
-    SendCommand(AppState& state, const CommandLine::Options& options, EventReporter& reporter,
-                std::ostream& prompts, int input, QObject* parent = nullptr);
+    /// Where a first code is asked: the question goes to `out`, the answer comes from `input`.
+    struct Question {
+        std::ostream& out;
+        int input;
+    };
+
+    /// Without a `question`, the instance's own front end asks for codes, as the running one does.
+    SendCommand(AppState& state, CommandLine::Options options, EventReporter& reporter,
+                std::optional<Question> question, QObject* parent = nullptr);
+
+    /// Starts once this instance runs with its account.
+    void begin();
+
+Q_SIGNALS:
+    void finished(int status);
 
 private:
-    void accountLoaded();
+    bool sendToConnected();
     void dialNamedPeer();
     void deviceConnected();
+    void sendTo(const ConnectedDevice& device);
     void askPairing();
     void readAnswer();
     void showTransfers();
-    /// Reports the failure and ends the application with `status`, once.
+    /// Reports the failure and finishes with `status`, once.
     void fail(int status, const std::string& message);
     void finish(int status);
 
     AppState& state_;
-    const CommandLine::Options& options_;
+    const CommandLine::Options options_;
     EventReporter& reporter_;
-    std::ostream& prompts_;
-    QSocketNotifier inputReady_;
-    const int input_;
+    std::optional<Question> question_;
+    std::unique_ptr<QSocketNotifier> answerReady_;
     QTimer lookup_;
     bool dialed_ = false;
     bool sending_ = false;

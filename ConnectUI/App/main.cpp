@@ -14,6 +14,7 @@
 #include "ConnectUI/App/DevicesCommand.hpp"
 #include "ConnectUI/App/HeadlessFrontEnd.hpp"
 #include "ConnectUI/App/SendCommand.hpp"
+#include "ConnectUI/App/SendHandOver.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "ConnectUI/Async/QtExecutor.hpp"
@@ -68,10 +69,15 @@ std::unique_ptr<QObject> headlessFrontEnd(const Options& options, tarnwick::AppS
                                           tarnwick::EventReporter& reporter, std::ostream& events) {
     using namespace tarnwick;
     switch (options.command) {
-    case Command::send:
+    case Command::send: {
         // The question goes beside the events on a terminal, and out of the way of JSON.
-        return std::make_unique<SendCommand>(state, options, reporter, options.json ? std::cerr : events,
-                                             STDIN_FILENO);
+        auto command = std::make_unique<SendCommand>(
+            state, options, reporter, SendCommand::Question{options.json ? std::cerr : events, STDIN_FILENO});
+        QObject::connect(&state, &AppState::accountLoaded, command.get(), &SendCommand::begin);
+        QObject::connect(command.get(), &SendCommand::finished,
+                         [](int status) { QCoreApplication::exit(status); });
+        return command;
+    }
     case Command::devices:
         return std::make_unique<DevicesCommand>(state, options.wait, reporter);
     case Command::receive:
@@ -137,6 +143,15 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
         })) {
         std::cerr << "another Tarnwick Connect runs with this profile\n";
         return options.command == Command::send ? CommandLine::unreachable : 1;
+    }
+
+    // `send` run with this profile hands its job to this instance; the commands that end soon take none.
+    std::optional<SendHandOver> sends;
+    if (!oneShot) {
+        sends.emplace(state);
+        if (!sends->listen(SendHandOver::serverName(handOffName))) {
+            std::cout << "sends from the command line cannot be handed to this instance" << std::endl;
+        }
     }
 
     // A send stopped half-way did not deliver every file.
@@ -227,6 +242,13 @@ int main(int argc, char** argv) {
     }
     if (!options.headless && handOverLaunch(handOffName, options.files)) {
         return 0;
+    }
+    if (options.command == Command::send) {
+        // The instance running with this profile sends for the command, so that two never share a profile.
+        if (const auto status =
+                SendHandOver::handOver(SendHandOver::serverName(handOffName), options, std::cout)) {
+            return *status;
+        }
     }
     return run(options, home, handOffName);
 }

@@ -6,7 +6,8 @@
 #   a device found by name; exit 3 when the receiver cannot take the file; devices --json lists the
 #   advertised device; receive --json takes a file from a device it paired with on "y" and ends cleanly
 #   on SIGTERM after its input ended; the --headless prompt dials HOST:PORT and sends --to a named
-#   device; --json output is read line by line with jq.
+#   device; a send while an instance runs with the profile is done by that instance; --json output is
+#   read line by line with jq.
 # Usage: with-avahi-namespace.sh command-line.sh <tarnwick-connect> <tarnwick-peer>
 set -euo pipefail
 app=$(realpath "$1")
@@ -181,6 +182,26 @@ expect "$work/desk.log" "^transfer agenda.txt to Hidden Phone finished"
 arrived "$work/agenda.txt" "$work/hidden-inbox"
 echo quit >&"$commands"
 wait "$desk" || fail "the headless prompt did not quit cleanly"
+
+echo "a send while an instance runs with the profile is handed to it, and its events come back"
+printf 'handed over\n' >"$work/handed.txt"
+mkfifo "$work/running.in"
+"${connect[@]}" receive --profile "$work/sender" --port 47905 <"$work/running.in" >"$work/running.log" 2>&1 &
+running=$!
+pids+=("$running")
+exec {keep}>"$work/running.in"
+expect "$work/running.log" "^account: ada@example.com"
+code=0
+"${connect[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47900 "$work/handed.txt" </dev/null \
+    >"$work/handed.json" 2>"$work/handed.log" || code=$?
+[ "$code" = 0 ] || fail "a handed-over send exited with $code"
+event "$work/handed.json" '.event == "finished" and .file == "handed.txt"' || fail "no finished event came back"
+expect "$work/running.log" "^transfer handed.txt to Hidden Phone finished"
+! grep -q "^advertising" "$work/handed.log" || fail "the command ran an engine of its own on the profile"
+arrived "$work/handed.txt" "$work/hidden-inbox"
+exec {keep}>&-
+kill -TERM "$running"
+wait "$running" || fail "the running instance did not end cleanly"
 
 echo "receive --json pairs on y, takes a file, survives the end of its input and stops on SIGTERM"
 profile receiver

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+#include <algorithm>
 #include <cmath>
 #include <unistd.h>
 

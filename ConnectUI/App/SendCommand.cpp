@@ -2,6 +2,7 @@
 
 #include "ConnectUI/Terminal/TerminalText.hpp"
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace tarnwick {

@@ -35,7 +35,10 @@ EventReporter::EventReporter(std::ostream& out, Format format, bool liveProgress
 void EventReporter::event(std::string_view name, nlohmann::ordered_json fields, const std::string& line) {
     if (json()) {
         nlohmann::ordered_json object = {{"event", name}};
-        object.update(fields);
+        // An event without fields comes as null, which update() refuses.
+        if (fields.is_object()) {
+            object.update(fields);
+        }
         // A name that is not UTF-8 must not end the program; it is shown with replacement characters.
         out_ << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
         return;

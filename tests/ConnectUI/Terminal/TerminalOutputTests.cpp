@@ -29,6 +29,7 @@ TEST(EventReporterTest, JSONIsOneObjectPerLineWithTheEventFirst) {
     reporter.event("connected", {{"name", "Line\nbreak"}, {"id", "A1"}}, "connected: Line");
     reporter.progress("movie.mp4", 500, 1000, 250.4);
     reporter.event("failed", {{"message", "bad\xff"}}, "failed");
+    reporter.event("signed-in", {}, "signed in");
     std::istringstream lines(out.str());
     std::string line;
     std::vector<nlohmann::json> events;
@@ -36,13 +37,14 @@ TEST(EventReporterTest, JSONIsOneObjectPerLineWithTheEventFirst) {
         events.push_back(nlohmann::json::parse(line));
         EXPECT_EQ(line.rfind("{\"event\":", 0), 0u) << line;
     }
-    ASSERT_EQ(events.size(), 3u);
+    ASSERT_EQ(events.size(), 4u);
     EXPECT_EQ(events[0]["name"], "Line\nbreak");
     EXPECT_EQ(
         events[1],
         nlohmann::json(
             {{"event", "progress"}, {"file", "movie.mp4"}, {"bytes", 500}, {"total", 1000}, {"rate", 250}}));
     EXPECT_EQ(events[2]["message"], "bad\uFFFD");
+    EXPECT_EQ(events[3], nlohmann::json({{"event", "signed-in"}})) << "an event without fields";
 }
 
 // On a terminal the progress line is rewritten in place and left standing when the next event prints;

@@ -109,6 +109,15 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
                           true,
                           NetworkAvailability::canBindListener,
                           AppConfiguration::endpoints(AppConfiguration::environment())};
+    // Without a window, the events are the program's standard output.
+    std::optional<EventsOnStandardOutput> output;
+    std::optional<EventReporter> reporter;
+    if (options.headless) {
+        output.emplace();
+        reporter.emplace(output->events(),
+                         options.json ? EventReporter::Format::json : EventReporter::Format::text,
+                         ::isatty(STDOUT_FILENO) != 0);
+    }
     // The command line wins over the setting, which wins over the port firewall rules name.
     setup.port = options.port.value_or(
         static_cast<std::uint16_t>(settings->value(portSetting, ConnectDevice::defaultPort).toUInt()));
@@ -120,9 +129,9 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
     // Sending to an address needs no discovery, and then nothing announces this short-lived device.
     setup.discovery = !(options.command == Command::send && options.address);
     if (options.headless) {
-        setup.openSignInPage = [](const std::string& url) {
+        setup.openSignInPage = [&reporter](const std::string& url) {
             // Whoever runs it headless opens the page, in a browser or a script.
-            std::cout << "sign-in page " << url << std::endl;
+            reporter->event("sign-in-page", {{"url", url}}, "sign-in page " + url);
             return true;
         };
     }
@@ -163,14 +172,8 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
         }
     });
 
-    std::optional<EventsOnStandardOutput> output;
-    std::optional<EventReporter> reporter;
     std::unique_ptr<QObject> frontEnd;
     if (options.headless) {
-        output.emplace();
-        reporter.emplace(output->events(),
-                         options.json ? EventReporter::Format::json : EventReporter::Format::text,
-                         ::isatty(STDOUT_FILENO) != 0);
         frontEnd = headlessFrontEnd(options, state, *reporter, output->events());
         state.start();
     } else {

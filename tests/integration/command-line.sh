@@ -4,10 +4,10 @@
 #   send --address to a device that is not advertised, its first code answered "y" on standard input,
 #   and refused (exit 2) without an answer; a paired device takes the next send without a code; send --to
 #   a device found by name; exit 3 when the receiver cannot take the file; devices --json lists the
-#   advertised device; receive --json takes a file from a device it paired with on "y" and ends cleanly
-#   on SIGTERM after its input ended; the --headless prompt dials HOST:PORT and sends --to a named
-#   device; a send while an instance runs with the profile is done by that instance; --json output is
-#   read line by line with jq.
+#   advertised device; the --headless prompt dials HOST:PORT and sends --to a named device; a send while
+#   an instance runs with the profile is done by that instance; receive without a terminal refuses to
+#   pair; receive --json takes a file from a device it paired with on "y" and ends cleanly on SIGTERM
+#   after its input ended. --json output is read line by line with jq.
 # Usage: with-avahi-namespace.sh command-line.sh <tarnwick-connect> <tarnwick-peer>
 set -euo pipefail
 app=$(realpath "$1")
@@ -202,6 +202,22 @@ arrived "$work/handed.txt" "$work/hidden-inbox"
 exec {keep}>&-
 kill -TERM "$running"
 wait "$running" || fail "the running instance did not end cleanly"
+
+echo "receive without a terminal refuses a device it has not paired with"
+profile service
+"${connect[@]}" receive --json --profile "$work/service" --port 47906 </dev/null >"$work/service.json" \
+    2>"$work/service.log" &
+service=$!
+pids+=("$service")
+expect "$work/service.json" '"event":"ready"'
+if nsenter -t "$TARNWICK_PEER_PID" -n -m -- "$peer_tool" send --home "$work/intruder" \
+    --address 198.18.0.1:47906 "$work/notes.txt" >"$work/intruder.log" 2>&1; then
+    fail "a device paired with a receiver nobody watches"
+fi
+event "$work/service.json" '.event == "pairing" and .asking == false' || fail "the pairing was not refused"
+! event "$work/service.json" '.event == "received"' || fail "a file arrived without pairing"
+kill -TERM "$service"
+wait "$service" || fail "receive did not end cleanly"
 
 echo "receive --json pairs on y, takes a file, survives the end of its input and stops on SIGTERM"
 profile receiver

@@ -77,15 +77,22 @@ void SendCommand::begin() {
 // answered at.
 bool SendCommand::sendToConnected() {
     const auto& devices = state_.connectedDevices();
-    const auto device = std::find_if(devices.begin(), devices.end(), [&](const ConnectedDevice& listed) {
-        return options_.to ? listed.name == *options_.to
-                           : state_.addresses().address(listed.fingerprint) == options_.address;
-    });
+    const auto device = std::find_if(devices.begin(), devices.end(),
+                                     [this](const ConnectedDevice& listed) { return isTheDevice(listed); });
     if (device == devices.end()) {
         return false;
     }
     sendTo(*device);
     return true;
+}
+
+// The address a dial answered at is remembered before the device is listed; a device found by DNS-SD
+// says the identifier it was seen with, whatever name its service had to take.
+bool SendCommand::isTheDevice(const ConnectedDevice& device) const {
+    if (options_.address) {
+        return state_.addresses().address(device.fingerprint) == options_.address;
+    }
+    return device.id == dialedPeerID_ || device.name == *options_.to;
 }
 
 void SendCommand::dialNamedPeer() {
@@ -99,14 +106,15 @@ void SendCommand::dialNamedPeer() {
     if (peer != peers.end()) {
         lookup_.stop();
         dialed_ = true;
+        dialedPeerID_ = peer->id;
         state_.connect(*peer);
     }
 }
 
-// The device this dial reached is the one listed last: a device that comes back takes the end too.
+// Another device may connect to this one meanwhile: only the one dialled is sent to.
 void SendCommand::deviceConnected() {
-    if (dialed_ && !sending_ && !state_.connectedDevices().empty()) {
-        sendTo(state_.connectedDevices().back());
+    if (dialed_ && !sending_) {
+        sendToConnected();
     }
 }
 

@@ -44,6 +44,7 @@ Q_SIGNALS:
 
 private:
     bool sendToConnected();
+    bool isTheDevice(const ConnectedDevice& device) const;
     void dialNamedPeer();
     void deviceConnected();
     void sendTo(const ConnectedDevice& device);
@@ -61,6 +62,8 @@ private:
     std::unique_ptr<QSocketNotifier> answerReady_;
     QTimer lookup_;
     bool dialed_ = false;
+    /// The identifier DNS-SD showed for the device named with `--to`, once it is dialled.
+    std::optional<std::string> dialedPeerID_;
     bool sending_ = false;
     bool finished_ = false;
     /// The prompt the answer being read is for.

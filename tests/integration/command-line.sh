@@ -147,9 +147,9 @@ printf 'not a folder\n' >"$work/blocked-inbox"
 peer blocked --home "$work/blocked" --into "$work/blocked-inbox" --name "Full Phone" --port 47902
 code=0
 "${connect[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47902 "$work/notes.txt" \
-    <<<"y" >"$work/blocked.json" 2>"$work/blocked.log" || code=$?
+    <<<"y" >"$work/refusing.json" 2>"$work/refusing.log" || code=$?
 [ "$code" = 3 ] || fail "a refused file exited with $code"
-event "$work/blocked.json" '.event == "failed" and .file == "notes.txt" and (.message | length > 0)' ||
+event "$work/refusing.json" '.event == "failed" and .file == "notes.txt" and (.message | length > 0)' ||
     fail "no failed event for the file"
 
 echo "usage errors exit 1"

@@ -19,7 +19,7 @@ packages=(
   # the checks of the installed launcher, metadata, icons, manual and firewall files
   dpkg-dev file desktop-file-utils appstream man-db libxml2-utils
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev curl
+  libgtest-dev libgmock-dev libbenchmark-dev curl jq
   # services the tests start themselves, and a bare X server for the windows' screenshots
   xvfb xauth
   avahi-daemon avahi-utils dbus iproute2 openssl ffmpeg

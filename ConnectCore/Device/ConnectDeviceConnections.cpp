@@ -117,7 +117,8 @@ asio::awaitable<void> ConnectDevice::runReady(std::shared_ptr<TWCPSession> sessi
         spawn(older->second.session->close(std::nullopt), "replaced session");
     }
     connections_[fingerprint] = {session, transfers};
-    publish(DeviceEvents::Connected{fingerprint, hello.deviceID, hello.deviceName, hello.platform});
+    publish(
+        DeviceEvents::Connected{fingerprint, hello.deviceID, hello.deviceName, hello.platform, dialedPeer});
     endDial(dialedPeer);
 
     using namespace asio::experimental::awaitable_operators;

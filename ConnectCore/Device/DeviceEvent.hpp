@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -72,6 +73,8 @@ struct Connected {
     std::string deviceID;
     std::string name;
     DevicePlatform platform = DevicePlatform::iOS;
+    /// The peer identifier its dial was given; none for a connection the device accepted.
+    std::optional<std::string> dialedAs;
 };
 struct Disconnected {
     std::string fingerprint;

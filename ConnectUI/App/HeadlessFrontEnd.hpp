@@ -1,28 +1,35 @@
 #pragma once
 
+#include "ConnectUI/App/CommandLine.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
+#include "ConnectUI/Terminal/EventReporter.hpp"
 
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
 
 #include <map>
-#include <ostream>
-#include <set>
 #include <string>
 
 namespace tarnwick {
 
-/// The application without a window: it prints one line for each change a user would see and turns
-/// lines of standard input into the application state's operations. It renders and calls, nothing more.
-///   peers · connect NAME · send PATH… · pair yes|no · watch add PATH · signin [cancel] · signout · quit
-/// End of input quits, as `quit` does.
+/// The application without a window: it reports each change a user would see and turns lines of standard
+/// input into the application state's operations. It renders and calls, nothing more.
+///   peers · connect NAME|HOST:PORT · send [--to NAME] PATH… · pair yes|no · watch add PATH ·
+///   signin [cancel] · signout · quit
+/// While a pairing code waits, "y" or "n" answers it too.
 class HeadlessFrontEnd : public QObject {
     Q_OBJECT
 
 public:
-    /// With `quitAtEndOfInput`, the end of standard input ends the application; without, only a signal does.
-    HeadlessFrontEnd(AppState& state, std::ostream& out, int input, bool quitAtEndOfInput = true,
+    struct Behaviour {
+        /// The end of standard input ends the application; without, only a signal does (`receive`).
+        bool quitAtEndOfInput = true;
+        /// `never` refuses every first pairing as soon as it is asked.
+        CommandLine::PairingAnswer pairing = CommandLine::PairingAnswer::ask;
+    };
+
+    HeadlessFrontEnd(AppState& state, EventReporter& reporter, int input, Behaviour behaviour,
                      QObject* parent = nullptr);
 
     /// Runs one command line; unknown commands are answered with a line.
@@ -37,18 +44,20 @@ private:
     void showConnected();
     void showPairing();
     void showTransfers();
-    void showReceived();
-    void print(const std::string& line);
+    void showReceived(const ReceivedFile& file, const std::string& sender);
+    void connectTo(const std::string& nameOrAddress);
+    void send(const QStringList& words);
 
     AppState& state_;
-    std::ostream& out_;
+    EventReporter& reporter_;
     QSocketNotifier inputReady_;
     const int input_;
-    const bool quitAtEndOfInput_;
+    const Behaviour behaviour_;
     QByteArray pending_;
-    /// What was last printed per transfer item, so progress prints only when it shows differently.
+    /// What was last shown per transfer item, so progress shows only when it reads differently.
     std::map<std::string, std::string> shownTransfers_;
-    std::set<std::string> shownReceived_;
+    /// The connected devices' names by identifier, as JSON last told them.
+    std::map<std::string, std::string> shownConnected_;
 };
 
 } // namespace tarnwick

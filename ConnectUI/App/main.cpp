@@ -1,16 +1,21 @@
 // tarnwick-connect: the application, in the tray with its windows; `--headless` runs the same application
-// state with a line-based front end on standard input and output instead.
+// state with a line-based front end on standard input and output instead, and `receive`, `send` and
+// `devices` are the commands scripts and services run without a window.
 //   tarnwick-connect [--headless] [--profile DIR] [--name NAME] [--port PORT] [FILE...]
+//   tarnwick-connect receive | send | devices [options...]
 //   tarnwick-connect [--profile DIR] tarnwickconnect://auth/callback#…
 // The profile (else $TARNWICK_HOME, else the user's XDG folders) holds settings, identity and downloads.
-// The second form is how the browser returns from the sign-in page: it hands the address to the running
+// The last form is how the browser returns from the sign-in page: it hands the address to the running
 // instance of that profile and exits. So does a second launch of the windows: the running instance shows
 // its window and sends the FILEs.
 #include "ConnectCore/Host/DescriptorLimit.hpp"
 #include "ConnectCore/Host/LargeBufferAllocation.hpp"
 #include "ConnectCore/Reachability/NetworkAvailability.hpp"
 #include "ConnectUI/App/CommandLine.hpp"
+#include "ConnectUI/App/DevicesCommand.hpp"
 #include "ConnectUI/App/HeadlessFrontEnd.hpp"
+#include "ConnectUI/App/SendCommand.hpp"
+#include "ConnectUI/App/SendHandOver.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "ConnectUI/Async/QtExecutor.hpp"
@@ -18,6 +23,7 @@
 #include "ConnectUI/Shell/ConnectApp.hpp"
 #include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/SignIn/SignInHandOff.hpp"
+#include "ConnectUI/Terminal/EventReporter.hpp"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -29,6 +35,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <unistd.h>
@@ -39,6 +47,52 @@ namespace {
 constexpr const char* portSetting = "listenPort";
 
 using Options = tarnwick::CommandLine::Options;
+using Command = tarnwick::CommandLine::Command;
+
+/// Diagnostics are written to std::cout all over the engine; without a window they go to standard error,
+/// so that standard output carries only the front end's events (one JSON object per line with --json).
+class EventsOnStandardOutput {
+public:
+    EventsOnStandardOutput() : events_(std::cout.rdbuf()), diagnostics_(std::cout.rdbuf(std::cerr.rdbuf())) {}
+    ~EventsOnStandardOutput() { std::cout.rdbuf(diagnostics_); }
+    EventsOnStandardOutput(const EventsOnStandardOutput&) = delete;
+    EventsOnStandardOutput& operator=(const EventsOnStandardOutput&) = delete;
+
+    std::ostream& events() { return events_; }
+
+private:
+    std::ostream events_;
+    std::streambuf* const diagnostics_;
+};
+
+/// The front end without a window that the command asks for.
+std::unique_ptr<QObject> headlessFrontEnd(const Options& options, tarnwick::AppState& state,
+                                          tarnwick::EventReporter& reporter, std::ostream& events) {
+    using namespace tarnwick;
+    switch (options.command) {
+    case Command::send: {
+        // The question goes beside the events on a terminal, and out of the way of JSON.
+        auto command = std::make_unique<SendCommand>(
+            state, options, reporter, SendCommand::Question{options.json ? std::cerr : events, STDIN_FILENO});
+        QObject::connect(&state, &AppState::accountLoaded, command.get(), &SendCommand::begin);
+        QObject::connect(command.get(), &SendCommand::finished,
+                         [](int status) { QCoreApplication::exit(status); });
+        return command;
+    }
+    case Command::devices:
+        return std::make_unique<DevicesCommand>(state, options.wait, reporter);
+    case Command::receive:
+    case Command::application:
+        break;
+    }
+    const bool receiving = options.command == Command::receive;
+    // A receiver nobody watches (a service, a pipe) cannot compare a code: it refuses new devices.
+    const auto pairing = options.acceptPairing.value_or(receiving && !::isatty(STDIN_FILENO)
+                                                            ? CommandLine::PairingAnswer::never
+                                                            : CommandLine::PairingAnswer::ask);
+    return std::make_unique<HeadlessFrontEnd>(state, reporter, STDIN_FILENO,
+                                              HeadlessFrontEnd::Behaviour{!receiving, pairing});
+}
 
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
@@ -56,13 +110,29 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
                           true,
                           NetworkAvailability::canBindListener,
                           AppConfiguration::endpoints(AppConfiguration::environment())};
+    // Without a window, the events are the program's standard output.
+    std::optional<EventsOnStandardOutput> output;
+    std::optional<EventReporter> reporter;
+    if (options.headless) {
+        output.emplace();
+        reporter.emplace(output->events(),
+                         options.json ? EventReporter::Format::json : EventReporter::Format::text,
+                         ::isatty(STDOUT_FILENO) != 0);
+    }
     // The command line wins over the setting, which wins over the port firewall rules name.
     setup.port = options.port.value_or(
         static_cast<std::uint16_t>(settings->value(portSetting, ConnectDevice::defaultPort).toUInt()));
+    const bool oneShot = options.command == Command::send || options.command == Command::devices;
+    if (oneShot && !options.port) {
+        // A command that ends soon leaves the usual port to the receiver that may run beside it.
+        setup.port = std::nullopt;
+    }
+    // Sending to an address needs no discovery, and then nothing announces this short-lived device.
+    setup.discovery = !(options.command == Command::send && options.address);
     if (options.headless) {
-        setup.openSignInPage = [](const std::string& url) {
+        setup.openSignInPage = [&reporter](const std::string& url) {
             // Whoever runs it headless opens the page, in a browser or a script.
-            std::cout << "sign-in page " << url << std::endl;
+            reporter->event("sign-in-page", {{"url", url}}, "sign-in page " + url);
             return true;
         };
     }
@@ -82,19 +152,30 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
             }
         })) {
         std::cerr << "another Tarnwick Connect runs with this profile\n";
-        return 1;
+        return options.command == Command::send ? CommandLine::unreachable : 1;
     }
 
+    // `send` run with this profile hands its job to this instance; the commands that end soon take none.
+    std::optional<SendHandOver> sends;
+    if (!oneShot) {
+        sends.emplace(state);
+        if (!sends->listen(SendHandOver::serverName(handOffName))) {
+            std::cout << "sends from the command line cannot be handed to this instance" << std::endl;
+        }
+    }
+
+    // A send stopped half-way did not deliver every file.
+    const int stoppedStatus = options.command == Command::send ? CommandLine::fileFailed : 0;
     asio::signal_set stopSignals(engine.executor(), SIGTERM, SIGINT);
-    stopSignals.async_wait([&mainThread](const asio::error_code& error, int) {
+    stopSignals.async_wait([&mainThread, stoppedStatus](const asio::error_code& error, int) {
         if (!error) {
-            asio::post(QtExecutor(mainThread), [] { QCoreApplication::quit(); });
+            asio::post(QtExecutor(mainThread), [stoppedStatus] { QCoreApplication::exit(stoppedStatus); });
         }
     });
 
-    std::unique_ptr<HeadlessFrontEnd> frontEnd;
+    std::unique_ptr<QObject> frontEnd;
     if (options.headless) {
-        frontEnd = std::make_unique<HeadlessFrontEnd>(state, std::cout, STDIN_FILENO, !options.untilStopped);
+        frontEnd = headlessFrontEnd(options, state, *reporter, output->events());
         state.start();
     } else {
         shell = std::make_unique<ConnectApp>(state, *settings,
@@ -166,6 +247,13 @@ int main(int argc, char** argv) {
     }
     if (!options.headless && handOverLaunch(handOffName, options.files)) {
         return 0;
+    }
+    if (options.command == Command::send) {
+        // The instance running with this profile sends for the command, so that two never share a profile.
+        if (const auto status =
+                SendHandOver::handOver(SendHandOver::serverName(handOffName), options, std::cout)) {
+            return *status;
+        }
     }
     return run(options, home, handOffName);
 }

@@ -39,6 +39,7 @@ AppState::AppState(Setup setup, QObject* parent)
       downloads_(new DownloadsLocation(*setup_.settings, setup_.home.defaultDownloads, this)),
       sounds_(new Sounds(*setup_.settings, this)),
       paired_(new PairedDevices(*setup_.settings, this)),
+      addresses_(*setup_.settings),
       watchFolders_(new WatchFolderStore(
           *setup_.settings, setup_.main, setup_.blocking,
           [self = QPointer<AppState>(this)](const std::filesystem::path& file) {

@@ -6,6 +6,7 @@
 #include "ConnectCore/Account/ConnectAPI.hpp"
 #include "ConnectCore/Async/Task.hpp"
 #include "ConnectCore/Device/ConnectDevice.hpp"
+#include "ConnectCore/Discovery/DeviceAddress.hpp"
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 #include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
 #include "ConnectCore/Discovery/ServiceBrowser.hpp"
@@ -19,6 +20,7 @@
 #include "ConnectUI/AppState/TransferItem.hpp"
 #include "ConnectUI/AppState/TransferList.hpp"
 #include "ConnectUI/Async/QtExecutor.hpp"
+#include "ConnectUI/Pairing/PairedAddresses.hpp"
 #include "ConnectUI/Pairing/PairedDevices.hpp"
 #include "ConnectUI/Pairing/PendingPairing.hpp"
 #include "ConnectUI/Settings/ApplicationHome.hpp"
@@ -158,6 +160,8 @@ public:
 
     // Plain members the views use.
     PairedDevices& paired() const { return *paired_; }
+    /// Where paired devices answered when dialled by address.
+    const PairedAddresses& addresses() const { return addresses_; }
     DownloadsLocation& downloads() const { return *downloads_; }
     Sounds& sounds() const { return *sounds_; }
     /// Receives the sign-in page's return address the browser hands to the application.
@@ -178,6 +182,9 @@ public:
     void stop(std::function<void()> done);
     /// Dials the peer unless a dial to it runs or it is already connected (then it is selected).
     void connect(const DiscoveredPeer& peer);
+    /// Dials the device at "HOST:PORT", for when DNS-SD does not see it; an address that does not read or
+    /// resolve becomes `connectError`, as a failed dial does.
+    void connectTo(const std::string& address);
     /// Ends a connected device's session in order; it leaves the list once its session has ended.
     void disconnect(const ConnectedDevice& device);
     /// Lists the files, newest first, and sends them as one batch to the selected destination.
@@ -228,6 +235,8 @@ Q_SIGNALS:
     void advertiserChanged();
     void browserChanged();
     void accountChanged();
+    /// The stored account was read at start-up, whether there was one or not.
+    void accountLoaded();
     void isSigningInChanged();
     void signInErrorChanged();
     void signInErrorIsRecoverableChanged();
@@ -247,6 +256,8 @@ private:
 
     // The device and its events (AppStateSessions.cpp).
     void startDevice();
+    asio::awaitable<void> resolveAndConnect(DeviceAddress address);
+    void setUnreachable(const std::string& name);
     void apply(DeviceEvent event);
     void apply(DeviceEvents::Started started);
     void apply(DeviceEvents::StartFailed failed);
@@ -303,6 +314,9 @@ private:
     DownloadsLocation* downloads_;
     Sounds* sounds_;
     PairedDevices* paired_;
+    PairedAddresses addresses_;
+    /// Dials by address that have not ended: the device that answers one is remembered there.
+    std::set<std::string> addressDials_;
     WatchFolderStore* watchFolders_;
     /// This device on the network; created at start, when the name is known.
     std::shared_ptr<ConnectDevice> device_;

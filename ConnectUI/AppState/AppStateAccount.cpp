@@ -77,6 +77,7 @@ asio::awaitable<void> AppState::loadAccount() {
         co_return;
     }
     assign(account_, std::move(stored), &AppState::accountChanged);
+    Q_EMIT accountLoaded();
     if (account_) {
         co_await registerThisMac();
     }

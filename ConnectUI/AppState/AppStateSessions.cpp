@@ -4,9 +4,11 @@
 #include "ConnectUI/AppState/AppState.hpp"
 
 #include <QMetaObject>
+#include <QPointer>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
 #include <asio/post.hpp>
+#include <asio/use_awaitable.hpp>
 
 namespace tarnwick {
 namespace {
@@ -41,8 +43,10 @@ void AppState::startDevice() {
     });
     QObject::connect(this, &AppState::accountChanged, this,
                      [this] { device_->setAcceptsConnections(isSignedIn()); });
-    QObject::connect(paired_, &PairedDevices::devicesChanged, this,
-                     [this] { device_->setPairedKeys(pairedKeys()); });
+    QObject::connect(paired_, &PairedDevices::devicesChanged, this, [this] {
+        device_->setPairedKeys(pairedKeys());
+        addresses_.keepOnly(pairedKeys());
+    });
     QObject::connect(downloads_, &DownloadsLocation::urlChanged, this,
                      [this] { device_->setReceiveFolder(receiveFolder()); });
     device_->start();
@@ -113,6 +117,47 @@ void AppState::connect(const DiscoveredPeer& peer) {
     device_->connect(peer);
 }
 
+void AppState::connectTo(const std::string& address) {
+    if (!account_ || !identity_ || !device_ || connecting_) {
+        return;
+    }
+    const auto parsed = DeviceAddress::parse(address);
+    if (!parsed) {
+        assign(connectError_, std::optional("\"" + address + "\" is not an address. Write it as host:port."),
+               &AppState::connectErrorChanged);
+        return;
+    }
+    assign(connectError_, std::optional<std::string>(), &AppState::connectErrorChanged);
+    spawn(resolveAndConnect(*parsed), "dial by address");
+}
+
+// The device is known by the address until its session says who it is.
+asio::awaitable<void> AppState::resolveAndConnect(DeviceAddress address) {
+    QPointer<AppState> guard(this);
+    std::optional<asio::ip::tcp::endpoint> endpoint;
+    try {
+        auto resolving = asio::co_spawn(setup_.engine, address.resolve(setup_.engine), asio::use_awaitable);
+        endpoint = co_await std::move(resolving);
+    } catch (const std::system_error& error) {
+        diagnostic("dial failed: " + address.text() + ": " + error.what());
+    }
+    if (!guard) {
+        co_return;
+    }
+    if (!endpoint) {
+        setUnreachable(address.text());
+        co_return;
+    }
+    DiscoveredPeer peer;
+    peer.id = address.text();
+    peer.name = address.text();
+    peer.endpoint = *endpoint;
+    connect(peer);
+    if (connecting_ == peer.id) {
+        addressDials_.insert(peer.id);
+    }
+}
+
 void AppState::disconnect(const ConnectedDevice& device) {
     if (device_) {
         device_->disconnect(device.fingerprint);
@@ -122,13 +167,18 @@ void AppState::disconnect(const ConnectedDevice& device) {
 void AppState::apply(DeviceEvents::DialStarted) {}
 
 void AppState::apply(DeviceEvents::DialFailed failed) {
-    assign(connectError_,
-           std::optional("Could not reach " + failed.peer.name +
-                         ". Make sure it is on this network and Tarnwick is open."),
-           &AppState::connectErrorChanged);
+    setUnreachable(failed.peer.name);
+}
+
+void AppState::setUnreachable(const std::string& name) {
+    assign(
+        connectError_,
+        std::optional("Could not reach " + name + ". Make sure it is on this network and Tarnwick is open."),
+        &AppState::connectErrorChanged);
 }
 
 void AppState::apply(DeviceEvents::DialEnded ended) {
+    addressDials_.erase(ended.peerID);
     if (connecting_ == ended.peerID) {
         assign(connecting_, std::optional<std::string>(), &AppState::connectingChanged);
     }
@@ -169,6 +219,10 @@ void AppState::apply(DeviceEvents::Paired paired) {
 }
 
 void AppState::apply(DeviceEvents::Connected connected) {
+    // Every ready session is a paired one, so the address it answered at is worth keeping.
+    if (connected.dialedAs && addressDials_.contains(*connected.dialedAs)) {
+        addresses_.remember(connected.fingerprint, *connected.dialedAs);
+    }
     registerConnected(ConnectedDevice{std::move(connected.deviceID), std::move(connected.name),
                                       connected.platform, std::move(connected.fingerprint)});
 }

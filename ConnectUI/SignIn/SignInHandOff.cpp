@@ -30,16 +30,6 @@ std::optional<std::filesystem::path> runtimeFolder() {
     return std::filesystem::path(value);
 }
 
-/// Whether the process at the other end of a connected local socket runs as this user, as the kernel
-/// recorded it when that end connected or listened.
-bool peerIsThisUser(const QLocalSocket& socket) {
-    ucred peer{};
-    socklen_t length = sizeof peer;
-    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer,
-                        &length) == 0 &&
-           peer.uid == ::geteuid();
-}
-
 } // namespace
 
 SignInHandOff::SignInHandOff(QObject* parent) : QObject(parent) {
@@ -60,6 +50,14 @@ QString SignInHandOff::serverName(const ApplicationHome& home) {
         (std::filesystem::absolute(home.supportFolder) / "sign-in.socket").string());
 }
 
+bool SignInHandOff::isThisUser(const QLocalSocket& socket) {
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer,
+                        &length) == 0 &&
+           peer.uid == ::geteuid();
+}
+
 bool SignInHandOff::handOver(const QString& name, const std::string& address) {
     QLocalSocket socket;
     socket.connectToServer(name);
@@ -67,7 +65,7 @@ bool SignInHandOff::handOver(const QString& name, const std::string& address) {
         return false;
     }
     // Tokens or a code go to this user's own instance only, never to whoever took the name.
-    if (!peerIsThisUser(socket)) {
+    if (!isThisUser(socket)) {
         socket.abort();
         return false;
     }
@@ -101,7 +99,7 @@ void SignInHandOff::accept() {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         // Another user must not be able to sign this instance in to their account.
-        if (!peerIsThisUser(*socket)) {
+        if (!isThisUser(*socket)) {
             socket->abort();
             socket->deleteLater();
             continue;

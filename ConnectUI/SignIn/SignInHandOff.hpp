@@ -3,6 +3,7 @@
 #include "ConnectUI/Settings/ApplicationHome.hpp"
 
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QObject>
 #include <QString>
 
@@ -31,6 +32,10 @@ public:
     static QString serverName(const ApplicationHome& home);
     /// Sends the address to the instance listening on `name`; false when none of this user's took it.
     static bool handOver(const QString& name, const std::string& address);
+
+    /// Whether the process at the other end of a connected local socket runs as this user, as the kernel
+    /// recorded it when that end connected or listened.
+    static bool isThisUser(const QLocalSocket& socket);
 
     /// Receives addresses on `name` from now on, making its folder private first. A socket left behind
     /// by an instance that is gone is replaced; false when a running instance already listens there.

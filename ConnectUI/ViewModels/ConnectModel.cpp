@@ -39,6 +39,7 @@ ConnectModel::ConnectModel(AppState& state, QObject* parent) : QObject(parent), 
           &AppState::signInErrorIsRecoverableChanged, &AppState::justSignedInChanged}) {
         QObject::connect(&state_, signal, this, &ConnectModel::changed);
     }
+    QObject::connect(&state_.paired(), &PairedDevices::devicesChanged, this, &ConnectModel::changed);
 }
 
 void ConnectModel::setTargeted(bool targeted) {
@@ -117,7 +118,26 @@ QVariantList ConnectModel::nearbyPeers() const {
                                  {"symbol", peerSymbol(peer.model)},
                                  {"connecting", state_.connecting() == peer.id}});
     }
+    appendRemembered(peers);
     return peers;
+}
+
+// Paired devices DNS-SD does not see, which answered at an address before, are offered there.
+void ConnectModel::appendRemembered(QVariantList& peers) const {
+    for (const auto& device : state_.paired().devices()) {
+        const auto address = state_.addresses().address(device.fingerprint);
+        const auto seen = [&](const auto& listed) { return listed.fingerprint == device.fingerprint; };
+        if (!address || std::ranges::any_of(state_.peers(), seen) ||
+            std::ranges::any_of(state_.connectedDevices(), seen)) {
+            continue;
+        }
+        peers.append(QVariantMap{{"index", -1},
+                                 {"address", text(*address)},
+                                 {"name", text(device.name)},
+                                 {"system", "At " + text(*address)},
+                                 {"symbol", peerSymbol(std::nullopt)},
+                                 {"connecting", state_.connecting() == address}});
+    }
 }
 
 QString ConnectModel::connectError() const {
@@ -194,6 +214,10 @@ void ConnectModel::connectPeer(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < peers.size()) {
         state_.connect(peers[static_cast<std::size_t>(index)]);
     }
+}
+
+void ConnectModel::connectAddress(const QString& address) {
+    state_.connectTo(address.trimmed().toStdString());
 }
 
 void ConnectModel::send(const QList<QUrl>& urls) {

@@ -70,6 +70,8 @@ public:
     Q_INVOKABLE QString galleryEmptyText(const QString& filter) const;
 
     Q_INVOKABLE void connectPeer(int index);
+    /// Dials "HOST:PORT", typed in "Connect by Address…" or remembered for a paired device.
+    Q_INVOKABLE void connectAddress(const QString& address);
     /// Sends the dropped files; addresses that are not local files are left out.
     Q_INVOKABLE void send(const QList<QUrl>& urls);
     Q_INVOKABLE void selectDestination(const QString& id);
@@ -94,6 +96,8 @@ Q_SIGNALS:
     void changed();
 
 private:
+    void appendRemembered(QVariantList& peers) const;
+
     AppState& state_;
     bool targeted_ = false;
 };

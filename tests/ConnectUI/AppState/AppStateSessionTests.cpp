@@ -1,5 +1,6 @@
 // Application states that find each other by address on loopback, in a network namespace of the test's
 // own (see tests/CMakeLists.txt): real TLS, real sessions, real files.
+#include "ConnectUI/ViewModels/ConnectModel.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
@@ -61,10 +62,10 @@ protected:
         });
     }
 
-    /// Dials from `from` to `to` and confirms the code on both sides, the dialling side first (the other
-    /// side asks once the dialler has answered); both must show the same code.
-    static void connectAndPair(Instance& from, Instance& to) {
-        from->connect(peerOf(to));
+    /// Dials from `from` to `to` (at `address` when given) and confirms the code on both sides, the
+    /// dialling side first (the other side asks once the dialler has answered); both must show the same code.
+    static void connectAndPair(Instance& from, Instance& to, const std::optional<std::string>& address = {}) {
+        address ? from->connectTo(*address) : from->connect(peerOf(to));
         ASSERT_TRUE(testing::waitFor([&] { return from->pendingPairing().has_value(); }));
         const std::string code = from->pendingPairing()->code;
         EXPECT_EQ(code.size(), 6u);
@@ -168,6 +169,40 @@ TEST_F(NetworkNamespaceAppStateTest, AFailedDialSaysWhomItCouldNotReachAndAllows
 
     connectAndPair(mac, laptop);
     EXPECT_FALSE(mac->connectError()) << "a new dial clears the last failure";
+}
+
+// A device found by the address the user typed keeps it once paired, and is offered there when DNS-SD does
+// not see it; forgetting the pairing forgets the address.
+TEST_F(NetworkNamespaceAppStateTest, ADeviceDialledByAddressIsOfferedThereWhenDiscoveryMissesIt) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    mac->connectTo("laptop");
+    EXPECT_EQ(mac->connectError(), "\"laptop\" is not an address. Write it as host:port.");
+    mac->connectTo("127.0.0.1:1");
+    ASSERT_TRUE(testing::waitFor([&] { return mac->connectError() && !mac->connecting(); }));
+    EXPECT_EQ(mac->connectError(),
+              "Could not reach 127.0.0.1:1. Make sure it is on this network and Tarnwick is open.");
+
+    const std::string address = "127.0.0.1:" + std::to_string(laptop->availability().port);
+    connectAndPair(mac, laptop, address);
+    const std::string key = laptop->identity()->spkiSHA256();
+    EXPECT_EQ(mac->addresses().address(key), address);
+    EXPECT_FALSE(laptop->addresses().address(mac->identity()->spkiSHA256())) << "it did not dial";
+    ConnectModel model(*mac.state);
+    EXPECT_TRUE(model.nearbyPeers().isEmpty()) << "a connected device is not offered";
+
+    disconnect(mac);
+    ASSERT_TRUE(testing::waitFor([&] { return mac->connectedDevices().empty() && !mac->connecting(); }));
+    ASSERT_EQ(model.nearbyPeers().size(), 1);
+    const QVariantMap offered = model.nearbyPeers().front().toMap();
+    EXPECT_EQ(offered["name"].toString(), "Laptop");
+    EXPECT_EQ(offered["address"].toString().toStdString(), address);
+    model.connectAddress(offered["address"].toString());
+    ASSERT_TRUE(testing::waitFor([&] { return lists(mac, laptop); }));
+    EXPECT_FALSE(mac->pendingPairing()) << "paired: no code the second time";
+
+    mac->paired().forget(mac->paired().devices().front());
+    EXPECT_FALSE(mac->addresses().address(key));
 }
 
 // A device connected does not delay another: the second caller is asked at once, and one device may dial

@@ -90,6 +90,11 @@ struct TransferEnded {
     std::exception_ptr failure;
 };
 
+/// Whether this host has a usable network path: its first reading, then every change.
+struct NetworkChanged {
+    bool satisfied = true;
+};
+
 } // namespace DeviceEvents
 
 using DeviceEvent =
@@ -97,6 +102,6 @@ using DeviceEvent =
                  DeviceEvents::DialStarted, DeviceEvents::DialFailed, DeviceEvents::DialEnded,
                  DeviceEvents::PairingRequested, DeviceEvents::PairingEnded, DeviceEvents::Paired,
                  DeviceEvents::Connected, DeviceEvents::Disconnected, DeviceEvents::Received,
-                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded>;
+                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded, DeviceEvents::NetworkChanged>;
 
 } // namespace tarnwick

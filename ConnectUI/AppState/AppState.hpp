@@ -104,6 +104,8 @@ public:
             AppConfiguration::endpoints(AppConfiguration::environment());
         /// Shows the sign-in page; empty: the desktop's browser.
         SignInController::Opener openSignInPage = {};
+        /// How long a sign-in waits for the browser's return.
+        std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout;
         /// The listening port (the next free one when taken); none: any free port.
         std::optional<std::uint16_t> port = ConnectDevice::defaultPort;
     };
@@ -180,7 +182,8 @@ public:
     void connect(const DiscoveredPeer& peer);
     /// Ends a connected device's session in order; it leaves the list once its session has ended.
     void disconnect(const ConnectedDevice& device);
-    /// Lists the files, newest first, and sends them as one batch to the selected destination.
+    /// Lists the files, newest first, and sends them as one batch to the selected destination. A folder
+    /// sends the files inside it; a file that cannot be read is listed as failed, naming it.
     void send(const std::vector<std::filesystem::path>& urls);
     /// Sends a settled file from a watched folder, unless it lies inside the receive folder.
     void sendFromWatchFolder(const std::filesystem::path& file);
@@ -191,6 +194,8 @@ public:
     void requestTab(const std::string& tab);
     /// Starts the browser sign-in unless one runs; a completed sign-in registers this device.
     void signIn();
+    /// Ends a running sign-in as if the user had closed the browser; signing in can start again.
+    void cancelSignIn();
     /// Forgets the account: running sessions go on, new ones are refused.
     void signOut();
     /// Registers this device with the account's registry; its failure only sets `signInError`.
@@ -255,6 +260,9 @@ private:
     void apply(DeviceEvents::Received received);
     void apply(DeviceEvents::TransferProgressed progressed);
     void apply(DeviceEvents::TransferEnded ended);
+    void apply(DeviceEvents::NetworkChanged changed);
+    /// Sets `diagnosis` from the network reading, the peer count and the last failed dial.
+    void updateDiagnosis();
     void failStart(const std::string& reason);
     void registerConnected(ConnectedDevice device);
     void removeConnected(const std::string& fingerprint);
@@ -323,6 +331,10 @@ private:
     std::optional<std::string> registeredDeviceId_;
 
     bool started_ = false;
+    /// The reachability monitor's last reading; a network is assumed until the first.
+    bool networkSatisfied_ = true;
+    /// The name of the peer whose dial failed last, until a device connects or a send succeeds.
+    std::optional<std::string> lastFailedPeer_;
     /// Prompts waiting for the user, oldest first; `pendingPairing` shows the first.
     std::vector<PendingPairing> prompts_;
     std::map<std::uint64_t, Sending> sends_;

@@ -96,6 +96,23 @@ void AppState::failStart(const std::string& reason) {
 
 void AppState::apply(DeviceEvents::PeersChanged changed) {
     updatePeers(changed.peers);
+    updateDiagnosis();
+}
+
+void AppState::apply(DeviceEvents::NetworkChanged changed) {
+    networkSatisfied_ = changed.satisfied;
+    updateDiagnosis();
+}
+
+void AppState::updateDiagnosis() {
+    const auto verdict =
+        ReachabilityDiagnosis::make(networkSatisfied_, static_cast<int>(peers_.size()), lastFailedPeer_);
+    // The banner is for a reason to act on. An empty peer list alone is what the headline says already
+    // ("Waiting for your phone"); after a failed dial it explains that failure.
+    using Kind = ReachabilityDiagnosis::Kind;
+    const bool explains = verdict.kind() == Kind::offline || verdict.kind() == Kind::blockedByNetwork ||
+                          (verdict.kind() == Kind::noPeers && lastFailedPeer_);
+    assign(diagnosis_, explains ? std::optional(verdict) : std::nullopt, &AppState::diagnosisChanged);
 }
 
 void AppState::connect(const DiscoveredPeer& peer) {
@@ -126,6 +143,8 @@ void AppState::apply(DeviceEvents::DialFailed failed) {
            std::optional("Could not reach " + failed.peer.name +
                          ". Make sure it is on this network and Tarnwick is open."),
            &AppState::connectErrorChanged);
+    lastFailedPeer_ = failed.peer.name;
+    updateDiagnosis();
 }
 
 void AppState::apply(DeviceEvents::DialEnded ended) {
@@ -171,6 +190,8 @@ void AppState::apply(DeviceEvents::Paired paired) {
 void AppState::apply(DeviceEvents::Connected connected) {
     registerConnected(ConnectedDevice{std::move(connected.deviceID), std::move(connected.name),
                                       connected.platform, std::move(connected.fingerprint)});
+    lastFailedPeer_.reset();
+    updateDiagnosis();
 }
 
 void AppState::apply(DeviceEvents::Disconnected disconnected) {
@@ -205,6 +226,7 @@ void AppState::apply(DeviceEvents::TransferEnded ended) {
     }
     finishBatch(batch, TransferItem::State::finished());
     sounds_->playSent();
+    lastFailedPeer_.reset();
     assign(diagnosis_, std::optional<ReachabilityDiagnosis>(), &AppState::diagnosisChanged);
 }
 

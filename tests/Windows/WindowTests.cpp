@@ -209,6 +209,7 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
     EXPECT_EQ(textOf(window, "subtitle"),
               "Your account is how this computer and your phone recognise each other.");
     EXPECT_EQ(textOf(window, "galleryEmpty"), "Nothing has moved yet.");
+    EXPECT_TRUE(shows(window, "galleryEmpty"));
     QTest::qWait(1200); // the launch curtain lifts
     EXPECT_TRUE(rendered(window, "main-connect"));
 
@@ -586,6 +587,16 @@ TEST_F(WindowTest, TheKeyboardReachesTabsDestinationsAndTheLightboxShowsFullReso
         QQuickItem* none = item(window.contentItem(), "noPreview");
         return none && none->isVisible();
     }));
+    QMetaObject::invokeMethod(&lightbox, "close");
+    ASSERT_TRUE(waitFor([&] { return !lightbox.property("visible").toBool(); }));
+
+    // Buttons answer Enter as well as Space: the filter that leaves nothing says so.
+    QQuickItem* onlyReceived = item(window.contentItem(), "filter-received");
+    ASSERT_TRUE(onlyReceived);
+    onlyReceived->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_EQ(textOf(window, "galleryEmpty"), "Nothing received yet.");
+    EXPECT_TRUE(shows(window, "galleryEmpty"));
 }
 
 // Launching the program again while it runs hands its files to the running instance, over the socket

@@ -128,7 +128,12 @@ asio::awaitable<void> ConnectDevice::startOnStrand() {
         spawn(forwardPeers(browser_->peers(), [this](DeviceEvent event) { publish(std::move(event)); }),
               "peer list");
     }
-    reachability_ = std::make_shared<Reachability>(setup_.engine);
+    // Held weakly: the monitor's last report may come while the device is being stopped.
+    reachability_ = std::make_shared<Reachability>(setup_.engine, [weak = weak_from_this()](bool satisfied) {
+        if (const auto self = weak.lock()) {
+            self->publish(DeviceEvents::NetworkChanged{satisfied});
+        }
+    });
     co_await reachability_->start();
 }
 

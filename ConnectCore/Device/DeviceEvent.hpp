@@ -99,6 +99,11 @@ struct TransferEnded {
     std::exception_ptr failure;
 };
 
+/// Whether this host has a usable network path: its first reading, then every change.
+struct NetworkChanged {
+    bool satisfied = true;
+};
+
 } // namespace DeviceEvents
 
 using DeviceEvent =
@@ -106,6 +111,7 @@ using DeviceEvent =
                  DeviceEvents::DialStarted, DeviceEvents::DialFailed, DeviceEvents::DialEnded,
                  DeviceEvents::PairingRequested, DeviceEvents::PairingEnded, DeviceEvents::Paired,
                  DeviceEvents::Connected, DeviceEvents::Disconnected, DeviceEvents::Received,
-                 DeviceEvents::ReceiveRefused, DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded>;
+                 DeviceEvents::ReceiveRefused, DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded,
+                 DeviceEvents::NetworkChanged>;
 
 } // namespace tarnwick

@@ -8,7 +8,9 @@
 
 namespace tarnwick {
 
-Reachability::Reachability(const asio::any_io_executor& executor) : Actor(executor) {}
+Reachability::Reachability(const asio::any_io_executor& executor, Observer observer)
+    : Actor(executor),
+      observer_(std::move(observer)) {}
 
 asio::awaitable<void> Reachability::start() {
     return enter(startOnStrand());
@@ -79,8 +81,14 @@ asio::awaitable<bool> Reachability::awaitChange() {
 }
 
 void Reachability::read() {
-    if (const auto satisfied = NetworkPath::isSatisfied()) {
-        isSatisfied_ = *satisfied;
+    const auto satisfied = NetworkPath::isSatisfied();
+    if (!satisfied || (hasRead_ && *satisfied == isSatisfied_)) {
+        return;
+    }
+    isSatisfied_ = *satisfied;
+    hasRead_ = true;
+    if (observer_) {
+        observer_(isSatisfied_);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <asio/generic/raw_protocol.hpp>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,8 +17,11 @@ namespace tarnwick {
 /// and explains from that why peers cannot be reached. Until the first reading it assumes a network.
 class Reachability : public Actor, public std::enable_shared_from_this<Reachability> {
 public:
+    /// Told the first reading and every change of it, on the monitor's strand.
+    using Observer = std::function<void(bool satisfied)>;
+
     /// Must be owned by a shared_ptr.
-    explicit Reachability(const asio::any_io_executor& executor);
+    explicit Reachability(const asio::any_io_executor& executor, Observer observer = {});
 
     /// Reads the path and follows its changes. Never fails: without the kernel's reports the last
     /// reading (or the assumption of a network) stands.
@@ -39,7 +43,9 @@ private:
     asio::awaitable<bool> awaitChange();
     void read();
 
+    Observer observer_;
     bool isSatisfied_ = true;
+    bool hasRead_ = false;
     std::optional<asio::generic::raw_protocol::socket> changes_;
     Task following_;
 };

@@ -52,7 +52,7 @@ AppState::AppState(Setup setup, QObject* parent)
           setup_.engine, setup_.blocking,
           KeychainStore(keychainService, setup_.home.settingsFile.parent_path()), setup_.accountEndpoints)),
       api_(std::make_shared<ConnectAPI>(setup_.blocking, auth_, setup_.accountEndpoints.apiBaseURL)),
-      signInController_(setup_.main, setup_.openSignInPage),
+      signInController_(setup_.main, setup_.openSignInPage, setup_.signInTimeout),
       deviceName_(hostDeviceName()) {}
 
 AppState::~AppState() {

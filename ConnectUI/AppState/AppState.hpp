@@ -106,6 +106,8 @@ public:
             AppConfiguration::endpoints(AppConfiguration::environment());
         /// Shows the sign-in page; empty: the desktop's browser.
         SignInController::Opener openSignInPage = {};
+        /// How long a sign-in waits for the browser's return.
+        std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout;
         /// The listening port (the next free one when taken); none: any free port.
         std::optional<std::uint16_t> port = ConnectDevice::defaultPort;
     };
@@ -187,7 +189,8 @@ public:
     void connectTo(const std::string& address);
     /// Ends a connected device's session in order; it leaves the list once its session has ended.
     void disconnect(const ConnectedDevice& device);
-    /// Lists the files, newest first, and sends them as one batch to the selected destination.
+    /// Lists the files, newest first, and sends them as one batch to the selected destination. A folder
+    /// sends the files inside it; a file that cannot be read is listed as failed, naming it.
     void send(const std::vector<std::filesystem::path>& urls);
     /// Stops the running send that the transfer item belongs to; its items fail as cancelled.
     void cancelTransfer(const std::string& itemID);
@@ -203,6 +206,8 @@ public:
     void requestTab(const std::string& tab);
     /// Starts the browser sign-in unless one runs; a completed sign-in registers this device.
     void signIn();
+    /// Ends a running sign-in as if the user had closed the browser; signing in can start again.
+    void cancelSignIn();
     /// Forgets the account: running sessions go on, new ones are refused.
     void signOut();
     /// Registers this device with the account's registry; its failure only sets `signInError`.
@@ -277,6 +282,9 @@ private:
     /// The send whose batch holds the item, in `sends`; none when there is no such send.
     static std::optional<std::uint64_t> sendHolding(const std::map<std::uint64_t, Sending>& sends,
                                                     const std::string& itemID);
+    void apply(DeviceEvents::NetworkChanged changed);
+    /// Sets `diagnosis` from the network reading, the peer count and the last failed dial.
+    void updateDiagnosis();
     void failStart(const std::string& reason);
     void registerConnected(ConnectedDevice device);
     void removeConnected(const std::string& fingerprint);
@@ -348,6 +356,10 @@ private:
     std::optional<std::string> registeredDeviceId_;
 
     bool started_ = false;
+    /// The reachability monitor's last reading; a network is assumed until the first.
+    bool networkSatisfied_ = true;
+    /// The name of the peer whose dial failed last, until a device connects or a send succeeds.
+    std::optional<std::string> lastFailedPeer_;
     /// Prompts waiting for the user, oldest first; `pendingPairing` shows the first.
     std::vector<PendingPairing> prompts_;
     std::map<std::uint64_t, Sending> sends_;

@@ -92,6 +92,12 @@ void AppState::signIn() {
     spawn(performSignIn(), "sign-in");
 }
 
+void AppState::cancelSignIn() {
+    if (isSigningIn_) {
+        signInController_.cancel();
+    }
+}
+
 asio::awaitable<void> AppState::performSignIn() {
     QPointer<AppState> guard(this);
     std::optional<AuthSession> session;

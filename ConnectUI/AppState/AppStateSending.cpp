@@ -2,6 +2,7 @@
 #include "ConnectCore/Account/APIError.hpp"
 #include "ConnectCore/Transfer/TransferReceiver.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
+#include "ConnectUI/AppState/SendableFiles.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
 #include <system_error>
@@ -67,11 +68,21 @@ void AppState::send(const std::vector<std::filesystem::path>& urls) {
     if (!account_ || !destination || urls.empty() || !device_) {
         return;
     }
-    auto batch = transfers_.addBatch(urls, destination->name);
+    // One unreadable file would fail the whole offer: it gets a row of its own that names it instead.
+    const auto files = SendableFiles::of(urls);
+    for (const auto& file : files.unreadable) {
+        transfers_.finish(transfers_.addBatch({file}, destination->name),
+                          TransferItem::State::failed("Couldn't read " + file.filename().string() + "."));
+    }
+    if (files.readable.empty()) {
+        Q_EMIT transfersChanged();
+        return;
+    }
+    auto batch = transfers_.addBatch(files.readable, destination->name);
     Q_EMIT transfersChanged();
     const std::uint64_t transfer = ++nextTransfer_;
     sends_.emplace(transfer, Sending{std::move(batch), std::chrono::steady_clock::now()});
-    device_->send(transfer, destination->fingerprint, urls, std::nullopt);
+    device_->send(transfer, destination->fingerprint, files.readable, std::nullopt);
 }
 
 void AppState::cancelTransfer(const std::string& itemID) {

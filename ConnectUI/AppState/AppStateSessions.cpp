@@ -100,6 +100,23 @@ void AppState::failStart(const std::string& reason) {
 
 void AppState::apply(DeviceEvents::PeersChanged changed) {
     updatePeers(changed.peers);
+    updateDiagnosis();
+}
+
+void AppState::apply(DeviceEvents::NetworkChanged changed) {
+    networkSatisfied_ = changed.satisfied;
+    updateDiagnosis();
+}
+
+void AppState::updateDiagnosis() {
+    const auto verdict =
+        ReachabilityDiagnosis::make(networkSatisfied_, static_cast<int>(peers_.size()), lastFailedPeer_);
+    // The banner is for a reason to act on. An empty peer list alone is what the headline says already
+    // ("Waiting for your phone"); after a failed dial it explains that failure.
+    using Kind = ReachabilityDiagnosis::Kind;
+    const bool explains = verdict.kind() == Kind::offline || verdict.kind() == Kind::blockedByNetwork ||
+                          (verdict.kind() == Kind::noPeers && lastFailedPeer_);
+    assign(diagnosis_, explains ? std::optional(verdict) : std::nullopt, &AppState::diagnosisChanged);
 }
 
 void AppState::connect(const DiscoveredPeer& peer) {
@@ -175,6 +192,8 @@ void AppState::setUnreachable(const std::string& name) {
         connectError_,
         std::optional("Could not reach " + name + ". Make sure it is on this network and Tarnwick is open."),
         &AppState::connectErrorChanged);
+    lastFailedPeer_ = name;
+    updateDiagnosis();
 }
 
 void AppState::apply(DeviceEvents::DialEnded ended) {
@@ -225,6 +244,8 @@ void AppState::apply(DeviceEvents::Connected connected) {
     }
     registerConnected(ConnectedDevice{std::move(connected.deviceID), std::move(connected.name),
                                       connected.platform, std::move(connected.fingerprint)});
+    lastFailedPeer_.reset();
+    updateDiagnosis();
 }
 
 void AppState::apply(DeviceEvents::Disconnected disconnected) {
@@ -260,6 +281,7 @@ void AppState::apply(DeviceEvents::TransferEnded ended) {
     sends_.erase(sending);
     finishBatch(batch, TransferItem::State::finished());
     sounds_->playSent();
+    lastFailedPeer_.reset();
     assign(diagnosis_, std::optional<ReachabilityDiagnosis>(), &AppState::diagnosisChanged);
 }
 

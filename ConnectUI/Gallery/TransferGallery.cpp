@@ -13,6 +13,13 @@ std::vector<GalleryEntry> TransferGallery::entries(const std::vector<TransferIte
     return entries;
 }
 
+std::vector<GalleryEntry>
+TransferGallery::newestFirst(std::vector<GalleryEntry> entries,
+                             const std::function<std::uint64_t(const GalleryEntry&)>& listedIn) {
+    std::ranges::stable_sort(entries, std::greater<>(), listedIn);
+    return entries;
+}
+
 std::vector<GalleryEntry> TransferGallery::visible(const std::vector<GalleryEntry>& entries, Filter filter) {
     if (filter == Filter::all) {
         return entries;

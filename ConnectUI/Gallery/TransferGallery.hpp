@@ -2,6 +2,8 @@
 
 #include "ConnectUI/Gallery/GalleryEntry.hpp"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,9 +20,15 @@ public:
     static constexpr double defaultSide = 108;
     static constexpr const char* sideKey = "connect.gallery.thumbnailSide";
 
-    /// Every sent file, then every received one, each as the application state lists them: newest first.
+    /// Every sent file, then every received one, each as the application state lists them (newest first).
     static std::vector<GalleryEntry> entries(const std::vector<TransferItem>& transfers,
                                              const std::vector<ReceivedFile>& received);
+
+    /// The entries, newest first by when each was listed (a larger count is newer); entries listed
+    /// together keep their order.
+    static std::vector<GalleryEntry>
+    newestFirst(std::vector<GalleryEntry> entries,
+                const std::function<std::uint64_t(const GalleryEntry&)>& listedIn);
 
     /// The entries a filter keeps, in their order.
     static std::vector<GalleryEntry> visible(const std::vector<GalleryEntry>& entries, Filter filter);

@@ -27,6 +27,8 @@ public:
     const std::optional<std::string>& problem() const { return problem_; }
     /// Whether a folder the user chose is in use.
     bool isCustom() const { return accessed_.has_value(); }
+    /// Whether a choice is remembered, whether or not its folder can be used now.
+    bool hasStoredChoice() const { return settings_.contains(settingsKey); }
 
     /// Uses the folder the user picked from now on and remembers it.
     void choose(const std::filesystem::path& folder);

@@ -8,30 +8,18 @@
 #include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/Shell/StatusItemController.hpp"
 
-#include <QFileDialog>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QTimer>
 
 namespace tarnwick {
-namespace {
-
-std::optional<std::filesystem::path> chooseFolder() {
-    const QString folder = QFileDialog::getExistingDirectory(nullptr, "Choose a Folder");
-    if (folder.isEmpty()) {
-        return std::nullopt;
-    }
-    return folder.toStdString();
-}
-
-} // namespace
 
 ConnectApp::ConnectApp(AppState& state, QSettings& settings, std::filesystem::path program, QObject* parent)
     : QObject(parent),
       state_(state),
       settings_(settings),
       connectModel_(state),
-      settingsModel_(state, settings, chooseFolder, std::move(program)) {
+      settingsModel_(state, settings, std::move(program)) {
     sinceStart_.start();
     engine_.rootContext()->setContextProperty("connectModel", &connectModel_);
     engine_.rootContext()->setContextProperty("settingsModel", &settingsModel_);
@@ -76,13 +64,21 @@ void ConnectApp::launch() {
                          [this] { statusItem_->showStatus(StatusItemController::statusOf(state_)); });
     }
     state_.onPairingRequested = [this] { statusItem_->presentIfNeeded(); };
+    // The connect pane carries the prompt too: without a tray it is the only place to answer it, and an
+    // open window is where the user is looking.
+    QObject::connect(&state_, &AppState::pendingPairingChanged, this, [this] {
+        if (state_.pendingPairing() &&
+            (!StatusItemController::isAvailable() || (mainWindow_ && mainWindow_->isVisible()))) {
+            openMainWindow("connect");
+        }
+    });
     state_.onOpenWindow = [this](std::optional<std::string> tab) {
         openMainWindow(tab == "settings" ? "settings" : "connect");
     };
 
     notifications_ = std::make_unique<DesktopNotifications>(
         state_, settings_, QDBusConnection::sessionBus(),
-        [this](DesktopNotifications::Topic topic) { return showsInFocus(topic); });
+        [this](DesktopNotifications::Topic) { return showsInFocus(); });
 
     state_.start();
 
@@ -96,14 +92,12 @@ void ConnectApp::launch() {
     }
 }
 
-bool ConnectApp::showsInFocus(DesktopNotifications::Topic topic) const {
-    using Topic = DesktopNotifications::Topic;
-    // The panel shows the prompt, the transfers and the received files; the window's connect tab the
-    // gallery of what moved.
+bool ConnectApp::showsInFocus() const {
+    // The panel and the window's connect tab both show the prompt, the transfers and what was received.
     if (menuPanel_ && menuPanel_->isVisible() && menuPanel_->isActive()) {
         return true;
     }
-    return topic != Topic::pairing && mainWindow_ && mainWindow_->isVisible() && mainWindow_->isActive() &&
+    return mainWindow_ && mainWindow_->isVisible() && mainWindow_->isActive() &&
            mainWindow_->property("tab").toString() == "connect";
 }
 

@@ -59,8 +59,8 @@ Q_SIGNALS:
 
 private:
     QQuickWindow* load(const char* view);
-    /// Whether a window with the focus shows that topic now, so that a notification would repeat it.
-    bool showsInFocus(DesktopNotifications::Topic topic) const;
+    /// Whether a window with the focus shows every topic now, so that a notification would repeat it.
+    bool showsInFocus() const;
 
     AppState& state_;
     QSettings& settings_;

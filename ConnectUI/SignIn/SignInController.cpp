@@ -4,12 +4,14 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTimer>
 
 namespace tarnwick {
 
-SignInController::SignInController(QtExecutor main, Opener open)
+SignInController::SignInController(QtExecutor main, Opener open, std::chrono::milliseconds timeout)
     : main_(std::move(main)),
-      open_(open ? std::move(open) : Opener(&SignInController::openWithDesktop)) {}
+      open_(open ? std::move(open) : Opener(&SignInController::openWithDesktop)),
+      timeout_(timeout) {}
 
 asio::awaitable<AuthSession> SignInController::run(std::shared_ptr<AuthStore> auth) {
     cancel();
@@ -22,6 +24,11 @@ asio::awaitable<AuthSession> SignInController::run(std::shared_ptr<AuthStore> au
         request_.reset();
         throw AuthError::tokenExchangeFailed("could not open a browser");
     }
+    // The timer holds only the completion, which ignores it once the sign-in has ended another way.
+    QTimer::singleShot(timeout_, [waiting] {
+        waiting.fail(
+            std::make_exception_ptr(AuthError::tokenExchangeFailed("the browser did not answer in time")));
+    });
     const std::string address = co_await waiting.wait();
     auto finishing = auth->finishSignIn(address, request);
     co_return co_await std::move(finishing);

@@ -10,6 +10,9 @@
 #include "ConnectUI/Presentation/MenuPanelContent.hpp"
 #include "ConnectUI/Presentation/TransferRowDetail.hpp"
 
+#include <QDir>
+#include <QFileDialog>
+
 #include <algorithm>
 
 namespace tarnwick {
@@ -40,6 +43,20 @@ ConnectModel::ConnectModel(AppState& state, QObject* parent) : QObject(parent), 
         QObject::connect(&state_, signal, this, &ConnectModel::changed);
     }
     QObject::connect(&state_.paired(), &PairedDevices::devicesChanged, this, &ConnectModel::changed);
+    QObject::connect(&state_, &AppState::transfersChanged, this, [this] {
+        refreshTransfers();
+        refreshGallery();
+    });
+    QObject::connect(&state_, &AppState::receivedChanged, this, [this] {
+        refreshReceived();
+        refreshGallery();
+    });
+    QObject::connect(&state_, &AppState::connectedDevicesChanged, this, &ConnectModel::refreshDevices);
+    QObject::connect(&state_, &AppState::selectedPeerIDChanged, this, &ConnectModel::refreshDevices);
+    refreshTransfers();
+    refreshReceived();
+    refreshDevices();
+    refreshGallery();
 }
 
 void ConnectModel::setTargeted(bool targeted) {
@@ -58,8 +75,15 @@ QString ConnectModel::subtitle() const {
 bool ConnectModel::signedIn() const {
     return state_.isSignedIn();
 }
-QString ConnectModel::accountEmail() const {
-    return state_.account() ? text(state_.account()->email) : QString();
+QString ConnectModel::accountName() const {
+    const auto& account = state_.account();
+    if (!account) {
+        return {};
+    }
+    if (account->email && !account->email->empty()) {
+        return text(*account->email);
+    }
+    return account->userSub.empty() ? QString("Signed in") : text(account->userSub);
 }
 bool ConnectModel::isSigningIn() const {
     return state_.isSigningIn();
@@ -91,15 +115,16 @@ QString ConnectModel::blockedMessage() const {
     return text(state_.availability().message);
 }
 
-QVariantList ConnectModel::connectedDevices() const {
-    QVariantList devices;
+void ConnectModel::refreshDevices() {
+    KeyedListModel::Rows devices;
     for (const ConnectedDevice& device : state_.connectedDevices()) {
-        devices.append(QVariantMap{{"id", text(device.id)},
-                                   {"name", text(device.name)},
-                                   {"symbol", text(device.symbol())},
-                                   {"selected", state_.selectedPeerID() == device.id}});
+        devices.append({{"key", text(device.id)},
+                        {"id", text(device.id)},
+                        {"name", text(device.name)},
+                        {"symbol", text(device.symbol())},
+                        {"selected", state_.selectedPeerID() == device.id}});
     }
-    return devices;
+    devices_.update(devices);
 }
 
 QVariantList ConnectModel::nearbyPeers() const {
@@ -161,52 +186,90 @@ QString ConnectModel::menuContent() const {
 QString ConnectModel::diagnosis() const {
     return state_.diagnosis() ? text(state_.diagnosis()->explanation()) : QString();
 }
-
-QVariantList ConnectModel::transfers() const {
-    QVariantList items;
-    for (const TransferItem& item : state_.transfers()) {
-        const bool sending = item.state.state == TransferItem::State::Case::sending;
-        items.append(QVariantMap{{"name", text(item.name)},
-                                 {"detail", transferRowDetail(item)},
-                                 {"failed", item.state.state == TransferItem::State::Case::failed},
-                                 {"finished", item.state.state == TransferItem::State::Case::finished},
-                                 {"fraction", sending ? item.state.fraction : -1.0}});
-    }
-    return items;
+bool ConnectModel::diagnosisSuggestsCloud() const {
+    return state_.diagnosis() && state_.diagnosis()->suggestsCloudFallback();
 }
 
-QVariantList ConnectModel::received() const {
-    QVariantList files;
-    for (const ReceivedFile& file : state_.received()) {
-        files.append(QVariantMap{{"name", text(file.name)},
-                                 {"path", text(file.path.string())},
-                                 {"size", ByteFormat::size(file.byteCount)}});
+void ConnectModel::refreshTransfers() {
+    KeyedListModel::Rows items;
+    for (const TransferItem& item : state_.transfers()) {
+        const bool sending = item.state.state == TransferItem::State::Case::sending;
+        items.append({{"key", text(item.id)},
+                      {"name", text(item.name)},
+                      {"detail", transferRowDetail(item)},
+                      {"failed", item.state.state == TransferItem::State::Case::failed},
+                      {"finished", item.state.state == TransferItem::State::Case::finished},
+                      {"fraction", sending ? item.state.fraction : -1.0}});
     }
-    return files;
+    transfers_.update(items);
+}
+
+void ConnectModel::refreshReceived() {
+    KeyedListModel::Rows files;
+    for (const ReceivedFile& file : state_.received()) {
+        files.append({{"key", text(file.path.string())},
+                      {"name", text(file.name)},
+                      {"path", text(file.path.string())},
+                      {"size", ByteFormat::size(file.byteCount)}});
+    }
+    received_.update(files);
+}
+
+QString ConnectModel::glyphState() const {
+    const auto& items = state_.transfers();
+    if (std::ranges::any_of(items, [](const TransferItem& item) { return item.state.isActive(); })) {
+        return "working";
+    }
+    return !items.empty() && items.front().state.state == TransferItem::State::Case::finished ? "success"
+                                                                                              : "idle";
 }
 
 bool ConnectModel::shimmering() const {
     return state_.isSignedIn() && state_.connectedDevices().empty();
 }
 
-QVariantList ConnectModel::gallery(const QString& filter) const {
-    QVariantList shown;
-    const auto entries = TransferGallery::entries(state_.transfers(), state_.received());
-    for (const GalleryEntry& entry :
-         TransferGallery::visible(entries, TransferGallery::filterNamed(filter.toStdString()))) {
-        shown.append(QVariantMap{{"name", text(entry.name)},
-                                 {"path", text(entry.url.string())},
-                                 {"size", ByteFormat::size(entry.byteCount)},
-                                 {"received", entry.direction == GalleryEntry::Direction::received},
-                                 {"peerName", text(entry.peerName)},
-                                 {"fraction", entry.fraction.value_or(-1.0)},
-                                 {"failure", text(entry.failure)}});
+void ConnectModel::setGalleryFilter(const QString& filter) {
+    if (filter != galleryFilter_) {
+        galleryFilter_ = filter;
+        Q_EMIT galleryFilterChanged();
+        refreshGallery();
     }
-    return shown;
 }
 
-QString ConnectModel::galleryEmptyText(const QString& filter) const {
-    return text(TransferGallery::emptyText(TransferGallery::filterNamed(filter.toStdString())));
+QString ConnectModel::galleryEmptyText() const {
+    return text(TransferGallery::emptyText(TransferGallery::filterNamed(galleryFilter_.toStdString())));
+}
+
+void ConnectModel::refreshGallery() {
+    const auto keyOf = [](const GalleryEntry& entry) {
+        return (entry.direction == GalleryEntry::Direction::received ? "received:" : "sent:") +
+               text(entry.id);
+    };
+    // Entries first seen in this refresh count as the newest; the ones seen before keep their turn.
+    ++refreshes_;
+    std::map<QString, std::uint64_t> listedIn;
+    const auto entries = TransferGallery::entries(state_.transfers(), state_.received());
+    for (const GalleryEntry& entry : entries) {
+        const auto seen = listedIn_.find(keyOf(entry));
+        listedIn[keyOf(entry)] = seen == listedIn_.end() ? refreshes_ : seen->second;
+    }
+    listedIn_ = std::move(listedIn);
+    const auto ordered = TransferGallery::newestFirst(
+        entries, [&](const GalleryEntry& entry) { return listedIn_.at(keyOf(entry)); });
+
+    KeyedListModel::Rows shown;
+    for (const GalleryEntry& entry :
+         TransferGallery::visible(ordered, TransferGallery::filterNamed(galleryFilter_.toStdString()))) {
+        shown.append({{"key", keyOf(entry)},
+                      {"name", text(entry.name)},
+                      {"path", text(entry.url.string())},
+                      {"size", ByteFormat::size(entry.byteCount)},
+                      {"received", entry.direction == GalleryEntry::Direction::received},
+                      {"peerName", text(entry.peerName)},
+                      {"fraction", entry.fraction.value_or(-1.0)},
+                      {"failure", text(entry.failure)}});
+    }
+    gallery_.update(shown);
 }
 
 void ConnectModel::connectPeer(int index) {
@@ -232,6 +295,16 @@ void ConnectModel::send(const QList<QUrl>& urls) {
     }
 }
 
+void ConnectModel::chooseFiles() {
+    // QFileDialog hands over to the desktop's portal where there is one. It is opened, not run: a nested
+    // event loop inside a QML handler can stall the window's rendering.
+    auto* dialog = new QFileDialog(nullptr, "Send Files", QDir::homePath());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    QObject::connect(dialog, &QDialog::accepted, this, [this, dialog] { send(dialog->selectedUrls()); });
+    dialog->open();
+}
+
 void ConnectModel::selectDestination(const QString& id) {
     state_.setSelectedPeerID(id.toStdString());
 }
@@ -246,6 +319,9 @@ void ConnectModel::clearFinished() {
 }
 void ConnectModel::signIn() {
     state_.signIn();
+}
+void ConnectModel::cancelSignIn() {
+    state_.cancelSignIn();
 }
 void ConnectModel::signOut() {
     state_.signOut();

@@ -8,6 +8,7 @@
 #include "ConnectUI/Presentation/AvailabilityText.hpp"
 
 #include <QDateTime>
+#include <QDir>
 #include <QLocale>
 
 #include <algorithm>
@@ -28,18 +29,18 @@ QString pairedWhen(std::chrono::system_clock::time_point lastSeen) {
 
 } // namespace
 
-SettingsModel::SettingsModel(AppState& state, QSettings& settings, FolderChooser chooseFolder,
-                             std::filesystem::path program, QObject* parent)
+SettingsModel::SettingsModel(AppState& state, QSettings& settings, std::filesystem::path program,
+                             QObject* parent)
     : QObject(parent),
       state_(state),
       settings_(settings),
-      chooseFolder_(std::move(chooseFolder)),
       program_(std::move(program)),
       launchAtLogin_(LoginItem::isEnabled()) {
-    for (const auto signal : {&AppState::deviceNameChanged, &AppState::availabilityChanged,
-                              &AppState::connectedDevicesChanged, &AppState::accountChanged}) {
+    for (const auto signal :
+         {&AppState::availabilityChanged, &AppState::connectedDevicesChanged, &AppState::accountChanged}) {
         QObject::connect(&state_, signal, this, &SettingsModel::changed);
     }
+    QObject::connect(&state_, &AppState::deviceNameChanged, this, &SettingsModel::deviceNameChanged);
     QObject::connect(&state_.downloads(), &DownloadsLocation::urlChanged, this, &SettingsModel::changed);
     QObject::connect(&state_.downloads(), &DownloadsLocation::problemChanged, this, &SettingsModel::changed);
     QObject::connect(&state_.sounds(), &Sounds::isEnabledChanged, this, &SettingsModel::changed);
@@ -61,8 +62,8 @@ QString SettingsModel::downloadsPath() const {
 QString SettingsModel::downloadsProblem() const {
     return text(state_.downloads().problem().value_or(""));
 }
-bool SettingsModel::downloadsCustom() const {
-    return state_.downloads().isCustom();
+bool SettingsModel::downloadsResettable() const {
+    return state_.downloads().hasStoredChoice();
 }
 bool SettingsModel::soundsEnabled() const {
     return state_.sounds().isEnabled();
@@ -141,10 +142,19 @@ void SettingsModel::setLaunchAtLogin(bool enabled) {
     Q_EMIT changed();
 }
 
+FolderRequest SettingsModel::downloadsRequest(const std::filesystem::path& current) {
+    return {"Files sent to this computer are saved in this folder.", "Save Here", current};
+}
+
+FolderRequest SettingsModel::watchFolderRequest() {
+    return {"Files finished in this folder are sent automatically.", "Watch Folder",
+            QDir::homePath().toStdString()};
+}
+
 void SettingsModel::chooseDownloads() {
-    if (const auto folder = chooseFolder_()) {
-        state_.downloads().choose(*folder);
-    }
+    downloadsRequest(state_.receiveFolder()).ask([this](const std::filesystem::path& folder) {
+        state_.downloads().choose(folder);
+    });
 }
 
 void SettingsModel::revealDownloads() {
@@ -163,7 +173,9 @@ void SettingsModel::removePaired(const QString& fingerprint) {
 }
 
 void SettingsModel::addWatchFolder() {
-    state_.watchFolders()->add(chooseFolder_);
+    watchFolderRequest().ask([this](const std::filesystem::path& folder) {
+        state_.watchFolders()->add([folder] { return std::optional(folder); });
+    });
 }
 
 template <typename Action> void SettingsModel::withWatchedFolder(const QString& id, Action action) {

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "ConnectUI/Desktop/FolderRequest.hpp"
+
 #include <QObject>
 #include <QSettings>
 #include <QVariantList>
 
 #include <filesystem>
-#include <functional>
-#include <optional>
 
 namespace tarnwick {
 
@@ -16,12 +16,13 @@ class AppState;
 /// sounds, notifications, paired devices, watch folders and the listener's status.
 class SettingsModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString deviceName READ deviceName WRITE setDeviceName NOTIFY changed)
+    // Its own signal: the name field must not be refreshed by unrelated changes while it is edited.
+    Q_PROPERTY(QString deviceName READ deviceName WRITE setDeviceName NOTIFY deviceNameChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin NOTIFY changed)
     Q_PROPERTY(QString loginError READ loginError NOTIFY changed)
     Q_PROPERTY(QString downloadsPath READ downloadsPath NOTIFY changed)
     Q_PROPERTY(QString downloadsProblem READ downloadsProblem NOTIFY changed)
-    Q_PROPERTY(bool downloadsCustom READ downloadsCustom NOTIFY changed)
+    Q_PROPERTY(bool downloadsResettable READ downloadsResettable NOTIFY changed)
     Q_PROPERTY(bool soundsEnabled READ soundsEnabled WRITE setSoundsEnabled NOTIFY changed)
     Q_PROPERTY(
         bool notificationsEnabled READ notificationsEnabled WRITE setNotificationsEnabled NOTIFY changed)
@@ -33,11 +34,8 @@ class SettingsModel : public QObject {
     Q_PROPERTY(double thumbnailSide READ thumbnailSide WRITE setThumbnailSide NOTIFY changed)
 
 public:
-    /// Asks the user for a folder; none when they cancel.
-    using FolderChooser = std::function<std::optional<std::filesystem::path>()>;
-
-    SettingsModel(AppState& state, QSettings& settings, FolderChooser chooseFolder,
-                  std::filesystem::path program, QObject* parent = nullptr);
+    SettingsModel(AppState& state, QSettings& settings, std::filesystem::path program,
+                  QObject* parent = nullptr);
 
     QString deviceName() const;
     void setDeviceName(const QString& name);
@@ -45,7 +43,8 @@ public:
     QString loginError() const { return loginError_; }
     QString downloadsPath() const;
     QString downloadsProblem() const;
-    bool downloadsCustom() const;
+    /// Whether a folder choice is stored, in use or not: "Reset" is the way back from an unusable one.
+    bool downloadsResettable() const;
     bool soundsEnabled() const;
     void setSoundsEnabled(bool enabled);
     bool notificationsEnabled() const;
@@ -68,15 +67,19 @@ public:
     Q_INVOKABLE void setWatchFolderEnabled(const QString& id, bool enabled);
     Q_INVOKABLE void removeWatchFolder(const QString& id);
 
+    /// What each chooser asks.
+    static FolderRequest downloadsRequest(const std::filesystem::path& current);
+    static FolderRequest watchFolderRequest();
+
 Q_SIGNALS:
     void changed();
+    void deviceNameChanged();
 
 private:
     template <typename Action> void withWatchedFolder(const QString& id, Action action);
 
     AppState& state_;
     QSettings& settings_;
-    FolderChooser chooseFolder_;
     std::filesystem::path program_;
     /// Read once: only this switch changes the entry while the application runs.
     bool launchAtLogin_;

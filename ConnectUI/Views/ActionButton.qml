@@ -11,6 +11,9 @@ Button {
     leftPadding: Theme.space.l
     rightPadding: Theme.space.l
     Accessible.name: text
+    // Controls answer Space; the desktop's buttons also answer Enter.
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
     contentItem: Text {
         text: button.text
         font: button.font
@@ -22,7 +25,7 @@ Button {
         radius: Theme.radius.medium
         color: button.primary ? (button.down ? Qt.darker(Theme.color.accent, 1.2) : Theme.color.accent)
                               : (button.hovered ? Theme.color.raised : "transparent")
-        border.width: button.primary ? 0 : 1
-        border.color: Theme.color.outline
+        border.width: button.visualFocus ? 2 : button.primary ? 0 : 1
+        border.color: button.visualFocus ? Theme.color.text : Theme.color.outline
     }
 }

@@ -1,12 +1,13 @@
 import QtQuick
 
-// The account: a round badge, titled with the e-mail, or "Not signed in".
+// The account: a round badge, titled with the account's name, or "Not signed in".
 Row {
-    property string email
+    property string name
+    readonly property string label: name.length > 0 ? name : "Not signed in"
 
     spacing: Theme.space.s
     Accessible.role: Accessible.StaticText
-    Accessible.name: email.length > 0 ? email : "Not signed in"
+    Accessible.name: label
 
     Rectangle {
         width: 26; height: 26; radius: 13
@@ -16,7 +17,7 @@ Row {
     }
     TWText {
         anchors.verticalCenter: parent.verticalCenter
-        text: parent.email.length > 0 ? parent.email : "Not signed in"
+        text: parent.label
         muted: true
         font.pixelSize: Theme.font.caption
         wrapMode: Text.NoWrap

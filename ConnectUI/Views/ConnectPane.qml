@@ -7,7 +7,7 @@ Item {
     id: pane
     objectName: "connectPane"
     property bool isVisible: true
-    readonly property bool connected: connectModel.connectedDevices.length > 0
+    readonly property bool connected: connectModel.connectedDevices.count > 0
 
     Loader {
         anchors.fill: parent
@@ -33,9 +33,7 @@ Item {
 
             StatusGlyph {
                 Layout.alignment: Qt.AlignHCenter
-                // Spinning while anything is on its way; a check once the newest send has landed.
-                glyphState: connectModel.transfers.some(t => t.fraction >= 0) ? "working"
-                          : connectModel.transfers.length > 0 && connectModel.transfers[0].finished ? "success" : "idle"
+                glyphState: connectModel.glyphState
                 isTargeted: connectModel.targeted
             }
             ShimmerText {
@@ -56,14 +54,39 @@ Item {
                 muted: true
             }
             ActionButton {
+                objectName: "signInButton"
                 Layout.alignment: Qt.AlignHCenter
                 visible: !connectModel.signedIn && !connectModel.isSigningIn
                 primary: true
                 text: "Sign In"
                 onClicked: connectModel.signIn()
             }
+            // A browser closed without answering never tells us, so the user can always give up.
+            ActionButton {
+                objectName: "cancelSignInButton"
+                Layout.alignment: Qt.AlignHCenter
+                visible: connectModel.isSigningIn
+                text: "Cancel"
+                onClicked: connectModel.cancelSignIn()
+            }
             SignInProblem { Layout.alignment: Qt.AlignHCenter; Layout.maximumWidth: 520 }
+            DiagnosisBanner {
+                objectName: "diagnosisBanner"
+                visible: connectModel.diagnosis.length > 0
+                diagnosis: connectModel.diagnosis
+                suggestsCloud: connectModel.diagnosisSuggestsCloud
+                Layout.fillWidth: true
+                Layout.maximumWidth: 520
+                Layout.alignment: Qt.AlignHCenter
+            }
             DestinationPicker { Layout.alignment: Qt.AlignHCenter }
+            ActionButton {
+                objectName: "sendFilesButton"
+                Layout.alignment: Qt.AlignHCenter
+                visible: pane.connected
+                text: "Send Files…"
+                onClicked: connectModel.chooseFiles()
+            }
             NearbyDevices { Layout.fillWidth: true; Layout.maximumWidth: 520; Layout.alignment: Qt.AlignHCenter }
             TransferGallery {
                 objectName: "recentActivity"
@@ -75,6 +98,7 @@ Item {
     }
 
     DropZoneOverlay { isTargeted: connectModel.targeted }
+    PairingSheet {}
 
     DropArea {
         objectName: "connectDropArea"

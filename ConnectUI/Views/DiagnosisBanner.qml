@@ -4,6 +4,7 @@ import QtQuick.Layouts
 // Why a send could not reach its device, and why the cloud is not the answer.
 Card {
     property string diagnosis
+    property bool suggestsCloud: false
 
     implicitHeight: content.implicitHeight + 2 * Theme.space.m
     elevation: "outlined"
@@ -16,9 +17,10 @@ Card {
             Symbol { name: "wifi.exclamationmark"; color: Theme.color.warning }
             TWText { text: "Couldn't send"; font.weight: Font.DemiBold }
         }
-        TWText { Layout.fillWidth: true; text: diagnosis }
+        TWText { objectName: "diagnosisText"; Layout.fillWidth: true; text: diagnosis }
         TWText {
             Layout.fillWidth: true
+            visible: suggestsCloud
             muted: true
             font.pixelSize: Theme.font.caption
             text: "Sending through Tarnwick instead would upload the file to the cloud and count against your storage."

@@ -8,8 +8,15 @@ Card {
 
     height: 44
     elevation: "surface"
+    activeFocusOnTab: true
+    border.width: activeFocus ? 2 : 0
+    border.color: Theme.color.accent
     Accessible.role: Accessible.Button
     Accessible.name: modelData.name
+    Accessible.onPressAction: open(modelData)
+    Keys.onReturnPressed: open(modelData)
+    Keys.onEnterPressed: open(modelData)
+    Keys.onSpacePressed: open(modelData)
 
     RowLayout {
         anchors.fill: parent

@@ -6,12 +6,20 @@ Card {
     property real side: 108
     signal open(var entry)
 
+    objectName: "galleryTile-" + modelData.name
     width: side
     height: side
     elevation: "raised"
     clip: true
+    activeFocusOnTab: true
+    border.width: activeFocus ? 2 : 1
+    border.color: activeFocus ? Theme.color.accent : Theme.color.outline
     Accessible.role: Accessible.Button
     Accessible.name: modelData.name
+    Accessible.onPressAction: open(modelData)
+    Keys.onReturnPressed: open(modelData)
+    Keys.onEnterPressed: open(modelData)
+    Keys.onSpacePressed: open(modelData)
 
     Thumbnail { anchors.fill: parent; anchors.margins: 1; path: tile.modelData.path; side: tile.side }
     Symbol {

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Window
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Tarnwick.Connect
@@ -6,6 +7,7 @@ import Tarnwick.Connect
 // The full-window preview: zoom 1× to 6× by pinching or double-clicking, show in the file manager, open.
 Popup {
     id: lightbox
+    objectName: "lightbox"
     property var entry: null
 
     function show(opened) { entry = opened; if (zoom.scale > 1) zoom.toggle(); open() }
@@ -21,13 +23,15 @@ Popup {
 
     MouseArea { anchors.fill: parent; onClicked: lightbox.close() }
 
+    // Loaded at the screen's size in device pixels, so that it is sharp at 1× and zooms from real pixels.
     Thumbnail {
         id: preview
-        anchors.centerIn: parent
-        width: Math.min(parent.width, parent.height) * 0.7
-        height: width
+        objectName: "lightboxPreview"
+        anchors.fill: parent
+        anchors.margins: Theme.space.xxl
         path: lightbox.entry ? lightbox.entry.path : ""
-        side: 600
+        preview: true
+        side: Math.max(Screen.width, Screen.height) * Screen.devicePixelRatio
         scale: zoom.scale
         visible: loaded
         Behavior on scale { NumberAnimation { duration: Theme.motion.standard } }
@@ -39,8 +43,9 @@ Popup {
         TapHandler { onDoubleTapped: zoom.toggle() }
     }
     ColumnLayout {
+        objectName: "noPreview"
         anchors.centerIn: parent
-        visible: !preview.loaded
+        visible: preview.status === "none"
         Symbol { Layout.alignment: Qt.AlignHCenter; name: "doc"; size: 48 }
         TWText { text: "No preview for this kind of file." }
     }

@@ -15,6 +15,8 @@ Window {
     color: Theme.color.window
 
     Shortcut { sequence: "Ctrl+,"; onActivated: window.tab = "settings" }
+    Shortcut { sequence: "Ctrl+1"; onActivated: window.tab = "connect" }
+    Shortcut { sequence: "Ctrl+2"; onActivated: window.tab = "settings" }
     // Quitting is the window menu's (WindowMenuButton) and this key's: closing only hides the window.
     Shortcut { sequence: StandardKey.Quit; onActivated: Qt.quit() }
 
@@ -44,7 +46,7 @@ Window {
             }
         }
         Item { Layout.fillWidth: true }
-        Avatar { email: connectModel.accountEmail }
+        Avatar { objectName: "avatar"; name: connectModel.accountName }
         WindowMenuButton { onSettingsRequested: window.tab = "settings" }
     }
 
@@ -54,8 +56,9 @@ Window {
         Row {
             x: window.tab === "connect" ? 0 : -parent.width
             Behavior on x { NumberAnimation { duration: Theme.motion.slow; easing.type: Easing.OutCubic } }
-            ConnectPane { width: window.width; height: parent.parent.height; isVisible: window.tab === "connect" && window.visible }
-            SettingsPane { width: window.width; height: parent.parent.height }
+            // The pane out of view leaves the Tab order.
+            ConnectPane { width: window.width; height: parent.parent.height; isVisible: window.tab === "connect" && window.visible; enabled: window.tab === "connect" }
+            SettingsPane { width: window.width; height: parent.parent.height; enabled: window.tab === "settings" }
         }
     }
 

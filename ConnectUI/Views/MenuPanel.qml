@@ -34,10 +34,10 @@ ColumnLayout {
         })[connectModel.menuContent]
     }
 
-    DiagnosisBanner { visible: connectModel.diagnosis.length > 0; diagnosis: connectModel.diagnosis; Layout.fillWidth: true }
+    DiagnosisBanner { visible: connectModel.diagnosis.length > 0; diagnosis: connectModel.diagnosis; suggestsCloud: connectModel.diagnosisSuggestsCloud; Layout.fillWidth: true }
 
     ColumnLayout {
-        visible: connectModel.transfers.length > 0
+        visible: connectModel.transfers.count > 0
         Layout.fillWidth: true
         RowLayout {
             TWText { text: "Transfers"; font.weight: Font.DemiBold; Layout.fillWidth: true }
@@ -50,7 +50,7 @@ ColumnLayout {
     }
 
     ColumnLayout {
-        visible: connectModel.received.length > 0
+        visible: connectModel.received.count > 0
         Layout.fillWidth: true
         TWText { text: "Received"; font.weight: Font.DemiBold }
         Repeater {

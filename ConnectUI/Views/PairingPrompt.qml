@@ -26,7 +26,7 @@ ColumnLayout {
     }
     RowLayout {
         Layout.alignment: Qt.AlignRight
-        ActionButton { text: "Don't Pair"; onClicked: connectModel.rejectPairing() }
-        ActionButton { text: "Pair"; primary: true; onClicked: connectModel.approvePairing() }
+        ActionButton { objectName: "rejectPairingButton"; text: "Don't Pair"; onClicked: connectModel.rejectPairing() }
+        ActionButton { objectName: "approvePairingButton"; text: "Pair"; primary: true; onClicked: connectModel.approvePairing() }
     }
 }

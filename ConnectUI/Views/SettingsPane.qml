@@ -28,7 +28,7 @@ Flickable {
             ActionButton { visible: !connectModel.signedIn; primary: true; text: "Sign In"; onClicked: connectModel.signIn() }
             RowLayout {
                 visible: connectModel.signedIn
-                Avatar { email: connectModel.accountEmail }
+                Avatar { objectName: "avatar"; name: connectModel.accountName }
                 Item { Layout.fillWidth: true }
                 ActionButton { text: "Sign Out"; onClicked: connectModel.signOut() }
             }
@@ -39,11 +39,17 @@ Flickable {
             Layout.fillWidth: true
             TWText { text: "Name" }
             TextField {
+                id: nameField
                 objectName: "nameField"
                 Layout.fillWidth: true
-                text: settingsModel.deviceName
                 Accessible.name: "Name"
+                // Enter or leaving the field commits; a name changed elsewhere shows unless it is being edited.
                 onEditingFinished: settingsModel.deviceName = text
+                Component.onCompleted: text = settingsModel.deviceName
+                Connections {
+                    target: settingsModel
+                    function onDeviceNameChanged() { if (!nameField.activeFocus) nameField.text = settingsModel.deviceName }
+                }
             }
             TWText { text: "How this computer appears on your other devices."; muted: true; font.pixelSize: Theme.font.caption }
             Switch {
@@ -62,9 +68,9 @@ Flickable {
             TWText { text: settingsModel.downloadsPath; Layout.fillWidth: true; wrapMode: Text.WrapAnywhere }
             TWText { text: "Where files sent to this computer are saved."; muted: true; font.pixelSize: Theme.font.caption }
             RowLayout {
-                ActionButton { text: "Choose…"; onClicked: settingsModel.chooseDownloads() }
+                ActionButton { objectName: "chooseDownloadsButton"; text: "Choose…"; onClicked: settingsModel.chooseDownloads() }
                 ActionButton { text: "Reveal"; onClicked: settingsModel.revealDownloads() }
-                ActionButton { text: "Reset"; enabled: settingsModel.downloadsCustom; onClicked: settingsModel.resetDownloads() }
+                ActionButton { objectName: "resetDownloadsButton"; text: "Reset"; enabled: settingsModel.downloadsResettable; onClicked: settingsModel.resetDownloads() }
             }
             TWText { visible: settingsModel.downloadsProblem.length > 0; text: settingsModel.downloadsProblem; color: Theme.color.warning; Layout.fillWidth: true }
             Switch {
@@ -142,7 +148,7 @@ Flickable {
                     }
                 }
             }
-            ActionButton { text: "Add Folder…"; onClicked: settingsModel.addWatchFolder() }
+            ActionButton { objectName: "addWatchFolderButton"; text: "Add Folder…"; onClicked: settingsModel.addWatchFolder() }
             TWText { visible: settingsModel.watchFolderError.length > 0; text: settingsModel.watchFolderError; color: Theme.color.warning; Layout.fillWidth: true }
         }
 

@@ -8,9 +8,22 @@ Item {
 
     implicitWidth: label.implicitWidth + 2 * Theme.space.l
     implicitHeight: 30
+    activeFocusOnTab: true
     Accessible.role: Accessible.PageTab
     Accessible.name: title
     Accessible.onPressAction: clicked()
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
+    Keys.onSpacePressed: clicked()
+
+    Rectangle {
+        anchors.fill: parent
+        visible: tab.activeFocus
+        radius: height / 2
+        color: "transparent"
+        border.width: 2
+        border.color: Theme.color.accent
+    }
 
     Text {
         id: label

@@ -5,10 +5,8 @@ import QtQuick.Layouts
 // Everything that moved in this run: a grid or a list, filtered by direction, opening into a preview.
 ColumnLayout {
     id: gallery
-    property string filter: "all"
     property string layout: "grid"
     property real side: settingsModel.thumbnailSide
-    readonly property var entries: { connectModel.transfers; connectModel.received; return connectModel.gallery(filter) }
 
     spacing: Theme.space.s
 
@@ -21,8 +19,8 @@ ColumnLayout {
                 required property var modelData
                 objectName: "filter-" + modelData[0]
                 text: modelData[1]
-                primary: gallery.filter === modelData[0]
-                onClicked: gallery.filter = modelData[0]
+                primary: connectModel.galleryFilter === modelData[0]
+                onClicked: connectModel.galleryFilter = modelData[0]
             }
         }
         Item { Layout.fillWidth: true }
@@ -40,34 +38,34 @@ ColumnLayout {
 
     TWText {
         objectName: "galleryEmpty"
-        visible: gallery.entries.length === 0
+        visible: connectModel.gallery.count === 0
         Layout.fillWidth: true
         Layout.topMargin: Theme.space.l
         horizontalAlignment: Text.AlignHCenter
-        text: connectModel.galleryEmptyText(gallery.filter)
+        text: connectModel.galleryEmptyText
         muted: true
     }
 
     GridView {
         objectName: "galleryGrid"
-        visible: gallery.layout === "grid" && gallery.entries.length > 0
+        visible: gallery.layout === "grid" && connectModel.gallery.count > 0
         Layout.fillWidth: true
         Layout.fillHeight: true
         clip: true
         cellWidth: gallery.side + Theme.space.s
         cellHeight: gallery.side + Theme.space.s
-        model: gallery.entries
+        model: connectModel.gallery
         delegate: GalleryTile { side: gallery.side; onOpen: entry => lightbox.show(entry) }
     }
 
     ListView {
         objectName: "galleryList"
-        visible: gallery.layout === "list" && gallery.entries.length > 0
+        visible: gallery.layout === "list" && connectModel.gallery.count > 0
         Layout.fillWidth: true
         Layout.fillHeight: true
         clip: true
         spacing: Theme.space.xs
-        model: gallery.entries
+        model: connectModel.gallery
         delegate: GalleryRow { width: ListView.view.width; onOpen: entry => lightbox.show(entry) }
     }
 

@@ -6,6 +6,8 @@
 #include "ConnectUI/Shell/LaunchRequest.hpp"
 #include "ConnectUI/Shell/StatusItemController.hpp"
 #include "ConnectUI/SignIn/SignInHandOff.hpp"
+#include "ConnectUI/ViewModels/ConnectModel.hpp"
+#include "ConnectUI/ViewModels/KeyedListModel.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
@@ -14,8 +16,10 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QMimeData>
 #include <QPainter>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
@@ -63,10 +67,14 @@ protected:
         ASSERT_TRUE(testing::seesOnlyInterfaces({"lo"}));
     }
 
-    Instance& launch(const std::string& name, bool signedIn) {
+    /// `email` none: an account whose token carried no e-mail.
+    Instance& launch(const std::string& name, bool signedIn,
+                     std::optional<std::string> email = std::string("ada@example.com")) {
         auto& instance = *instances.emplace_back(std::make_unique<Instance>());
         if (signedIn) {
-            testing::storeAccount(instance.profile.home, testing::accountOf("user-" + name));
+            auto account = testing::accountOf("user-" + name);
+            account.email = std::move(email);
+            testing::storeAccount(instance.profile.home, account);
         }
         instance.state = std::make_unique<AppState>(testing::loopbackSetup(instance.profile));
         instance->setDeviceName(name);
@@ -115,6 +123,72 @@ protected:
         return item ? item->property("text").toString() : QString("<no %1>").arg(objectName);
     }
 
+    static QObject& child(QObject& root, const char* objectName) {
+        auto* item = root.findChild<QObject*>(objectName);
+        if (!item) {
+            ADD_FAILURE() << "no " << objectName;
+            return root;
+        }
+        return *item;
+    }
+
+    /// Presses a button as a click or the keyboard would.
+    static void press(QObject& root, const char* objectName) {
+        EXPECT_TRUE(QMetaObject::invokeMethod(&child(root, objectName), "clicked")) << objectName;
+    }
+
+    static QFileDialog* openDialog() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible()) {
+                return dialog;
+            }
+        }
+        return nullptr;
+    }
+
+    /// Waits for the file dialog the application opened and answers it as the user would.
+    static void answerDialog(const std::function<void(QFileDialog&)>& answer) {
+        ASSERT_TRUE(waitFor([] { return openDialog() != nullptr; }));
+        answer(*openDialog());
+        ASSERT_TRUE(waitFor([] { return openDialog() == nullptr; }));
+    }
+
+    /// Drags the files over the window's middle and drops them there.
+    static void drop(QQuickWindow& window, const std::vector<std::filesystem::path>& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const auto& file : files) {
+            urls.append(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+        }
+        data.setUrls(urls);
+        const QPointF centre(window.width() / 2.0, window.height() / 2.0);
+        QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        QDragMoveEvent move(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &move);
+        QDropEvent dropped(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &dropped);
+    }
+
+    /// An item of the window by name, through the visual tree: delegates of views and repeaters, and
+    /// popups, have no object parent to find them by.
+    static QQuickItem* item(QQuickItem* root, const QString& objectName) {
+        if (root->objectName() == objectName) {
+            return root;
+        }
+        for (QQuickItem* child : root->childItems()) {
+            if (QQuickItem* found = item(child, objectName)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+
+    static bool shows(QObject& root, const char* objectName) {
+        auto* item = qobject_cast<QQuickItem*>(root.findChild<QObject*>(objectName));
+        return item && item->isVisible();
+    }
+
     testing::ScopedEnvironment environment;
     std::vector<std::unique_ptr<Instance>> instances;
     std::unique_ptr<ConnectApp> shell;
@@ -135,6 +209,7 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
     EXPECT_EQ(textOf(window, "subtitle"),
               "Your account is how this computer and your phone recognise each other.");
     EXPECT_EQ(textOf(window, "galleryEmpty"), "Nothing has moved yet.");
+    EXPECT_TRUE(shows(window, "galleryEmpty"));
     QTest::qWait(1200); // the launch curtain lifts
     EXPECT_TRUE(rendered(window, "main-connect"));
 
@@ -156,6 +231,32 @@ TEST_F(WindowTest, TheFirstLaunchOpensTheWindowAndEveryScreenRenders) {
     QTest::qWait(300);
     EXPECT_TRUE(rendered(panel, "menu-panel"));
     EXPECT_TRUE(panel.findChild<QObject*>("menuPanel"));
+}
+
+// A browser closed without answering never comes back: the window offers "Cancel" while it waits, and
+// "Sign In" again afterwards.
+TEST_F(WindowTest, ASignInCancelledFromTheWindowCanStartAgain) {
+    auto& mac = launch("Studio", false);
+    mac.profile.settings->setValue(ConnectApp::hasLaunchedKey, true);
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && drawn; }));
+    EXPECT_EQ(child(window, "avatar").property("label").toString(), "Not signed in");
+    ASSERT_TRUE(waitFor([&] { return shows(window, "signInButton"); }));
+
+    press(window, "signInButton");
+    ASSERT_TRUE(waitFor([&] { return textOf(window, "headline") == "Signing in…"; }));
+    EXPECT_TRUE(shows(window, "cancelSignInButton"));
+    EXPECT_FALSE(shows(window, "signInButton"));
+    QTest::qWait(1200); // the launch curtain lifts
+    EXPECT_TRUE(rendered(window, "signing-in"));
+
+    press(window, "cancelSignInButton");
+    ASSERT_TRUE(waitFor([&] { return !mac->isSigningIn() && shows(window, "signInButton"); }));
+    EXPECT_EQ(textOf(window, "headline"), "Sign in to Tarnwick");
+    EXPECT_FALSE(mac->signInError()) << "the user's own cancel needs no message";
+    press(window, "signInButton");
+    EXPECT_TRUE(mac->isSigningIn());
 }
 
 // Stock GNOME shows no tray icons: closing the window must ask nothing and leave the application
@@ -228,6 +329,274 @@ TEST_F(WindowTest, FilesDroppedOnTheConnectPaneGoToTheConnectedDevice) {
     EXPECT_EQ(StatusItemController::statusOf(*mac.state), BrandAssets::Status::ready);
     EXPECT_EQ(textOf(window, "headline"), "Drop files to send");
     EXPECT_TRUE(rendered(window, "main-after-drop"));
+}
+
+// Without a tray the panel cannot be opened, so the window raises the prompt over the connect pane; the
+// answer given there closes the panel's copy of it.
+TEST_F(WindowTest, APairingIsAnsweredFromTheWindowsSheetWithoutATray) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    phone->start();
+    mac.profile.settings->setValue(ConnectApp::hasLaunchedKey, true);
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
+    window.close();
+
+    mac->connect(testing::loopbackPeer(*phone.state));
+    ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value() && window.isExposed(); }))
+        << "the prompt brings the window back";
+    ASSERT_TRUE(waitFor([&] { return shows(window, "pairingSheet"); }));
+    const QString code = QString::fromStdString(mac->pendingPairing()->code);
+    EXPECT_EQ(textOf(child(window, "pairingSheet"), "pairingCode"), code);
+    EXPECT_EQ(textOf(*app.menuPanel(), "pairingCode"), code) << "the panel shows the same prompt";
+    QTest::qWait(1200); // the launch curtain lifts
+    EXPECT_TRUE(rendered(window, "pairing-sheet"));
+
+    press(child(window, "pairingSheet"), "approvePairingButton");
+    EXPECT_FALSE(mac->pendingPairing());
+    ASSERT_TRUE(waitFor([&] { return !shows(window, "pairingSheet"); }));
+    EXPECT_TRUE(waitFor([&] { return !app.menuPanel()->findChild<QObject*>("pairingPrompt"); }))
+        << "the panel's prompt closed too";
+    ASSERT_TRUE(waitFor([&] { return phone->pendingPairing().has_value(); }));
+    phone->approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return !mac->connectedDevices().empty(); }));
+}
+
+// Sending without dragging: "Send Files…" asks with the desktop's chooser, and a folder, chosen or
+// dropped, sends the files inside it as rows of their own; an unreadable one is named and the rest go.
+TEST_F(WindowTest, FilesChosenOrInADroppedFolderArriveOneByOne) {
+    auto& mac = launch("Studio", true, std::nullopt);
+    auto& phone = launch("Phone", true);
+    phone->start();
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
+    EXPECT_EQ(child(window, "avatar").property("label").toString(), "user-Studio")
+        << "an account without an e-mail shows its subject";
+    pair(mac, phone);
+    ASSERT_TRUE(waitFor([&] { return shows(window, "sendFilesButton"); }));
+
+    testing::TemporaryFolder folder;
+    const auto chosen = folder.path() / "chosen.txt";
+    std::ofstream(chosen) << "picked in the chooser";
+    press(window, "sendFilesButton");
+    answerDialog([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Send Files");
+        dialog.setDirectory(QString::fromStdString(folder.path().string()));
+        dialog.selectFile("chosen.txt");
+        EXPECT_EQ(dialog.selectedFiles(), QStringList{QString::fromStdString(chosen.string())});
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    ASSERT_EQ(mac->transfers().size(), 1u) << "the chosen file is listed at once";
+    ASSERT_TRUE(waitFor([&] { return phone->received().size() == 1; }));
+    EXPECT_EQ(phone->received().front().name, "chosen.txt");
+
+    const auto trip = folder.path() / "trip";
+    std::filesystem::create_directories(trip / "day two");
+    for (const char* name : {"one.txt", "two.txt", "day two/three.txt"}) {
+        std::ofstream(trip / name) << "in the folder: " << name;
+    }
+    std::filesystem::create_symlink(folder.path() / "moved-away.txt", trip / "gone.txt");
+    drop(window, {trip});
+    ASSERT_TRUE(waitFor([&] { return phone->received().size() == 4 && mac->activeTransfers().empty(); }));
+    std::set<std::string> arrived;
+    for (const auto& file : phone->received()) {
+        arrived.insert(file.name);
+    }
+    EXPECT_EQ(arrived, (std::set<std::string>{"chosen.txt", "one.txt", "two.txt", "three.txt"}));
+    ASSERT_EQ(mac->transfers().size(), 5u) << "one row per file, the unreadable one included";
+    const auto& gone = *std::ranges::find(mac->transfers(), std::string("gone.txt"), &TransferItem::name);
+    EXPECT_EQ(gone.state, TransferItem::State::failed("Couldn't read gone.txt."));
+    EXPECT_EQ(std::ranges::count(mac->transfers(), TransferItem::State::finished(), &TransferItem::state), 4);
+    QTest::qWait(600);
+    EXPECT_TRUE(rendered(window, "send-files"));
+}
+
+// Each folder chooser says what its folder is for and opens where that folder is; "Reset" stays
+// available for a stored choice even when its folder is gone. The name field keeps what is typed.
+TEST_F(WindowTest, TheSettingsChoosersAskTheirOwnQuestionAndTheNameFieldKeepsEdits) {
+    auto& mac = launch("Studio", false);
+    mac.profile.settings->setValue(ConnectApp::hasLaunchedKey, true);
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && drawn; }));
+    app.openMainWindow("settings");
+
+    testing::TemporaryFolder folder;
+    const auto chosen = folder.path() / "Incoming";
+    std::filesystem::create_directory(chosen);
+    const auto before = mac->receiveFolder();
+    std::filesystem::create_directories(before);
+    EXPECT_FALSE(child(window, "resetDownloadsButton").property("enabled").toBool());
+    press(window, "chooseDownloadsButton");
+    answerDialog([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Files sent to this computer are saved in this folder.");
+        EXPECT_EQ(dialog.labelText(QFileDialog::Accept), "Save Here");
+        EXPECT_EQ(dialog.directory().absolutePath().toStdString(), before.string());
+        EXPECT_EQ(dialog.fileMode(), QFileDialog::Directory);
+        dialog.selectFile(QString::fromStdString(chosen.string()));
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    EXPECT_EQ(mac->receiveFolder(), chosen);
+    EXPECT_TRUE(child(window, "resetDownloadsButton").property("enabled").toBool());
+
+    press(window, "addWatchFolderButton");
+    answerDialog([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Files finished in this folder are sent automatically.");
+        EXPECT_EQ(dialog.labelText(QFileDialog::Accept), "Watch Folder");
+        EXPECT_EQ(dialog.directory().absolutePath(), QDir::homePath());
+        dialog.reject();
+    });
+    EXPECT_TRUE(mac->watchFolders()->folders().empty()) << "a cancelled chooser adds nothing";
+
+    // Typing, then a name given elsewhere: the field keeps the typing until it is committed.
+    auto& name = dynamic_cast<QQuickItem&>(child(window, "nameField"));
+    name.forceActiveFocus();
+    name.setProperty("text", "Studio Desk");
+    mac->setDeviceName("Renamed Elsewhere");
+    EXPECT_EQ(name.property("text").toString(), "Studio Desk");
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_EQ(mac->deviceName(), "Studio Desk");
+}
+
+// The test's namespace has loopback only, which is no network: with no peer either, the connect pane
+// says why nothing shows up.
+TEST_F(WindowTest, TheDiagnosisBannerExplainsAnEmptyPeerListWithoutANetwork) {
+    auto& mac = launch("Studio", true);
+    mac.profile.settings->setValue(ConnectApp::hasLaunchedKey, true);
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return window.isExposed() && drawn && mac->isSignedIn(); }));
+    ASSERT_TRUE(waitFor([&] { return shows(window, "diagnosisBanner"); }));
+    EXPECT_TRUE(mac->peers().empty());
+    EXPECT_EQ(mac->diagnosis(), ReachabilityDiagnosis::offline());
+    EXPECT_EQ(textOf(window, "diagnosisText"), "This computer is not on a network.");
+    QTest::qWait(1200); // the launch curtain lifts
+    EXPECT_TRUE(rendered(window, "diagnosis"));
+}
+
+// A progress report changes its own row of the list the views show; the rows around it stay as they are.
+TEST_F(WindowTest, AProgressReportChangesOneRowInPlace) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    phone->start();
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
+    pair(mac, phone);
+    auto* model = qmlEngine(&window)->rootContext()->contextProperty("connectModel").value<ConnectModel*>();
+    ASSERT_TRUE(model);
+
+    testing::TemporaryFolder folder;
+    const auto small = folder.path() / "small.txt";
+    std::ofstream(small) << "first";
+    mac->send({small});
+    ASSERT_TRUE(waitFor([&] { return mac->activeTransfers().empty(); }));
+
+    KeyedListModel& rows = *model->transfers();
+    QSignalSpy resets(&rows, &QAbstractItemModel::modelReset);
+    QSignalSpy removals(&rows, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserts(&rows, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changes(&rows, &QAbstractItemModel::dataChanged);
+    const auto large = folder.path() / "large.bin";
+    std::ofstream(large).close();
+    std::filesystem::resize_file(large, 64 << 20);
+    mac->send({large});
+    ASSERT_TRUE(waitFor([&] { return mac->activeTransfers().empty(); }, 60s));
+
+    EXPECT_EQ(inserts.count(), 1);
+    EXPECT_EQ(resets.count() + removals.count(), 0);
+    ASSERT_GE(changes.count(), 2) << "progress, then the outcome";
+    for (const auto& change : changes) {
+        EXPECT_EQ(change[0].toModelIndex().row(), 0) << "only the new file's row changes";
+        EXPECT_EQ(change[1].toModelIndex().row(), 0);
+    }
+    EXPECT_EQ(rows.get(1).value("name").toString(), "small.txt");
+}
+
+// The lightbox loads the picture itself at the screen's size, not the tile's thumbnail; a file without a
+// picture says so. Everything here is reached from the keyboard: tabs, destinations and tiles.
+TEST_F(WindowTest, TheKeyboardReachesTabsDestinationsAndTheLightboxShowsFullResolution) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    phone->start();
+    auto& app = shellFor(mac);
+    QQuickWindow& window = *app.mainWindow();
+    ASSERT_TRUE(waitFor([&] { return mac->isSignedIn() && phone->availability().port != 0 && drawn; }));
+    pair(mac, phone);
+    QTest::qWait(1200); // the launch curtain lifts
+
+    window.requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window)) << "shortcuts answer in the active window";
+    QTest::keyClick(&window, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(window.property("tab").toString(), "settings");
+    QTest::keyClick(&window, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(window.property("tab").toString(), "connect");
+    auto& settingsTab = dynamic_cast<QQuickItem&>(child(window, "settingsTab"));
+    EXPECT_TRUE(settingsTab.activeFocusOnTab());
+    settingsTab.forceActiveFocus();
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(window.property("tab").toString(), "settings");
+    QTest::keyClick(&window, Qt::Key_1, Qt::ControlModifier);
+
+    mac->setSelectedPeerID(std::nullopt);
+    QQuickItem* destination = item(window.contentItem(), "destination-Phone");
+    ASSERT_TRUE(destination);
+    EXPECT_TRUE(destination->activeFocusOnTab());
+    destination->forceActiveFocus();
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(mac->selectedPeerID(), mac->connectedDevices().front().id);
+
+    testing::TemporaryFolder folder;
+    const auto photo = folder.path() / "photo.png";
+    QImage picture(1200, 900, QImage::Format_RGB32);
+    picture.fill(QColor("#3d7a5c"));
+    QPainter(&picture).fillRect(300, 200, 600, 500, QColor("#f2c14e"));
+    ASSERT_TRUE(picture.save(QString::fromStdString(photo.string())));
+    const auto notes = folder.path() / "notes.txt";
+    std::ofstream(notes) << "no picture in here";
+    mac->send({notes, photo});
+    ASSERT_TRUE(waitFor([&] { return mac->activeTransfers().empty() && phone->received().size() == 2; }));
+
+    QQuickItem* tile = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (tile = item(window.contentItem(), "galleryTile-photo.png")); }));
+    EXPECT_TRUE(tile->activeFocusOnTab());
+    tile->forceActiveFocus();
+    QTest::keyClick(&window, Qt::Key_Return);
+    QObject& lightbox = child(window, "lightbox");
+    ASSERT_TRUE(waitFor([&] { return lightbox.property("opened").toBool(); }));
+    QQuickItem* preview = item(window.contentItem(), "lightboxPreview");
+    ASSERT_TRUE(preview);
+    ASSERT_TRUE(waitFor([&] { return preview->property("status").toString() == "ready"; }));
+    auto* image = preview->property("image").value<QQuickItem*>();
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(waitFor([&] { return image->property("sourceSize").toSize() == picture.size(); }))
+        << "the picture at its own size, not the tile's " << image->property("sourceSize").toSize().width();
+    QTest::qWait(400);
+    EXPECT_TRUE(rendered(window, "lightbox"));
+    QMetaObject::invokeMethod(&lightbox, "close");
+    ASSERT_TRUE(waitFor([&] { return !lightbox.property("visible").toBool(); }));
+
+    // A text file has no picture to preview.
+    QQuickItem* notesTile = item(window.contentItem(), "galleryTile-notes.txt");
+    ASSERT_TRUE(notesTile);
+    notesTile->forceActiveFocus();
+    QTest::keyClick(&window, Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] {
+        QQuickItem* none = item(window.contentItem(), "noPreview");
+        return none && none->isVisible();
+    }));
+    QMetaObject::invokeMethod(&lightbox, "close");
+    ASSERT_TRUE(waitFor([&] { return !lightbox.property("visible").toBool(); }));
+
+    // Buttons answer Enter as well as Space: the filter that leaves nothing says so.
+    QQuickItem* onlyReceived = item(window.contentItem(), "filter-received");
+    ASSERT_TRUE(onlyReceived);
+    onlyReceived->forceActiveFocus(Qt::TabFocusReason);
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_EQ(textOf(window, "galleryEmpty"), "Nothing received yet.");
+    EXPECT_TRUE(shows(window, "galleryEmpty"));
 }
 
 // Launching the program again while it runs hands its files to the running instance, over the socket

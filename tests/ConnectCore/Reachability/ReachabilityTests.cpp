@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <sys/resource.h>
 
@@ -71,8 +73,19 @@ protected:
         }());
     }
 
+    std::vector<bool> reported() {
+        std::lock_guard lock(reportsMutex);
+        return reports;
+    }
+
     testing::Engine engine;
-    std::shared_ptr<Reachability> reachability = std::make_shared<Reachability>(engine.executor());
+    std::mutex reportsMutex;
+    std::vector<bool> reports;
+    std::shared_ptr<Reachability> reachability =
+        std::make_shared<Reachability>(engine.executor(), [this](bool satisfied) {
+            std::lock_guard lock(reportsMutex);
+            reports.push_back(satisfied);
+        });
 };
 
 TEST_F(NetworkNamespaceReachabilityTest, FollowsAddressesAndCarrierComingAndGoing) {
@@ -104,6 +117,13 @@ TEST_F(NetworkNamespaceReachabilityTest, FollowsAddressesAndCarrierComingAndGoin
     engine.run(reachability->stop());
     ip("link del v0");
     EXPECT_TRUE(engine.run(reachability->isSatisfied()));
+
+    // The observer hears the first reading and each change once, whatever the burst of kernel reports.
+    const auto heard = reported();
+    ASSERT_GE(heard.size(), 5u);
+    EXPECT_FALSE(heard.front());
+    EXPECT_TRUE(heard.back());
+    EXPECT_EQ(std::ranges::adjacent_find(heard), heard.end()) << "no reading is told twice in a row";
 }
 
 } // namespace

@@ -45,18 +45,27 @@ protected:
     }
 
     /// A started instance whose account services are at `endpoints`; `stored` is signed in already.
-    Instance& launch(const AppConfiguration::Endpoints& endpoints, std::optional<AuthSession> stored = {}) {
+    Instance& launch(const AppConfiguration::Endpoints& endpoints, std::optional<AuthSession> stored = {},
+                     std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout) {
         auto& instance = *instances.emplace_back(std::make_unique<Instance>());
         if (stored) {
             testing::storeAccount(instance.profile.home, *stored);
         }
-        instance.state = std::make_unique<AppState>(AppState::Setup{
-            QtExecutor(context), engine.executor(), engine.blocking(), instance.profile.settings.get(),
-            instance.profile.home, std::nullopt, false, [] { return true; }, endpoints,
-            [&instance](const std::string& url) {
-                instance.opened.push_back(url);
-                return true;
-            }});
+        AppState::Setup setup{QtExecutor(context),
+                              engine.executor(),
+                              engine.blocking(),
+                              instance.profile.settings.get(),
+                              instance.profile.home,
+                              std::nullopt,
+                              false,
+                              [] { return true; },
+                              endpoints,
+                              [&instance](const std::string& url) {
+                                  instance.opened.push_back(url);
+                                  return true;
+                              }};
+        setup.signInTimeout = signInTimeout;
+        instance.state = std::make_unique<AppState>(std::move(setup));
         instance->start();
         EXPECT_TRUE(
             testing::waitFor([&] { return instance->availability().state == Availability::Case::ready; }));
@@ -141,6 +150,24 @@ TEST_F(NetworkNamespaceAccountTest, ACancelledSignInShowsNothingAndAFailedOneSay
 
     beginSignIn(instance);
     EXPECT_FALSE(instance->signInError()) << "a new sign-in clears the last message";
+    instance->cancelSignIn();
+    ASSERT_TRUE(testing::waitFor([&] { return !instance->isSigningIn(); }));
+    EXPECT_FALSE(instance->signInError()) << "cancelled from the window: nothing to tell";
+}
+
+// A browser closed without answering sends nothing back; the sign-in must end on its own and say so.
+TEST_F(NetworkNamespaceAccountTest, ASignInWithoutAnAnswerEndsAfterItsTimeoutAndCanStartAgain) {
+    testing::DevBackendProcess backend;
+    Instance& instance = launch(testing::endpointsAt(backend.url()), {}, std::chrono::milliseconds(1000));
+    beginSignIn(instance);
+    ASSERT_TRUE(testing::waitFor([&] { return !instance->isSigningIn(); }));
+    EXPECT_EQ(instance->signInError(), "Sign-in failed: the browser did not answer in time");
+    EXPECT_FALSE(instance->signInErrorIsRecoverable()) << "the Sign In button is the way on";
+
+    beginSignIn(instance);
+    EXPECT_TRUE(instance->signInController().complete(
+        testing::signInThroughPage(instance.opened.back(), "ada@example.com")));
+    ASSERT_TRUE(testing::waitFor([&] { return instance->isSignedIn(); }));
 }
 
 TEST_F(NetworkNamespaceAccountTest, AFailedRegistrationKeepsTheAccountAndSaysWhetherSigningInAgainHelps) {

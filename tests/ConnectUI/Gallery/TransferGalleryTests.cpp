@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <map>
 
 namespace tarnwick {
 namespace {
@@ -38,6 +40,48 @@ TEST(TransferGallery, FiltersByDirectionAndSaysWhenNothingMoved) {
     EXPECT_EQ(TransferGallery::emptyText(TransferGallery::Filter::received), "Nothing received yet.");
     EXPECT_EQ(TransferGallery::emptyText(TransferGallery::Filter::sent), "Nothing sent yet.");
     EXPECT_EQ(TransferGallery::emptyText(TransferGallery::Filter::all), "Nothing has moved yet.");
+}
+
+// Sent and received files interleave by when they were listed, not by direction; files listed together
+// keep the order the application state gives them.
+TEST(TransferGallery, ListsTheNewestFirstAcrossDirections) {
+    const std::vector<TransferItem> sent{
+        {"s2", "/tmp/b.jpg", "b.jpg", 1, TransferItem::State::finished(), "Phone"},
+        {"s1", "/tmp/a.jpg", "a.jpg", 1, TransferItem::State::finished(), "Phone"}};
+    const std::vector<ReceivedFile> received{{"r1", "c.png", std::nullopt, "/dl/c.png", 1, "public.png"}};
+    const std::map<std::string, std::uint64_t> listedIn{{"s1", 1}, {"s2", 1}, {"r1", 2}};
+    const auto ordered =
+        TransferGallery::newestFirst(TransferGallery::entries(sent, received),
+                                     [&](const GalleryEntry& entry) { return listedIn.at(entry.id); });
+    std::vector<std::string> names;
+    std::ranges::transform(ordered, std::back_inserter(names), &GalleryEntry::name);
+    EXPECT_EQ(names, (std::vector<std::string>{"c.png", "b.jpg", "a.jpg"}));
+}
+
+// The lightbox's picture is an entry of its own, at the size asked for and never enlarged; a file that
+// is no picture has no preview at all rather than an icon blown up.
+TEST(ThumbnailCache, PreviewsAreTheirOwnEntryAtFullSizeAndNoneForOtherFiles) {
+    testing::qtApplication();
+    testing::TemporaryFolder folder;
+    const QString photo = QString::fromStdString((folder.path() / "photo.png").string());
+    QImage picture(1200, 900, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(photo));
+    const QString notes = QString::fromStdString((folder.path() / "notes.txt").string());
+    std::ofstream(notes.toStdString()) << "words";
+
+    ThumbnailCache cache;
+    QSignalSpy ready(&cache, &ThumbnailCache::ready);
+    EXPECT_EQ(cache.status(photo, 100), "loading");
+    EXPECT_EQ(cache.status(photo, 2560, true), "loading");
+    EXPECT_EQ(cache.status(notes, 2560, true), "loading");
+    ASSERT_TRUE(testing::waitFor([&] { return ready.count() == 3; }));
+    EXPECT_EQ(cache.load(photo, 100)->height(), 100);
+    EXPECT_EQ(cache.load(photo, 2560, true)->size(), picture.size()) << "never enlarged";
+    EXPECT_EQ(cache.cached(ThumbnailCache::keyFor(photo, true)).size(), picture.size());
+    EXPECT_EQ(cache.status(notes, 2560, true), "none");
+    EXPECT_EQ(ThumbnailCache::previewImage(photo, 600).size(), QSize(600, 450)) << "fitted, not cropped";
+    EXPECT_TRUE(ThumbnailCache::previewImage(notes + ".gone", 600).isNull());
 }
 
 TEST(LightboxZoom, StaysBetweenOneAndSixTimesAndToggles) {

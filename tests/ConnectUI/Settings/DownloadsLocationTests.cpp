@@ -45,6 +45,12 @@ TEST_F(DownloadsLocationTest, ADeletedChosenFolderFallsBackWithTheReason) {
     DownloadsLocation relaunched(*settings, profile.home.defaultDownloads);
     EXPECT_EQ(relaunched.url(), profile.home.defaultDownloads);
     EXPECT_EQ(relaunched.problem(), "Couldn't reach your chosen folder, so files are going to Downloads.");
+    // Not in use, but still stored: resetting is how the user clears the message.
+    EXPECT_FALSE(relaunched.isCustom());
+    EXPECT_TRUE(relaunched.hasStoredChoice());
+    relaunched.reset();
+    EXPECT_FALSE(relaunched.hasStoredChoice());
+    EXPECT_FALSE(relaunched.problem());
 }
 
 TEST_F(DownloadsLocationTest, ChoosingSomethingThatIsNoFolderChangesNothing) {

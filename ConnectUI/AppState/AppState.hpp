@@ -197,6 +197,8 @@ public:
     /// Sends the failed or cancelled batch the item belongs to again; unchanged files resume where the
     /// receiver's partial files end.
     void retryTransfer(const std::string& itemID);
+    bool canCancel(const std::string& itemID) const { return sendHolding(sends_, itemID).has_value(); }
+    bool canRetry(const std::string& itemID) const { return sendHolding(failedSends_, itemID).has_value(); }
     /// Sends a settled file from a watched folder, unless it lies inside the receive folder.
     void sendFromWatchFolder(const std::filesystem::path& file);
     void approvePendingPairing();

@@ -199,7 +199,9 @@ void ConnectModel::refreshTransfers() {
                       {"detail", transferRowDetail(item)},
                       {"failed", item.state.state == TransferItem::State::Case::failed},
                       {"finished", item.state.state == TransferItem::State::Case::finished},
-                      {"fraction", sending ? item.state.fraction : -1.0}});
+                      {"fraction", sending ? item.state.fraction : -1.0},
+                      {"cancellable", state_.canCancel(item.id)},
+                      {"retryable", state_.canRetry(item.id)}});
     }
     transfers_.update(items);
 }
@@ -316,6 +318,12 @@ void ConnectModel::rejectPairing() {
 }
 void ConnectModel::clearFinished() {
     state_.clearFinished();
+}
+void ConnectModel::cancelTransfer(const QString& key) {
+    state_.cancelTransfer(key.toStdString());
+}
+void ConnectModel::retryTransfer(const QString& key) {
+    state_.retryTransfer(key.toStdString());
 }
 void ConnectModel::signIn() {
     state_.signIn();

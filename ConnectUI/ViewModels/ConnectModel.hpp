@@ -98,6 +98,9 @@ public:
     Q_INVOKABLE void approvePairing();
     Q_INVOKABLE void rejectPairing();
     Q_INVOKABLE void clearFinished();
+    /// Stops the send a transfer row belongs to, or sends its failed batch again.
+    Q_INVOKABLE void cancelTransfer(const QString& key);
+    Q_INVOKABLE void retryTransfer(const QString& key);
     Q_INVOKABLE void signIn();
     Q_INVOKABLE void cancelSignIn();
     Q_INVOKABLE void signOut();

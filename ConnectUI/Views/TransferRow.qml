@@ -19,4 +19,9 @@ RowLayout {
             Rectangle { width: parent.width * Math.max(0, item.fraction); height: parent.height; radius: 1.5; color: Theme.color.accent }
         }
     }
+    ActionButton {
+        visible: item.cancellable || item.retryable
+        text: item.retryable ? "Retry" : "Cancel"
+        onClicked: item.retryable ? connectModel.retryTransfer(item.key) : connectModel.cancelTransfer(item.key)
+    }
 }

@@ -143,7 +143,7 @@ asio::awaitable<std::uint16_t> ConnectDevice::listen() {
     for (int attempt = 0;; ++attempt) {
         const auto port = setup_.port ? std::optional<std::uint16_t>(*setup_.port + attempt) : std::nullopt;
         try {
-            auto starting = advertiser_->start(port, setup_.discovery);
+            auto starting = advertiser_->start(port, setup_.discovery && setup_.announce);
             co_return co_await std::move(starting);
         } catch (const asio::system_error& error) {
             if (!port || error.code() != asio::error::address_in_use || attempt + 1 == portsTried) {

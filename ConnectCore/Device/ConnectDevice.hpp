@@ -70,6 +70,9 @@ public:
         std::set<std::string> pairedKeys;
         /// Whether connections are taken at all (the application takes none while signed out).
         bool acceptsConnections = true;
+        /// With discovery, whether this device is published too; a command that ends soon only browses, so
+        /// that other devices never list a device that is about to go.
+        bool announce = true;
     };
 
     using EventSink = std::function<void(DeviceEvent)>;

@@ -118,6 +118,10 @@ void HeadlessFrontEnd::execute(const QString& line) {
         connectTo(words[1].toStdString());
     } else if (command == "send" && words.size() > 1) {
         send(words);
+    } else if (command == "cancel" && words.size() == 1) {
+        state_.cancelTransfers();
+    } else if (command == "retry" && words.size() == 1) {
+        state_.retryTransfers();
     } else if (command == "pair" && words.size() == 2 && (words[1] == "yes" || words[1] == "no")) {
         words[1] == "yes" ? state_.approvePendingPairing() : state_.rejectPendingPairing();
     } else if (command == "signin" && words.size() == 1) {
@@ -130,11 +134,11 @@ void HeadlessFrontEnd::execute(const QString& line) {
         const std::filesystem::path folder = words[2].toStdString();
         state_.watchFolders()->add([folder] { return std::optional(folder); });
     } else {
-        reporter_.event(
-            "unknown-command", {{"line", line.toStdString()}},
-            "unknown command: " + line.toStdString() +
-                " (peers, connect NAME|HOST:PORT, send [--to NAME] PATH..., pair yes|no, watch add PATH, "
-                "signin [cancel], signout, quit)");
+        reporter_.event("unknown-command", {{"line", line.toStdString()}},
+                        "unknown command: " + line.toStdString() +
+                            " (peers, connect NAME|HOST:PORT, send [--to NAME] PATH..., cancel, retry, pair "
+                            "yes|no, watch add PATH, "
+                            "signin [cancel], signout, quit)");
     }
 }
 

@@ -15,8 +15,8 @@ namespace tarnwick {
 
 /// The application without a window: it reports each change a user would see and turns lines of standard
 /// input into the application state's operations. It renders and calls, nothing more.
-///   peers · connect NAME|HOST:PORT · send [--to NAME] PATH… · pair yes|no · watch add PATH ·
-///   signin [cancel] · signout · quit
+///   peers · connect NAME|HOST:PORT · send [--to NAME] PATH… · cancel · retry · pair yes|no ·
+///   watch add PATH · signin [cancel] · signout · quit
 /// While a pairing code waits, "y" or "n" answers it too.
 class HeadlessFrontEnd : public QObject {
     Q_OBJECT

@@ -129,6 +129,7 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
     }
     // Sending to an address needs no discovery, and then nothing announces this short-lived device.
     setup.discovery = !(options.command == Command::send && options.address);
+    setup.announce = !oneShot;
     if (options.headless) {
         setup.openSignInPage = [&reporter](const std::string& url) {
             // Whoever runs it headless opens the page, in a browser or a script.

@@ -110,6 +110,8 @@ public:
         std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout;
         /// The listening port (the next free one when taken); none: any free port.
         std::optional<std::uint16_t> port = ConnectDevice::defaultPort;
+        /// With discovery, whether this device is published too (a command that ends soon only browses).
+        bool announce = true;
     };
 
     static constexpr std::size_t receivedLimit = 20;
@@ -197,6 +199,9 @@ public:
     /// Sends the failed or cancelled batch the item belongs to again; unchanged files resume where the
     /// receiver's partial files end.
     void retryTransfer(const std::string& itemID);
+    /// Stops every running send, or sends every failed or cancelled batch again (the prompt's commands).
+    void cancelTransfers();
+    void retryTransfers();
     bool canCancel(const std::string& itemID) const { return sendHolding(sends_, itemID).has_value(); }
     bool canRetry(const std::string& itemID) const { return sendHolding(failedSends_, itemID).has_value(); }
     /// Sends a settled file from a watched folder, unless it lies inside the receive folder.
@@ -284,6 +289,7 @@ private:
     /// The send whose batch holds the item, in `sends`; none when there is no such send.
     static std::optional<std::uint64_t> sendHolding(const std::map<std::uint64_t, Sending>& sends,
                                                     const std::string& itemID);
+    void retrySend(std::uint64_t transfer);
     void apply(DeviceEvents::NetworkChanged changed);
     /// Sets `diagnosis` from the network reading, the peer count and the last failed dial.
     void updateDiagnosis();

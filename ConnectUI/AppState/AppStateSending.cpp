@@ -92,15 +92,35 @@ void AppState::cancelTransfer(const std::string& itemID) {
 }
 
 void AppState::retryTransfer(const std::string& itemID) {
-    const auto transfer = sendHolding(failedSends_, itemID);
-    if (!transfer || !device_) {
+    if (const auto transfer = sendHolding(failedSends_, itemID)) {
+        retrySend(*transfer);
+    }
+}
+
+void AppState::cancelTransfers() {
+    if (!device_) {
         return;
     }
-    auto sending = failedSends_.extract(*transfer);
+    for (const auto& [transfer, sending] : sends_) {
+        device_->cancel(transfer);
+    }
+}
+
+void AppState::retryTransfers() {
+    while (device_ && !failedSends_.empty()) {
+        retrySend(failedSends_.begin()->first);
+    }
+}
+
+void AppState::retrySend(std::uint64_t transfer) {
+    if (!device_) {
+        return;
+    }
+    auto sending = failedSends_.extract(transfer);
     sending.mapped().started = std::chrono::steady_clock::now();
     finishBatch(sending.mapped().batch, TransferItem::State::waiting());
     sends_.insert(std::move(sending));
-    device_->retry(*transfer);
+    device_->retry(transfer);
 }
 
 std::optional<std::uint64_t> AppState::sendHolding(const std::map<std::uint64_t, Sending>& sends,

@@ -31,9 +31,10 @@ void AppState::start() {
 }
 
 void AppState::startDevice() {
-    ConnectDevice::Setup device{
-        setup_.engine,   setup_.blocking, setup_.home.supportFolder, deviceName_,  appVersion,
-        receiveFolder(), setup_.port,     setup_.discovery,          pairedKeys(), account_.has_value()};
+    ConnectDevice::Setup device{setup_.engine,        setup_.blocking,  setup_.home.supportFolder,
+                                deviceName_,          appVersion,       receiveFolder(),
+                                setup_.port,          setup_.discovery, pairedKeys(),
+                                account_.has_value(), setup_.announce};
     // Events come from the engine's threads and are applied here in order; once this object is gone, the
     // device is detached and Qt drops what is still queued for it.
     device_ = std::make_shared<ConnectDevice>(std::move(device), [this](DeviceEvent event) {

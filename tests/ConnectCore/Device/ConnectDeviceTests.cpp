@@ -106,9 +106,9 @@ TEST_F(ConnectDeviceTest, AGarbageAuthResponseNeverProducesAPrompt) {
 
 // A send the user cancels ends as cancelled on both sides; retried, the same send arrives whole and leaves
 // no partial file behind.
-TEST(ConnectDeviceSendTest, ACancelledSendRetriedArrivesWhole) {
+TEST_F(ConnectDeviceTest, ACancelledSendRetriedArrivesWhole) {
     testing::DeviceUnderTest phone("Phone");
-    testing::DeviceUnderTest computer;
+    testing::DeviceUnderTest& computer = device;
     DiscoveredPeer target{"computer", "Studio Computer", "", {}, {}, {}, {}};
     target.endpoint = {asio::ip::make_address("127.0.0.1"), computer.port()};
     phone->connect(target);

@@ -63,6 +63,7 @@ std::optional<Options> parse(const QStringList& arguments) {
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
     using namespace tarnwick;
+    std::cout << AppConfiguration::summary() << std::endl;
     EngineThreads engine;
     QtExecutionContext mainThread;
     const auto settings = home.openSettings();

@@ -49,6 +49,16 @@ TEST_F(KeychainFileFallback, KeepsTheSessionInAPrivateFile) {
     EXPECT_FALSE(store.loadSession());
 }
 
+TEST_F(KeychainFileFallback, SaysOnceThatAFileStandsInForTheKeyring) {
+    ::testing::internal::CaptureStdout();
+    store.save(sampleSession());
+    const KeychainStore copy = store;
+    copy.save(sampleSession());
+    const std::string said = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(said, "key store: no Secret Service on the session bus, so the account is kept in " +
+                        store.fallbackFile().string() + "\n");
+}
+
 TEST_F(KeychainFileFallback, UnreadableOrUnwritableStoresFailQuietly) {
     std::filesystem::create_directories(config);
     std::ofstream(store.fallbackFile()) << R"({"idToken": "truncated)";

@@ -76,7 +76,8 @@ TEST_F(KeychainFileFallback, UnreadableOrUnwritableStoresFailQuietly) {
 class SecretServiceKeychain : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("TARNWICK_SECRET_SERVICE")) {
+        const char* service = std::getenv("TARNWICK_SECRET_SERVICE");
+        if (!service || std::string(service) != "gnome-keyring") {
             GTEST_SKIP() << "needs the private Secret Service of tests/integration/with-secret-service.sh";
         }
     }
@@ -106,6 +107,21 @@ TEST_F(SecretServiceKeychain, AnOlderFileCopyGoesOnceTheKeyringHoldsTheSession) 
     EXPECT_FALSE(std::filesystem::exists(store.fallbackFile()));
     EXPECT_EQ(store.loadSession(), sampleSession());
     store.clear();
+}
+
+/// Under a Secret Service whose keyring nobody unlocks (`with-secret-service.sh --locked`): it is there but
+/// refuses to store. Elsewhere this skips.
+TEST(LockedSecretServiceKeychain, ARefusingKeyringIsNotReplacedByAPlainFile) {
+    const char* service = std::getenv("TARNWICK_SECRET_SERVICE");
+    if (!service || std::string(service) != "locked-gnome-keyring") {
+        GTEST_SKIP()
+            << "needs the locked Secret Service of tests/integration/with-secret-service.sh --locked";
+    }
+    testing::TemporaryFolder config;
+    const KeychainStore store{"io.tarnwick.connect.test", config.path()};
+    store.save(sampleSession());
+    EXPECT_FALSE(std::filesystem::exists(store.fallbackFile())) << "the user chose the keyring, not a file";
+    EXPECT_FALSE(store.loadSession());
 }
 
 } // namespace

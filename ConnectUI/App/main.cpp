@@ -42,6 +42,7 @@ using Options = tarnwick::CommandLine::Options;
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
     using namespace tarnwick;
+    std::cout << AppConfiguration::summary() << std::endl;
     // The main thread's context outlives the engine: work the engine drops when it goes may still name it.
     QtExecutionContext mainThread;
     EngineThreads engine;

@@ -13,6 +13,7 @@ Button {
     Accessible.name: text
     contentItem: Text {
         text: button.text
+        textFormat: Text.PlainText
         font: button.font
         color: button.primary ? Theme.color.accentText : Theme.color.text
         horizontalAlignment: Text.AlignHCenter

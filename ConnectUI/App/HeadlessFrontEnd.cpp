@@ -183,7 +183,11 @@ void HeadlessFrontEnd::showConnected() {
 
 void HeadlessFrontEnd::showPairing() {
     if (const auto& prompt = state_.pendingPairing()) {
+        if (prompt->warning) {
+            print("warning: " + *prompt->warning);
+        }
         print("pair with " + prompt->peerName + "? code " + prompt->code + " (pair yes|no)");
+        print("details: " + prompt->details);
     }
 }
 

@@ -170,6 +170,30 @@ TEST_F(NetworkNamespaceAppStateTest, AFailedDialSaysWhomItCouldNotReachAndAllows
     EXPECT_FALSE(mac->connectError()) << "a new dial clears the last failure";
 }
 
+// A device that comes back under a paired name with another key (reset, or an impostor) is not offered
+// as an ordinary pairing; each prompt names the key it shows and where the peer connected from.
+TEST_F(NetworkNamespaceAppStateTest, APairedNameWithANewKeyGetsTheWarningPrompt) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    connectAndPair(laptop, mac);
+    auto& impostor = launch("Laptop");
+    impostor->connect(peerOf(mac));
+    ASSERT_TRUE(testing::waitFor([&] { return impostor->pendingPairing().has_value(); }));
+    EXPECT_FALSE(impostor->pairingWarning()) << "the impostor's side never paired the Mac";
+    EXPECT_EQ(impostor->pairingDetails(),
+              "Key " + mac->identity()->spkiSHA256().substr(0, 8) + ", from 127.0.0.1");
+    impostor->approvePendingPairing();
+
+    ASSERT_TRUE(testing::waitFor([&] { return mac->pendingPairing().has_value(); }));
+    EXPECT_EQ(mac->pairingWarning(),
+              "Laptop presents a different key than before. Pair only if you reset it.");
+    EXPECT_EQ(mac->pairingDetails(),
+              "Key " + impostor->identity()->spkiSHA256().substr(0, 8) + ", from 127.0.0.1");
+    mac->rejectPendingPairing();
+    EXPECT_FALSE(mac->pairingWarning());
+    EXPECT_FALSE(mac->paired().isPaired(impostor->identity()->spkiSHA256()));
+}
+
 // A device connected does not delay another: the second caller is asked at once, and one device may dial
 // another while its own dial to a third still runs.
 TEST_F(NetworkNamespaceAppStateTest, ASecondCallerIsServedWhileTheFirstStaysConnected) {

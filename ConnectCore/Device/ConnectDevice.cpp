@@ -109,7 +109,7 @@ asio::awaitable<void> ConnectDevice::startOnStrand() {
         auto loading = runBlocking(setup_.blocking, std::move(load));
         identity = co_await std::move(loading);
         identity_ = std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(*identity));
-        tls_ = identity_->learningTLS();
+        tls_ = identity_->tls();
         port = co_await listen();
     } catch (const std::exception& error) {
         diagnostic(std::string("start failed: ") + error.what());

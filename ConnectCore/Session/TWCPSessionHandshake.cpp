@@ -151,9 +151,14 @@ void TWCPSession::checkTransportBinding(const std::string& announcedSPKISHA256) 
     }
 }
 
+// The key TLS authenticated on this very connection checks the signature (the binding check made sure it
+// is the announced one); only a channel without one leaves it to the keys the identity knows.
 void TWCPSession::verifyPeer(const HandshakeTranscript& transcript, const Bytes& signature,
                              const std::string& peerSPKISHA256) const {
-    if (!identity_->verify(signature, transcript.digest(), peerSPKISHA256)) {
+    const auto transportKey = channel_->authenticatedPeerKey();
+    const bool valid = transportKey ? transportKey->isValidSignature(signature, transcript.digest())
+                                    : identity_->verify(signature, transcript.digest(), peerSPKISHA256);
+    if (!valid) {
         throw TWCPError::authenticationFailed();
     }
 }

@@ -363,6 +363,47 @@ TEST(TrayIcon, ReadsOnDarkAndLightPanelsInEveryState) {
     }
 }
 
+// A device that comes back under a paired name with another key gets the warning, and Decline is the
+// default answer.
+TEST_F(WindowTest, AKnownNameWithANewKeyIsAskedAboutWithAWarningAndDeclineFirst) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    auto& impostor = launch("Phone", true);
+    phone->start();
+    impostor->start();
+    auto& app = shellFor(mac);
+    ASSERT_TRUE(waitFor([&] {
+        return mac->isSignedIn() && phone->availability().port != 0 && impostor->availability().port != 0 &&
+               drawn;
+    }));
+    pair(mac, phone);
+
+    impostor->connect(testing::loopbackPeer(*mac.state));
+    ASSERT_TRUE(waitFor([&] { return impostor->pendingPairing().has_value(); }));
+    impostor->approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
+    QQuickWindow& panel = *app.menuPanel();
+    ASSERT_TRUE(waitFor([&] {
+        return textOf(panel, "pairingWarning") ==
+               "Phone presents a different key than before. Pair only if you reset it.";
+    }));
+    EXPECT_EQ(textOf(panel, "pairingDetails").toStdString(), mac->pairingDetails());
+    ASSERT_TRUE(waitFor([&] { return panel.isExposed(); }));
+    QTest::qWait(300);
+    auto* decline = panel.findChild<QQuickItem*>("declinePairing");
+    ASSERT_TRUE(decline);
+    EXPECT_TRUE(decline->property("primary").toBool());
+    EXPECT_TRUE(decline->property("focus").toBool()) << "the key that answers goes to Decline";
+    EXPECT_FALSE(panel.findChild<QQuickItem*>("approvePairing")->property("focus").toBool());
+    EXPECT_TRUE(rendered(panel, "key-change-warning"));
+
+    // The click's own button goes with the prompt it answers.
+    QTest::mouseClick(&panel, Qt::LeftButton, {},
+                      decline->mapToScene(decline->boundingRect().center()).toPoint());
+    ASSERT_TRUE(waitFor([&] { return !mac->pendingPairing().has_value(); }));
+    EXPECT_FALSE(mac->paired().isPaired(impostor->identity()->spkiSHA256()));
+}
+
 // A peer names itself in markup that would fetch an address when read as rich text.
 TEST_F(WindowTest, NamesAPeerChoseShowAsTheirCharactersAndFetchNothing) {
     testing::ScriptedHTTPServer listener(testing::ScriptedHTTPServer::answer(200, "", "image/png"));
@@ -385,9 +426,7 @@ TEST_F(WindowTest, NamesAPeerChoseShowAsTheirCharactersAndFetchNothing) {
     for (QQuickItem* text : textsShowing(panel, "<b>x</b>")) {
         EXPECT_TRUE(showsLiterally(*text)) << text->property("text").toString().toStdString();
     }
-    // The panel goes before the pairing ends: when its content switches, a name wider than the panel
-    // crashes the layout (a fault of its own, seen with plain long names too).
-    panel.close();
+    // The panel stays open while its content switches away from a name wider than itself.
     mac->approvePendingPairing();
     ASSERT_TRUE(
         waitFor([&] { return !peer->connectedDevices().empty() && !mac->connectedDevices().empty(); }));

@@ -137,6 +137,22 @@ TEST_F(NetworkNamespaceAppStateTest, ABatchIsListedNewestFirstFinishesTogetherAn
     EXPECT_EQ(laptop->receiveFolder(), laptop.profile.home.defaultDownloads);
 }
 
+// Angle brackets are ordinary characters in a file name, all the way to the other device.
+TEST_F(NetworkNamespaceAppStateTest, ANameWithAngleBracketsArrivesUnderThatName) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    connectAndPair(mac, laptop);
+    const auto file = mac.profile.folder / "notes <draft> v2 > v1.txt";
+    testing::appendToFile(file, "angles");
+    mac->send({file});
+    ASSERT_TRUE(testing::waitFor([&] { return mac->activeTransfers().empty(); }));
+    EXPECT_EQ(mac->transfers().front().state, TransferItem::State::finished())
+        << mac->transfers().front().state.message;
+    ASSERT_TRUE(testing::waitFor([&] { return !laptop->received().empty(); }));
+    EXPECT_EQ(laptop->received().front().name, "notes <draft> v2 > v1.txt");
+    EXPECT_EQ(contents(laptop->receiveFolder() / "notes <draft> v2 > v1.txt"), "angles");
+}
+
 TEST_F(NetworkNamespaceAppStateTest, FilesThatSettleInTheReceiveFolderAreNotSentBack) {
     auto& mac = launch("Studio Mac");
     auto& laptop = launch("Laptop");

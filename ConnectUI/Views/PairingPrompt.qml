@@ -25,7 +25,7 @@ ColumnLayout {
         Layout.fillWidth: true
         text: pairing.warning || ""
         color: Theme.color.warning
-        wrapMode: Text.WrapAnywhere
+        wrapMode: Text.WrapAtWordBoundaryOrAnywhere
     }
     Text {
         objectName: "pairingCode"
@@ -41,7 +41,7 @@ ColumnLayout {
     TWText {
         Layout.fillWidth: true
         muted: true
-        wrapMode: Text.WrapAnywhere
+        wrapMode: Text.WrapAtWordBoundaryOrAnywhere
         text: "The same number is on " + pairing.peerName + ". If they differ, something is intercepting the connection."
     }
     TWText {

@@ -82,4 +82,9 @@ Endpoints endpoints(Environment environment) {
     return {local, local + "/login", local};
 }
 
+std::string summary() {
+    const Environment chosen = environment();
+    return "account environment " + std::string(rawValue(chosen)) + " at " + endpoints(chosen).apiBaseURL;
+}
+
 } // namespace tarnwick::AppConfiguration

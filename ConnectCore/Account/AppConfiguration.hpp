@@ -32,6 +32,10 @@ inline constexpr std::string_view defaultDevBackendURL = "http://127.0.0.1:47800
 /// ("TARNWICK_DEV_BACKEND_URL", else `defaultDevBackendURL`).
 Endpoints endpoints(Environment environment);
 
+/// "account environment dev at http://127.0.0.1:47800": the environment in use and its registry, said at
+/// start so that a build talking to the wrong back end shows at once.
+std::string summary();
+
 inline constexpr std::string_view cognitoRegion = "eu-central-1";
 inline constexpr std::string_view userPoolID = "eu-central-1_Tw7cN4x2Q";
 /// The public OAuth client: token requests carry no secret.

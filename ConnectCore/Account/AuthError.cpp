@@ -15,6 +15,8 @@ std::string describe(AuthError::Case errorCase, const std::string& message) {
         return "Not signed in.";
     case AuthError::Case::stateMismatch:
         return "Sign-in returned an answer to a request this app did not make.";
+    case AuthError::Case::serviceUnavailable:
+        return "The account service is not answering (HTTP " + message + "). Trying again shortly.";
     case AuthError::Case::noWorkspace:
         break;
     }

@@ -15,6 +15,7 @@ public:
         notSignedIn,         ///< no account is signed in
         noWorkspace,         ///< the signed-in account belongs to no workspace
         stateMismatch,       ///< a return address did not carry the state of the open sign-in
+        serviceUnavailable,  ///< the token service could not answer now; `message` holds the HTTP status
     };
 
     static AuthError tokenExchangeFailed(std::string message) { return {Case::tokenExchangeFailed, message}; }
@@ -23,6 +24,9 @@ public:
     static AuthError notSignedIn() { return {Case::notSignedIn, {}}; }
     static AuthError noWorkspace() { return {Case::noWorkspace, {}}; }
     static AuthError stateMismatch() { return {Case::stateMismatch, {}}; }
+    static AuthError serviceUnavailable(int status) {
+        return {Case::serviceUnavailable, std::to_string(status)};
+    }
 
     Case errorCase() const { return case_; }
     /// The reason carried by `tokenExchangeFailed`; empty for the other cases.

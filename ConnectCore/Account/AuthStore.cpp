@@ -31,6 +31,17 @@ std::string utf8Prefix(std::string_view text, std::size_t count) {
     return prefix;
 }
 
+/// Whether the token service says the refresh token itself is no good, as opposed to being unable to
+/// answer now (an outage, a gateway error, a rate limit), which signing out would not mend.
+bool isRejection(const HTTPClient::Response& response) {
+    if (response.status == 401) {
+        return true;
+    }
+    const auto answer = nlohmann::json::parse(response.body, nullptr, false);
+    return response.status == 400 && answer.is_object() && answer.contains("error") &&
+           answer.at("error") == "invalid_grant";
+}
+
 /// `base` with one more path component, as a URL gains one: exactly one "/" between them.
 std::string appendingPath(std::string base, std::string_view component) {
     if (base.empty() || base.back() != '/') {
@@ -122,9 +133,51 @@ asio::awaitable<std::string> AuthStore::validTokenOnStrand() {
     if (!current->needsRefresh()) {
         co_return current->idToken;
     }
-    const AuthSession refreshed = co_await refresh(*current);
-    co_await adoptOnStrand(refreshed);
-    co_return refreshed.idToken;
+    if (refreshing_) {
+        const Completion<std::string> joined(strand());
+        refreshWaiters_.push_back(joined);
+        co_return co_await joined.wait();
+    }
+    refreshing_ = true;
+    std::string token;
+    std::exception_ptr failure;
+    try {
+        token = co_await refreshedToken(*current);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    refreshing_ = false;
+    for (const auto& waiter : std::exchange(refreshWaiters_, {})) {
+        failure ? waiter.fail(failure) : waiter.resume(token);
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    co_return token;
+}
+
+asio::awaitable<std::string> AuthStore::refreshedToken(AuthSession current) {
+    if (std::chrono::steady_clock::now() >= retryAt_) {
+        try {
+            const AuthSession refreshed = co_await refresh(current);
+            co_await adoptOnStrand(refreshed);
+            retryDelay_ = firstRetryDelay;
+            co_return refreshed.idToken;
+        } catch (...) {
+            lastFailure_ = std::current_exception();
+        }
+        // A rejection signed the account out; that answer is final.
+        if (!session_) {
+            std::rethrow_exception(lastFailure_);
+        }
+        retryAt_ = std::chrono::steady_clock::now() + retryDelay_;
+        retryDelay_ = std::min(retryDelay_ * 2, longestRetryDelay);
+    }
+    // An outage of the token service costs nothing while the token still serves its last seconds.
+    if (!current.isExpired()) {
+        co_return current.idToken;
+    }
+    std::rethrow_exception(lastFailure_);
 }
 
 asio::awaitable<void> AuthStore::signOutOnStrand() {
@@ -162,9 +215,12 @@ asio::awaitable<AuthSession> AuthStore::refresh(AuthSession session) {
                                               {"client_id", std::string(AppConfiguration::clientID)},
                                               {"refresh_token", session.refreshToken}};
     const auto response = co_await postTokenRequest(std::move(fields));
-    if (response.status != 200) {
+    if (isRejection(response)) {
         co_await signOutOnStrand();
         throw AuthError::tokenExchangeFailed("refresh rejected");
+    }
+    if (response.status != 200) {
+        throw AuthError::serviceUnavailable(response.status);
     }
     co_return buildSession(TokenResponse::decode(response.body), session.refreshToken,
                            AuthSession::Clock::now());

@@ -5,13 +5,17 @@
 #include "ConnectCore/Account/HTTPClient.hpp"
 #include "ConnectCore/Account/KeychainStore.hpp"
 #include "ConnectCore/Async/Actor.hpp"
+#include "ConnectCore/Async/Completion.hpp"
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
+#include <exception>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick {
 
@@ -19,9 +23,10 @@ class AuthorizationRequest;
 
 /// The signed-in account: adopts the tokens the sign-in page returns, keeps them in the key store,
 /// loads them lazily on first use, and refreshes them when a caller asks for a token in their last
-/// minute. Network and key-store work runs on the blocking pool; the actor admits other callers while
-/// it waits, so refreshes are not coalesced. Failures are `AuthError`, `TransportError` or
-/// `DecodingError`.
+/// minute. Network and key-store work runs on the blocking pool; callers that ask while a refresh runs
+/// share it. Only a token service that rejects the refresh token signs the account out; any other
+/// failure keeps the session and is tried again on demand, no sooner than 1, 2, 4 … 60 s after the last
+/// attempt. Failures are `AuthError`, `TransportError` or `DecodingError`.
 class AuthStore : public Actor {
 public:
     /// A proof key for a code exchange: the verifier and its S256 challenge.
@@ -52,7 +57,8 @@ public:
     asio::awaitable<std::optional<AuthSession>> currentSession();
     asio::awaitable<bool> isSignedIn();
     /// A fresh ID token, refreshed first when it has less than a minute left. A refresh the token
-    /// service rejects signs the account out.
+    /// service rejects ("invalid_grant", or 401) signs the account out. When a refresh fails otherwise
+    /// the token is still returned while it has not expired; after that the failure is thrown.
     asio::awaitable<std::string> validToken();
     /// Forgets the session and deletes the stored item.
     asio::awaitable<void> signOut();
@@ -78,12 +84,17 @@ public:
     static AuthSession buildSession(const TokenResponse& response, std::optional<std::string> existingRefresh,
                                     AuthSession::Clock::time_point now);
 
+    /// The waits before attempts after failures: 1 s, doubling up to `longestRetryDelay`.
+    static constexpr std::chrono::seconds firstRetryDelay{1};
+    static constexpr std::chrono::seconds longestRetryDelay{60};
+
 private:
     asio::awaitable<std::optional<AuthSession>> loadedSession();
     asio::awaitable<std::string> validTokenOnStrand();
     asio::awaitable<void> signOutOnStrand();
     asio::awaitable<void> adoptOnStrand(AuthSession session);
     asio::awaitable<AuthSession> exchangeOnStrand(std::string code, std::string verifier);
+    asio::awaitable<std::string> refreshedToken(AuthSession current);
     asio::awaitable<AuthSession> refresh(AuthSession session);
     asio::awaitable<HTTPClient::Response> postTokenRequest(std::map<std::string, std::string> fields);
 
@@ -93,6 +104,14 @@ private:
     HTTPClient http_;
     std::optional<AuthSession> session_;
     bool didLoad_ = false;
+    /// Whether a refresh is running; callers that arrive meanwhile wait in `refreshWaiters_` for its token.
+    bool refreshing_ = false;
+    std::vector<Completion<std::string>> refreshWaiters_;
+    /// After a failure that kept the session: the earliest next attempt, the wait after the next failure,
+    /// and the failure that stands until then.
+    std::chrono::steady_clock::time_point retryAt_{};
+    std::chrono::seconds retryDelay_ = firstRetryDelay;
+    std::exception_ptr lastFailure_;
 };
 
 } // namespace tarnwick

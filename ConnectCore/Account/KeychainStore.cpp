@@ -4,6 +4,7 @@
 
 #include <libsecret/secret.h>
 
+#include <iostream>
 #include <string_view>
 
 namespace tarnwick {
@@ -25,13 +26,30 @@ const SecretSchema* itemSchema() {
     return &schema;
 }
 
-/// Ends a libsecret call: true when it got an answer, false (and the error dropped) when it did not.
-bool answered(GError* error) {
-    if (error) {
-        g_error_free(error);
-        return false;
+/// How a libsecret call ended.
+enum class Outcome {
+    answered, ///< the Secret Service answered
+    absent,   ///< there is no Secret Service: no session bus, or nothing owns or provides its name
+    failed,   ///< a Secret Service is there but did not do it (locked, dismissed, broken)
+};
+
+/// Ends a libsecret call, dropping its error.
+Outcome outcome(GError* error) {
+    if (!error) {
+        return Outcome::answered;
     }
-    return true;
+    // No bus to connect to is an I/O error; a bus that timed out may well have a busy keyring.
+    const bool absent =
+        (error->domain == G_IO_ERROR && error->code != G_IO_ERROR_TIMED_OUT) ||
+        (error->domain == G_DBUS_ERROR &&
+         (error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
+          error->code == G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND));
+    g_error_free(error);
+    return absent ? Outcome::absent : Outcome::failed;
+}
+
+bool answered(GError* error) {
+    return outcome(error) == Outcome::answered;
 }
 
 std::optional<std::string> lookUp(const std::string& service) {
@@ -47,13 +65,14 @@ std::optional<std::string> lookUp(const std::string& service) {
     return value;
 }
 
-bool store(const std::string& service, const std::string& secret) {
+Outcome store(const std::string& service, const std::string& secret) {
     GError* error = nullptr;
     const std::string label = "Tarnwick Connect account (" + service + ")";
     const gboolean stored = secret_password_store_sync(
         itemSchema(), SECRET_COLLECTION_DEFAULT, label.c_str(), secret.c_str(), nullptr, &error, "service",
         service.c_str(), "account", KeychainStore::account, static_cast<char*>(nullptr));
-    return answered(error) && stored;
+    const Outcome result = outcome(error);
+    return result == Outcome::answered && !stored ? Outcome::failed : result;
 }
 
 void remove(const std::string& service) {
@@ -67,7 +86,8 @@ void remove(const std::string& service) {
 
 KeychainStore::KeychainStore(std::string service, std::filesystem::path configFolder)
     : service_(std::move(service)),
-      configFolder_(std::move(configFolder)) {}
+      configFolder_(std::move(configFolder)),
+      toldOfFile_(std::make_shared<std::once_flag>()) {}
 
 std::filesystem::path KeychainStore::fallbackFile() const {
     return configFolder_ / (service_ + ".session");
@@ -93,11 +113,22 @@ std::optional<AuthSession> KeychainStore::loadSession() const {
 void KeychainStore::save(const AuthSession& session) const {
     const std::string encoded = session.encode();
     try {
-        if (store(service_, encoded)) {
+        switch (store(service_, encoded)) {
+        case Outcome::answered:
             // The Secret Service holds it now; an older copy on disk must not outlive it.
             std::filesystem::remove(fallbackFile());
             return;
+        case Outcome::failed:
+            // A keyring that refused once (locked, a prompt dismissed) is still the user's choice: the
+            // tokens do not move to a plain file behind its back.
+            return;
+        case Outcome::absent:
+            break;
         }
+        std::call_once(*toldOfFile_, [this] {
+            std::cout << "key store: no Secret Service on the session bus, so the account is kept in "
+                      << fallbackFile().string() << std::endl;
+        });
         PrivateFile::createFolder(configFolder_);
         PrivateFile::write(fallbackFile(), bytesOf(encoded));
     } catch (const std::exception&) {

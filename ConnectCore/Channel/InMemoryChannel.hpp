@@ -51,12 +51,15 @@ public:
     asio::awaitable<void> frameConsumed() override { co_return; }
     asio::awaitable<void> close(std::optional<TWCPError> reason) override;
     std::optional<std::string> authenticatedPeerSPKISHA256() const override { return transportPeerKey_; }
+    std::optional<P256PublicKey> authenticatedPeerKey() const override { return transportPeerPublicKey_; }
 
     /// What this endpoint has counted as sent.
     asio::awaitable<Counters> counters();
     /// Makes the endpoint report a transport-authenticated peer key, as a TLS channel would.
-    void setAuthenticatedPeerSPKISHA256(std::optional<std::string> fingerprint) {
+    void setAuthenticatedPeerSPKISHA256(std::optional<std::string> fingerprint,
+                                        std::optional<P256PublicKey> key = std::nullopt) {
         transportPeerKey_ = std::move(fingerprint);
+        transportPeerPublicKey_ = std::move(key);
     }
 
 private:
@@ -74,6 +77,7 @@ private:
     Counters counters_;
     bool isClosed_ = false;
     std::optional<std::string> transportPeerKey_;
+    std::optional<P256PublicKey> transportPeerPublicKey_;
 };
 
 } // namespace tarnwick

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectCore/Async/AsyncQueue.hpp"
+#include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPFrame.hpp"
 
@@ -31,6 +32,9 @@ public:
     /// The peer's SPKI fingerprint as the transport itself authenticated it, when it did. A session
     /// refuses a peer whose handshake announces another key, so the handshake is bound to this connection.
     virtual std::optional<std::string> authenticatedPeerSPKISHA256() const { return std::nullopt; }
+    /// The key behind that fingerprint. It belongs to this connection alone: the session checks the
+    /// peer's signature with it, and nothing outlives the connection.
+    virtual std::optional<P256PublicKey> authenticatedPeerKey() const { return std::nullopt; }
 };
 
 } // namespace tarnwick

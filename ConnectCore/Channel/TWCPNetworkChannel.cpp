@@ -41,6 +41,10 @@ std::optional<std::string> TWCPNetworkChannel::authenticatedPeerSPKISHA256() con
     return peerSPKISHA256_;
 }
 
+std::optional<P256PublicKey> TWCPNetworkChannel::authenticatedPeerKey() const {
+    return peerKey_;
+}
+
 void TWCPNetworkChannel::holdUntilAuthenticated(std::shared_ptr<void> place) {
     asio::dispatch(strand(), [weakSelf = weak_from_this(), place = std::move(place)]() mutable {
         const auto self = weakSelf.lock();
@@ -81,6 +85,7 @@ asio::awaitable<void> TWCPNetworkChannel::startOnStrand() {
         throw TWCPError::peerClosed();
     }
     peerSPKISHA256_ = SPKIFingerprint::compute(*spki);
+    peerKey_ = P256PublicKey::fromDER(*spki);
     isStarted_ = true;
     // The loop holds the channel weakly, so dropping the channel ends it.
     receiveLoop_ = Task::spawn(strand(), receiveLoop(weak_from_this()), nullptr);

@@ -56,6 +56,7 @@ public:
     asio::awaitable<void> close(std::optional<TWCPError> reason) override;
     asio::awaitable<void> handshakeCompleted() override;
     std::optional<std::string> authenticatedPeerSPKISHA256() const override;
+    std::optional<P256PublicKey> authenticatedPeerKey() const override;
 
     /// Keeps `place` (the listener's count of unauthenticated connections) until the handshake is done or
     /// the channel ends, and closes an accepted channel not authenticated by its deadline.
@@ -119,6 +120,7 @@ private:
     Task deadline_;
     AsyncQueue<TWCPFrame> inbound_;
     std::optional<std::string> peerSPKISHA256_;
+    std::optional<P256PublicKey> peerKey_;
 };
 
 } // namespace tarnwick

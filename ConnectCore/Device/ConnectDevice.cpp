@@ -36,8 +36,9 @@ ConnectDevice::ConnectDevice(Setup setup, EventSink sink)
     : Actor(setup.engine),
       setup_(std::move(setup)),
       sink_(std::move(sink)) {
-    pairing_ = std::make_shared<DevicePairing>(setup_.engine, setup_.pairedKeys,
-                                               [this](DeviceEvent event) { publish(std::move(event)); });
+    pairing_ = std::make_shared<DevicePairing>(
+        setup_.engine, setup_.pairedPeers, [this](DeviceEvent event) { publish(std::move(event)); },
+        setup_.promptInterval);
 }
 
 ConnectDevice::~ConnectDevice() = default;
@@ -109,7 +110,7 @@ asio::awaitable<void> ConnectDevice::startOnStrand() {
         auto loading = runBlocking(setup_.blocking, std::move(load));
         identity = co_await std::move(loading);
         identity_ = std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(*identity));
-        tls_ = identity_->learningTLS();
+        tls_ = identity_->tls();
         port = co_await listen();
     } catch (const std::exception& error) {
         diagnostic(std::string("start failed: ") + error.what());
@@ -193,8 +194,8 @@ void ConnectDevice::answerPairing(std::uint64_t prompt, bool confirmed) {
     pairing_->answer(prompt, confirmed);
 }
 
-void ConnectDevice::setPairedKeys(std::set<std::string> keys) {
-    pairing_->setPairedKeys(std::move(keys));
+void ConnectDevice::setPairedPeers(std::vector<PairedPeer> peers) {
+    pairing_->setPairedPeers(std::move(peers));
 }
 
 void ConnectDevice::setReceiveFolder(std::filesystem::path folder) {

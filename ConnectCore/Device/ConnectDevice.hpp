@@ -5,6 +5,7 @@
 #include "ConnectCore/Channel/TWCPParameters.hpp"
 #include "ConnectCore/Device/DeviceEvent.hpp"
 #include "ConnectCore/Device/DevicePairing.hpp"
+#include "ConnectCore/Device/PairedPeer.hpp"
 #include "ConnectCore/Transfer/OutgoingTransfer.hpp"
 #include "TarnwickConnectProtocol/Messages/TWCPRole.hpp"
 
@@ -29,7 +30,7 @@ class Reachability;
 class ServiceAdvertiser;
 class ServiceBrowser;
 class TransferCoordinator;
-class TWCPChannel;
+class TWCPNetworkChannel;
 class TWCPSession;
 
 /// This device on the network, and the owner of everything that talks to other devices: its identity,
@@ -67,7 +68,9 @@ public:
         std::optional<std::uint16_t> port = defaultPort;
         /// Publish and browse over DNS-SD; without it the listener still takes dialled connections.
         bool discovery = true;
-        std::set<std::string> pairedKeys;
+        std::vector<PairedPeer> pairedPeers;
+        /// How often one address that connected here may ask the user to pair.
+        std::chrono::steady_clock::duration promptInterval = DevicePairing::defaultPromptInterval;
         /// Whether connections are taken at all (the application takes none while signed out).
         bool acceptsConnections = true;
         /// With discovery, whether this device is published too; a command that ends soon only browses, so
@@ -97,7 +100,7 @@ public:
     /// Ends a device's session in order.
     void disconnect(std::string fingerprint);
     void setReceiveFolder(std::filesystem::path folder);
-    void setPairedKeys(std::set<std::string> keys);
+    void setPairedPeers(std::vector<PairedPeer> peers);
     void setAcceptsConnections(bool accepts);
 
     /// Closes every connection in order, stops the listener and discovery, and returns when every task
@@ -143,9 +146,9 @@ private:
 
     // Connections (ConnectDeviceConnections.cpp).
     asio::awaitable<void> inboundLoop();
-    void admit(std::shared_ptr<TWCPChannel> channel);
+    void admit(std::shared_ptr<TWCPNetworkChannel> channel);
     asio::awaitable<void> dial(DiscoveredPeer peer);
-    asio::awaitable<void> runConnection(std::shared_ptr<TWCPChannel> channel, TWCPRole role,
+    asio::awaitable<void> runConnection(std::shared_ptr<TWCPNetworkChannel> channel, TWCPRole role,
                                         std::optional<std::string> dialedPeer);
     asio::awaitable<void> runReady(std::shared_ptr<TWCPSession> session,
                                    std::optional<std::string> dialedPeer);

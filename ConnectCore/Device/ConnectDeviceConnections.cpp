@@ -14,6 +14,18 @@
 #include <asio/use_awaitable.hpp>
 
 namespace tarnwick {
+namespace {
+
+// The dual-stack listener sees an IPv4 peer as "::ffff:a.b.c.d"; people know it as a.b.c.d.
+std::string peerAddress(const TWCPNetworkChannel& channel) {
+    const asio::ip::address address = channel.remoteEndpoint().address();
+    if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
+    }
+    return address.to_string();
+}
+
+} // namespace
 
 asio::awaitable<void> ConnectDevice::inboundLoop() {
     const auto connections = advertiser_->connections();
@@ -23,7 +35,7 @@ asio::awaitable<void> ConnectDevice::inboundLoop() {
 }
 
 // Every accepted channel starts its handshake at once, so a device connected never delays another.
-void ConnectDevice::admit(std::shared_ptr<TWCPChannel> channel) {
+void ConnectDevice::admit(std::shared_ptr<TWCPNetworkChannel> channel) {
     if (!setup_.acceptsConnections) {
         spawn(channel->close(TWCPError::notPaired()), "refusing");
         return;
@@ -62,10 +74,11 @@ asio::awaitable<void> ConnectDevice::dial(DiscoveredPeer peer) {
     endDial(peer.id);
 }
 
-asio::awaitable<void> ConnectDevice::runConnection(std::shared_ptr<TWCPChannel> channel, TWCPRole role,
+asio::awaitable<void> ConnectDevice::runConnection(std::shared_ptr<TWCPNetworkChannel> channel, TWCPRole role,
                                                    std::optional<std::string> dialedPeer) {
+    auto policy = pairing_->forConnection(peerAddress(*channel), role == TWCPRole::responder);
     auto session =
-        std::make_shared<TWCPSession>(setup_.engine, role, std::move(channel), identity_, pairing_);
+        std::make_shared<TWCPSession>(setup_.engine, role, std::move(channel), identity_, std::move(policy));
     sessions_.insert(session);
     session->start();
     diagnostic("handshaking as " + std::string(rawValue(role)));

@@ -56,6 +56,12 @@ struct PairingRequested {
     std::string code;
     std::string peerName;
     std::string fingerprint;
+    /// The identifier the peer announced.
+    std::string deviceID;
+    /// Where the peer connected from (or was dialled at).
+    std::string address;
+    /// A device paired under this identifier or name had another key: a reset device, or an impostor.
+    bool keyChanged = false;
 };
 /// The prompt was answered or its session gave up waiting.
 struct PairingEnded {

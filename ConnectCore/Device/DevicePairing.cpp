@@ -1,29 +1,75 @@
 #include "ConnectCore/Device/DevicePairing.hpp"
 
+#include <algorithm>
+
 namespace tarnwick {
 
-DevicePairing::DevicePairing(asio::any_io_executor executor, std::set<std::string> pairedKeys,
-                             Publish publish)
+/// What one session asks, with the facts only its connection knows.
+class DevicePairing::ConnectionPolicy : public TWCPPairingPolicy {
+public:
+    ConnectionPolicy(std::shared_ptr<DevicePairing> owner, std::string address, bool accepted)
+        : owner_(std::move(owner)),
+          address_(std::move(address)),
+          accepted_(accepted) {}
+
+    asio::awaitable<bool> isPaired(std::string peerSPKISHA256) override {
+        co_return owner_->isPaired(peerSPKISHA256);
+    }
+
+    asio::awaitable<bool> confirmPairing(std::string code, std::string peerName, std::string peerSPKISHA256,
+                                         std::string peerDeviceID) override {
+        DeviceEvents::PairingRequested request{.code = std::move(code),
+                                               .peerName = std::move(peerName),
+                                               .fingerprint = std::move(peerSPKISHA256),
+                                               .deviceID = std::move(peerDeviceID),
+                                               .address = address_};
+        auto confirming = owner_->confirm(std::move(request), accepted_);
+        co_return co_await std::move(confirming);
+    }
+
+    asio::awaitable<void> persistPairing(std::string peerSPKISHA256, std::string peerDeviceID,
+                                         std::string peerName) override {
+        owner_->remember({std::move(peerSPKISHA256), std::move(peerDeviceID), std::move(peerName)});
+        co_return;
+    }
+
+private:
+    const std::shared_ptr<DevicePairing> owner_;
+    const std::string address_;
+    const bool accepted_;
+};
+
+DevicePairing::DevicePairing(asio::any_io_executor executor, std::vector<PairedPeer> paired, Publish publish,
+                             std::chrono::steady_clock::duration promptInterval, Clock clock)
     : executor_(std::move(executor)),
       publish_(std::move(publish)),
-      pairedKeys_(std::move(pairedKeys)) {}
+      promptInterval_(promptInterval),
+      clock_(std::move(clock)),
+      paired_(std::move(paired)) {}
 
-asio::awaitable<bool> DevicePairing::isPaired(std::string peerSPKISHA256) {
-    std::lock_guard lock(mutex_);
-    co_return pairedKeys_.contains(peerSPKISHA256);
+std::shared_ptr<TWCPPairingPolicy> DevicePairing::forConnection(std::string address, bool accepted) {
+    return std::make_shared<ConnectionPolicy>(shared_from_this(), std::move(address), accepted);
 }
 
-asio::awaitable<bool> DevicePairing::confirmPairing(std::string code, std::string peerName,
-                                                    std::string peerSPKISHA256) {
+bool DevicePairing::isPaired(const std::string& fingerprint) {
+    std::lock_guard lock(mutex_);
+    return std::any_of(paired_.begin(), paired_.end(),
+                       [&](const PairedPeer& peer) { return peer.fingerprint == fingerprint; });
+}
+
+asio::awaitable<bool> DevicePairing::confirm(DeviceEvents::PairingRequested request, bool accepted) {
     const Completion<bool> answered(executor_);
-    std::uint64_t prompt = 0;
     {
         std::lock_guard lock(mutex_);
-        prompt = ++nextPrompt_;
-        prompts_.emplace(prompt, answered);
+        if (accepted && !mayPrompt(request.address)) {
+            co_return false;
+        }
+        request.prompt = ++nextPrompt_;
+        request.keyChanged = keyChanged(request);
+        prompts_.emplace(request.prompt, answered);
     }
-    publish_(DeviceEvents::PairingRequested{prompt, std::move(code), std::move(peerName),
-                                            std::move(peerSPKISHA256)});
+    const std::uint64_t prompt = request.prompt;
+    publish_(std::move(request));
     bool confirmed = false;
     try {
         confirmed = co_await answered.wait();
@@ -38,14 +84,30 @@ asio::awaitable<bool> DevicePairing::confirmPairing(std::string code, std::strin
     co_return confirmed;
 }
 
-asio::awaitable<void> DevicePairing::persistPairing(std::string peerSPKISHA256, std::string peerDeviceID,
-                                                    std::string peerName) {
+void DevicePairing::remember(PairedPeer peer) {
     {
         std::lock_guard lock(mutex_);
-        pairedKeys_.insert(peerSPKISHA256);
+        if (std::none_of(paired_.begin(), paired_.end(),
+                         [&](const PairedPeer& known) { return known.fingerprint == peer.fingerprint; })) {
+            paired_.push_back(peer);
+        }
     }
-    publish_(DeviceEvents::Paired{std::move(peerSPKISHA256), std::move(peerDeviceID), std::move(peerName)});
-    co_return;
+    publish_(
+        DeviceEvents::Paired{std::move(peer.fingerprint), std::move(peer.deviceID), std::move(peer.name)});
+}
+
+bool DevicePairing::keyChanged(const DeviceEvents::PairingRequested& request) const {
+    return std::any_of(paired_.begin(), paired_.end(), [&](const PairedPeer& known) {
+        const bool sameDevice =
+            (!known.deviceID.empty() && known.deviceID == request.deviceID) || known.name == request.peerName;
+        return sameDevice && known.fingerprint != request.fingerprint;
+    });
+}
+
+bool DevicePairing::mayPrompt(const std::string& address) {
+    const auto now = clock_();
+    std::erase_if(lastPrompt_, [&](const auto& entry) { return now - entry.second >= promptInterval_; });
+    return lastPrompt_.emplace(address, now).second;
 }
 
 bool DevicePairing::answer(std::uint64_t prompt, bool confirmed) {
@@ -54,9 +116,9 @@ bool DevicePairing::answer(std::uint64_t prompt, bool confirmed) {
     return waiting != prompts_.end() && waiting->second.resume(confirmed);
 }
 
-void DevicePairing::setPairedKeys(std::set<std::string> keys) {
+void DevicePairing::setPairedPeers(std::vector<PairedPeer> peers) {
     std::lock_guard lock(mutex_);
-    pairedKeys_ = std::move(keys);
+    paired_ = std::move(peers);
 }
 
 } // namespace tarnwick

@@ -2,7 +2,6 @@
 
 #include "ConnectCore/Channel/TWCPParameters.hpp"
 #include "ConnectCore/Identity/DeviceIdentity.hpp"
-#include "ConnectCore/Identity/LearnedKeyStore.hpp"
 #include "ConnectCore/Session/TWCPIdentity.hpp"
 
 #include <functional>
@@ -12,26 +11,22 @@
 namespace tarnwick {
 
 /// The device identity as sessions use it: it names this device, signs transcript digests, and checks
-/// a peer's signature with a key known in advance or, failing that, one learned from TLS. An immutable
-/// value safe to share between threads; copies share one learned-key store.
+/// a peer's signature with a key known in advance when the connection itself authenticated none. An
+/// immutable value safe to share between threads.
 class DeviceTWCPIdentity : public TWCPIdentity {
 public:
     /// Answers with the key known in advance for a fingerprint, if any; called from any thread.
     using TrustedKeys = std::function<std::optional<P256PublicKey>(const std::string& spkiSHA256)>;
 
-    /// Checks signatures with `trustedKeys` only; nothing is learned.
     DeviceTWCPIdentity(DeviceIdentity identity, TrustedKeys trustedKeys);
 
-    /// Knows no key in advance and learns every peer key TLS reports: the application's form.
+    /// Knows no key in advance: every session checks its peer with the key TLS authenticated on that
+    /// session's own connection, so nothing is kept per connection attempt. The application's form.
     static DeviceTWCPIdentity trustOnFirstUse(DeviceIdentity identity);
 
-    /// Records a peer's DER SubjectPublicKeyInfo when there is a learned store and the bytes are a
-    /// P-256 key; anything else is ignored.
-    void learn(ByteView peerSPKIDER) const;
-
-    /// This device's TLS set-up, pinning on first use: every peer key TLS sees is taught to this
-    /// identity (and its copies), which then checks the handshake's signatures with it.
-    std::shared_ptr<TWCPParameters::TLSContext> learningTLS() const;
+    /// This device's TLS set-up, pinning on first use: every well-formed peer key passes TLS, and the
+    /// connection hands it to its session alone.
+    std::shared_ptr<TWCPParameters::TLSContext> tls() const;
 
     const DeviceIdentity& identity() const { return identity_; }
 
@@ -47,12 +42,8 @@ public:
     bool verify(ByteView signature, ByteView digest, const std::string& peerSPKISHA256) const override;
 
 private:
-    DeviceTWCPIdentity(DeviceIdentity identity, TrustedKeys trustedKeys,
-                       std::shared_ptr<LearnedKeyStore> learnedKeys);
-
     DeviceIdentity identity_;
     TrustedKeys trustedKeys_;
-    std::shared_ptr<LearnedKeyStore> learnedKeys_;
 };
 
 } // namespace tarnwick

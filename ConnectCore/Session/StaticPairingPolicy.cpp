@@ -12,7 +12,8 @@ asio::awaitable<bool> StaticPairingPolicy::isPaired(std::string peerSPKISHA256) 
     return enter(isPairedOnStrand(std::move(peerSPKISHA256)));
 }
 
-asio::awaitable<bool> StaticPairingPolicy::confirmPairing(std::string code, std::string, std::string) {
+asio::awaitable<bool> StaticPairingPolicy::confirmPairing(std::string code, std::string, std::string,
+                                                          std::string) {
     return enter(confirmOnStrand(std::move(code)));
 }
 

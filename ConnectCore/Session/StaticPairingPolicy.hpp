@@ -15,8 +15,8 @@ public:
     StaticPairingPolicy(const asio::any_io_executor& executor, std::set<std::string> paired, bool answer);
 
     asio::awaitable<bool> isPaired(std::string peerSPKISHA256) override;
-    asio::awaitable<bool> confirmPairing(std::string code, std::string peerName,
-                                         std::string peerSPKISHA256) override;
+    asio::awaitable<bool> confirmPairing(std::string code, std::string peerName, std::string peerSPKISHA256,
+                                         std::string peerDeviceID) override;
     asio::awaitable<void> persistPairing(std::string peerSPKISHA256, std::string peerDeviceID,
                                          std::string peerName) override;
 

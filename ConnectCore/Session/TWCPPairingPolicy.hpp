@@ -14,9 +14,9 @@ public:
 
     virtual asio::awaitable<bool> isPaired(std::string peerSPKISHA256) = 0;
     /// Shows the six-digit code and the peer's name and waits for the user; true means confirmed.
-    /// Should return false promptly when cancelled.
+    /// Should return false promptly when cancelled. The identifier is the one the peer announced.
     virtual asio::awaitable<bool> confirmPairing(std::string code, std::string peerName,
-                                                 std::string peerSPKISHA256) = 0;
+                                                 std::string peerSPKISHA256, std::string peerDeviceID) = 0;
     /// Remembers a peer whose code was confirmed and whose signature verified.
     virtual asio::awaitable<void> persistPairing(std::string peerSPKISHA256, std::string peerDeviceID,
                                                  std::string peerName) = 0;

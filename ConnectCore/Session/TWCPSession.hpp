@@ -102,8 +102,7 @@ private:
     asio::awaitable<void> handshakeOnStrand(std::chrono::steady_clock::duration timeout);
     asio::awaitable<void> initiatorSteps();
     asio::awaitable<void> responderSteps();
-    asio::awaitable<void> confirmPairing(const HandshakeTranscript& transcript, std::string peerName,
-                                         std::string peerSPKISHA256);
+    asio::awaitable<void> confirmPairing(const HandshakeTranscript& transcript, const HelloMessage& peer);
     asio::awaitable<TWCPFrame> nextHandshakeFrame();
     template <typename Message> asio::awaitable<Message> receiveHandshake(TWCPFrameKind expecting);
     asio::awaitable<void> sendHandshake(TWCPFrame frame);

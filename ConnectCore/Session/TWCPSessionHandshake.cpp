@@ -68,7 +68,7 @@ asio::awaitable<void> TWCPSession::initiatorSteps() {
     const bool paired = co_await pairing_->isPaired(ack.spkiSHA256);
     const bool confirm = ack.requiresPairing || !paired;
     if (confirm) {
-        co_await confirmPairing(transcript, ack.deviceName, ack.spkiSHA256);
+        co_await confirmPairing(transcript, *peer_);
     }
     co_await sendHandshake(signedResponse(transcript));
 
@@ -99,18 +99,18 @@ asio::awaitable<void> TWCPSession::responderSteps() {
     // A peer that cannot prove its key never reaches the user's screen.
     verifyPeer(transcript, response.signature, hello.spkiSHA256);
     if (!paired) {
-        co_await confirmPairing(transcript, hello.deviceName, hello.spkiSHA256);
+        co_await confirmPairing(transcript, hello);
         co_await pairing_->persistPairing(hello.spkiSHA256, hello.deviceID, hello.deviceName);
     }
     co_await sendHandshake(signedResponse(transcript));
 }
 
-asio::awaitable<void> TWCPSession::confirmPairing(const HandshakeTranscript& transcript, std::string peerName,
-                                                  std::string peerSPKISHA256) {
+asio::awaitable<void> TWCPSession::confirmPairing(const HandshakeTranscript& transcript,
+                                                  const HelloMessage& peer) {
     const std::string code = PairingCode::code(transcript);
     state_ = State::awaitingPairingConfirmation(code);
-    const bool confirmed =
-        co_await pairing_->confirmPairing(code, std::move(peerName), std::move(peerSPKISHA256));
+    auto asking = pairing_->confirmPairing(code, peer.deviceName, peer.spkiSHA256, peer.deviceID);
+    const bool confirmed = co_await std::move(asking);
     if (!confirmed) {
         throw TWCPError::pairingRejected();
     }
@@ -151,9 +151,14 @@ void TWCPSession::checkTransportBinding(const std::string& announcedSPKISHA256) 
     }
 }
 
+// The key TLS authenticated on this very connection checks the signature (the binding check made sure it
+// is the announced one); only a channel without one leaves it to the keys the identity knows.
 void TWCPSession::verifyPeer(const HandshakeTranscript& transcript, const Bytes& signature,
                              const std::string& peerSPKISHA256) const {
-    if (!identity_->verify(signature, transcript.digest(), peerSPKISHA256)) {
+    const auto transportKey = channel_->authenticatedPeerKey();
+    const bool valid = transportKey ? transportKey->isValidSignature(signature, transcript.digest())
+                                    : identity_->verify(signature, transcript.digest(), peerSPKISHA256);
+    if (!valid) {
         throw TWCPError::authenticationFailed();
     }
 }

@@ -59,19 +59,49 @@ void writeAll(int descriptor, ByteView bytes, const std::filesystem::path& path)
     }
 }
 
-} // namespace
+/// Makes a folder that exists 0700: secrets inside must not be listed or reached by others.
+void tighten(const std::filesystem::path& folder) {
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) {
+        fail("cannot inspect folder", folder);
+    }
+    if ((status.st_mode & 07777) != 0700 && ::chmod(folder.c_str(), 0700) != 0) {
+        fail("cannot make private", folder);
+    }
+}
 
-void createFolder(const std::filesystem::path& folder) {
+/// Makes a rename in the folder durable: without this a crash can lose a file's new name.
+void syncFolder(const std::filesystem::path& folder) {
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        fail("cannot open folder", folder);
+    }
+    Descriptor opened(descriptor);
+    if (::fsync(opened.get()) != 0) {
+        fail("cannot flush folder", folder);
+    }
+}
+
+void createMissing(const std::filesystem::path& folder) {
     if (folder.empty() || std::filesystem::is_directory(folder)) {
         return;
     }
-    createFolder(folder.parent_path());
+    createMissing(folder.parent_path());
     if (::mkdir(folder.c_str(), 0700) != 0) {
         const int error = errno;
         // A folder made meanwhile by someone else is as good as ours.
         if (error != EEXIST || !std::filesystem::is_directory(folder)) {
             fail("cannot create folder", folder, error);
         }
+    }
+}
+
+} // namespace
+
+void createFolder(const std::filesystem::path& folder) {
+    createMissing(folder);
+    if (!folder.empty()) {
+        tighten(folder);
     }
 }
 
@@ -92,6 +122,7 @@ void write(const std::filesystem::path& file, ByteView contents) {
         fail("cannot replace", file);
     }
     opened.keep();
+    syncFolder(file.parent_path().empty() ? "." : file.parent_path());
 }
 
 std::optional<Bytes> read(const std::filesystem::path& file, std::size_t limit) {

@@ -281,15 +281,21 @@ void HeadlessFrontEnd::showPairing() {
         return;
     }
     const bool refuse = behaviour_.pairing == CommandLine::PairingAnswer::never;
-    reporter_.event("pairing",
-                    {{"name", prompt->peerName},
-                     {"code", prompt->code},
-                     {"fingerprint", prompt->fingerprint},
-                     {"asking", !refuse}},
-                    refuse ? "refused to pair with " + TerminalText::escaped(prompt->peerName) +
-                                 " (--accept-pairing never)"
-                           : "pair with " + TerminalText::escaped(prompt->peerName) + "? code " +
-                                 prompt->code + " (pair yes|no)");
+    json fields = {{"name", prompt->peerName},
+                   {"code", prompt->code},
+                   {"fingerprint", prompt->fingerprint},
+                   {"details", prompt->details},
+                   {"asking", !refuse}};
+    std::string plain =
+        refuse
+            ? "refused to pair with " + TerminalText::escaped(prompt->peerName) + " (--accept-pairing never)"
+            : "pair with " + TerminalText::escaped(prompt->peerName) + "? code " + prompt->code +
+                  " (pair yes|no)\ndetails: " + TerminalText::escaped(prompt->details);
+    if (prompt->warning) {
+        fields["warning"] = *prompt->warning;
+        plain = "warning: " + TerminalText::escaped(*prompt->warning) + "\n" + plain;
+    }
+    reporter_.event("pairing", fields, plain);
     if (refuse) {
         state_.rejectPendingPairing();
     }

@@ -97,6 +97,7 @@ std::unique_ptr<QObject> headlessFrontEnd(const Options& options, tarnwick::AppS
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
     using namespace tarnwick;
+    std::cout << AppConfiguration::summary() << std::endl;
     // The main thread's context outlives the engine: work the engine drops when it goes may still name it.
     QtExecutionContext mainThread;
     EngineThreads engine;

@@ -60,6 +60,8 @@ class AppState : public QObject {
     Q_PROPERTY(std::optional<std::string> connectError READ connectError NOTIFY connectErrorChanged)
     Q_PROPERTY(std::optional<tarnwick::PendingPairing> pendingPairing READ pendingPairing NOTIFY
                    pendingPairingChanged)
+    Q_PROPERTY(std::string pairingDetails READ pairingDetails NOTIFY pendingPairingChanged)
+    Q_PROPERTY(std::optional<std::string> pairingWarning READ pairingWarning NOTIFY pendingPairingChanged)
     Q_PROPERTY(std::vector<tarnwick::ConnectedDevice> connectedDevices READ connectedDevices NOTIFY
                    connectedDevicesChanged)
     Q_PROPERTY(std::vector<tarnwick::TransferItem> transfers READ transfers NOTIFY transfersChanged)
@@ -110,6 +112,8 @@ public:
         std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout;
         /// The listening port (the next free one when taken); none: any free port.
         std::optional<std::uint16_t> port = ConnectDevice::defaultPort;
+        /// How often one address that connected here may ask the user to pair.
+        std::chrono::steady_clock::duration promptInterval = DevicePairing::defaultPromptInterval;
         /// With discovery, whether this device is published too (a command that ends soon only browses).
         bool announce = true;
     };
@@ -129,6 +133,10 @@ public:
     const std::optional<std::string>& connecting() const { return connecting_; }
     const std::optional<std::string>& connectError() const { return connectError_; }
     const std::optional<PendingPairing>& pendingPairing() const { return pendingPairing_; }
+    /// The prompt's "details" line; empty without a prompt.
+    std::string pairingDetails() const;
+    /// The prompt's key-change warning, when it has one; such a prompt defaults to declining.
+    std::optional<std::string> pairingWarning() const;
     const std::vector<ConnectedDevice>& connectedDevices() const { return connectedDevices_; }
     const std::vector<TransferItem>& transfers() const { return transfers_.items(); }
     const std::vector<ReceivedFile>& received() const { return received_; }
@@ -297,7 +305,7 @@ private:
     void registerConnected(ConnectedDevice device);
     void removeConnected(const std::string& fingerprint);
     void withdrawPrompt(std::uint64_t serial);
-    std::set<std::string> pairedKeys() const;
+    std::vector<PairedPeer> pairedPeers() const;
 
     // The account (AppStateAccount.cpp).
     asio::awaitable<void> loadAccount();

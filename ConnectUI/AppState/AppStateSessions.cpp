@@ -10,11 +10,34 @@
 #include <asio/post.hpp>
 #include <asio/use_awaitable.hpp>
 
+#include <algorithm>
+#include <iterator>
+
 namespace tarnwick {
 namespace {
 
 constexpr const char* refusedText = "This computer is refusing local network connections. A VPN, firewall or "
                                     "security tool is the usual cause.";
+// Enough of the key to tell two devices of the same name apart at a glance.
+constexpr std::size_t shownFingerprint = 8;
+
+PendingPairing promptFor(DeviceEvents::PairingRequested requested, std::function<void(bool)> decide) {
+    std::string details = "Key " + requested.fingerprint.substr(0, shownFingerprint);
+    if (!requested.address.empty()) {
+        details += ", from " + requested.address;
+    }
+    std::optional<std::string> warning;
+    if (requested.keyChanged) {
+        warning = requested.peerName + " presents a different key than before. Pair only if you reset it.";
+    }
+    return PendingPairing{std::move(requested.code),
+                          std::move(requested.peerName),
+                          std::move(requested.fingerprint),
+                          std::move(details),
+                          std::move(warning),
+                          std::move(decide),
+                          requested.prompt};
+}
 
 } // namespace
 
@@ -31,10 +54,18 @@ void AppState::start() {
 }
 
 void AppState::startDevice() {
-    ConnectDevice::Setup device{setup_.engine,        setup_.blocking,  setup_.home.supportFolder,
-                                deviceName_,          appVersion,       receiveFolder(),
-                                setup_.port,          setup_.discovery, pairedKeys(),
-                                account_.has_value(), setup_.announce};
+    ConnectDevice::Setup device{.engine = setup_.engine,
+                                .blocking = setup_.blocking,
+                                .supportFolder = setup_.home.supportFolder,
+                                .deviceName = deviceName_,
+                                .appVersion = appVersion,
+                                .receiveFolder = receiveFolder(),
+                                .port = setup_.port,
+                                .discovery = setup_.discovery,
+                                .pairedPeers = pairedPeers(),
+                                .promptInterval = setup_.promptInterval,
+                                .acceptsConnections = account_.has_value(),
+                                .announce = setup_.announce};
     // Events come from the engine's threads and are applied here in order; once this object is gone, the
     // device is detached and Qt drops what is still queued for it.
     device_ = std::make_shared<ConnectDevice>(std::move(device), [this](DeviceEvent event) {
@@ -45,8 +76,12 @@ void AppState::startDevice() {
     QObject::connect(this, &AppState::accountChanged, this,
                      [this] { device_->setAcceptsConnections(isSignedIn()); });
     QObject::connect(paired_, &PairedDevices::devicesChanged, this, [this] {
-        device_->setPairedKeys(pairedKeys());
-        addresses_.keepOnly(pairedKeys());
+        const auto peers = pairedPeers();
+        device_->setPairedPeers(peers);
+        std::set<std::string> fingerprints;
+        std::ranges::transform(peers, std::inserter(fingerprints, fingerprints.end()),
+                               &PairedPeer::fingerprint);
+        addresses_.keepOnly(fingerprints);
     });
     QObject::connect(downloads_, &DownloadsLocation::urlChanged, this,
                      [this] { device_->setReceiveFolder(receiveFolder()); });
@@ -63,12 +98,20 @@ void AppState::stop(std::function<void()> done) {
         [main = setup_.main, done = std::move(done)](std::exception_ptr) { asio::post(main, done); });
 }
 
-std::set<std::string> AppState::pairedKeys() const {
-    std::set<std::string> keys;
+std::vector<PairedPeer> AppState::pairedPeers() const {
+    std::vector<PairedPeer> peers;
     for (const auto& device : paired_->devices()) {
-        keys.insert(device.fingerprint);
+        peers.push_back({device.fingerprint, device.deviceID, device.name});
     }
-    return keys;
+    return peers;
+}
+
+std::string AppState::pairingDetails() const {
+    return pendingPairing_ ? pendingPairing_->details : std::string();
+}
+
+std::optional<std::string> AppState::pairingWarning() const {
+    return pendingPairing_ ? pendingPairing_->warning : std::nullopt;
 }
 
 void AppState::apply(DeviceEvent event) {
@@ -210,8 +253,7 @@ void AppState::apply(DeviceEvents::PairingRequested requested) {
             owner->answerPairing(prompt, confirmed);
         }
     };
-    prompts_.push_back(PendingPairing{std::move(requested.code), std::move(requested.peerName),
-                                      std::move(requested.fingerprint), std::move(decide), requested.prompt});
+    prompts_.push_back(promptFor(std::move(requested), std::move(decide)));
     if (!pendingPairing_) {
         assign(pendingPairing_, std::optional(prompts_.front()), &AppState::pendingPairingChanged);
     }
@@ -235,7 +277,7 @@ void AppState::withdrawPrompt(std::uint64_t serial) {
 }
 
 void AppState::apply(DeviceEvents::Paired paired) {
-    paired_->remember(paired.fingerprint, paired.name);
+    paired_->remember(paired.fingerprint, paired.deviceID, paired.name);
 }
 
 void AppState::apply(DeviceEvents::Connected connected) {

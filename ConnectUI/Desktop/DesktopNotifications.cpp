@@ -135,9 +135,12 @@ void DesktopNotifications::pairingChanged() {
         return;
     }
     const auto serial = prompt->serial;
+    // A key-change warning leads, and Decline comes first: the safe answer is the easy one.
+    const QString code = "Code " + groupedCode(prompt->code) + "\n" + text(prompt->details);
     const Notification notice{QString("Pair with %1?").arg(text(prompt->peerName)),
-                              "Code " + groupedCode(prompt->code),
-                              {"pair", "Pair", "decline", "Decline"},
+                              prompt->warning ? text(*prompt->warning) + "\n" + code : code,
+                              prompt->warning ? QStringList{"decline", "Decline", "pair", "Pair"}
+                                              : QStringList{"pair", "Pair", "decline", "Decline"},
                               true};
     client_.notify(notice, 0, [this, serial](uint id) {
         handlers_[id] = [this, serial](const QString& key) {

@@ -32,7 +32,9 @@ std::optional<PairedDevice> decode(const QJsonValue& value) {
     if (!fingerprint.isString() || !name.isString() || !lastSeen.isDouble()) {
         return std::nullopt;
     }
-    return PairedDevice{fingerprint.toString().toStdString(), name.toString().toStdString(),
+    // "deviceID" is optional: lists stored before it was kept still load.
+    return PairedDevice{fingerprint.toString().toStdString(),
+                        object.value("deviceID").toString().toStdString(), name.toString().toStdString(),
                         dateFromStored(lastSeen.toDouble())};
 }
 
@@ -47,16 +49,18 @@ bool PairedDevices::isPaired(const std::string& fingerprint) const {
                        [&](const PairedDevice& device) { return device.fingerprint == fingerprint; });
 }
 
-void PairedDevices::remember(const std::string& fingerprint, const std::string& name) {
+void PairedDevices::remember(const std::string& fingerprint, const std::string& deviceID,
+                             const std::string& name) {
     const auto now = std::chrono::system_clock::now();
     const auto known = std::find_if(devices_.begin(), devices_.end(), [&](const PairedDevice& device) {
         return device.fingerprint == fingerprint;
     });
     if (known != devices_.end()) {
+        known->deviceID = deviceID;
         known->name = name;
         known->lastSeen = now;
     } else {
-        devices_.push_back({fingerprint, name, now});
+        devices_.push_back({fingerprint, deviceID, name, now});
     }
     persist();
     Q_EMIT devicesChanged();
@@ -88,6 +92,7 @@ void PairedDevices::load() {
 void PairedDevices::persist() {
     StoredList::store(settings_, settingsKey, devices_, [](const PairedDevice& device) {
         return QJsonObject{{"fingerprint", QString::fromStdString(device.fingerprint)},
+                           {"deviceID", QString::fromStdString(device.deviceID)},
                            {"name", QString::fromStdString(device.name)},
                            {"lastSeen", storedDate(device.lastSeen)}};
     });

@@ -25,7 +25,7 @@ public:
     const std::vector<PairedDevice>& devices() const { return devices_; }
     bool isPaired(const std::string& fingerprint) const;
     /// Renames and refreshes a known peer, or adds a new one; then stores the list.
-    void remember(const std::string& fingerprint, const std::string& name);
+    void remember(const std::string& fingerprint, const std::string& deviceID, const std::string& name);
     /// Removes every entry with the device's fingerprint; then stores the list.
     void forget(const PairedDevice& device);
     void forgetAll();

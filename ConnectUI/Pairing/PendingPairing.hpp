@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tarnwick {
@@ -14,6 +15,11 @@ struct PendingPairing {
     std::string peerName;
     /// The peer's SPKI fingerprint.
     std::string fingerprint;
+    /// The start of the fingerprint and where the peer connected from, to tell two prompts apart.
+    std::string details;
+    /// Said when a device paired under this name or identifier presents another key; the prompt then
+    /// defaults to declining.
+    std::optional<std::string> warning;
     /// Answers the prompt, on the main thread; only the first answer counts.
     std::function<void(bool)> decide;
     /// Tells prompts with the same texts apart.
@@ -21,7 +27,7 @@ struct PendingPairing {
 
     bool operator==(const PendingPairing& other) const {
         return serial == other.serial && code == other.code && peerName == other.peerName &&
-               fingerprint == other.fingerprint;
+               fingerprint == other.fingerprint && details == other.details && warning == other.warning;
     }
 };
 

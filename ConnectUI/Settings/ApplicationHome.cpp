@@ -2,6 +2,7 @@
 
 #include "ConnectCore/Host/HostFacts.hpp"
 
+#include <QDir>
 #include <QStandardPaths>
 #include <QString>
 
@@ -14,11 +15,9 @@ constexpr const char* organization = "Tarnwick";
 constexpr const char* application = "Tarnwick Connect";
 
 std::filesystem::path userDownloads() {
-    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (downloads.isEmpty()) {
-        return std::filesystem::temp_directory_path();
-    }
-    return std::filesystem::path(downloads.toStdString()) / application;
+    return ApplicationHome::downloadsIn(
+        QStandardPaths::writableLocation(QStandardPaths::DownloadLocation).toStdString(),
+        QDir::homePath().toStdString());
 }
 
 std::filesystem::path userSettingsFile() {
@@ -27,6 +26,14 @@ std::filesystem::path userSettingsFile() {
 }
 
 } // namespace
+
+std::filesystem::path ApplicationHome::downloadsIn(const std::filesystem::path& xdgDownloads,
+                                                   const std::filesystem::path& home) {
+    // Never the shared temporary folder: other users could read what arrives there, or plant a folder
+    // of theirs under the name first.
+    const auto downloads = xdgDownloads.empty() ? home / "Downloads" : xdgDownloads;
+    return downloads / application;
+}
 
 ApplicationHome ApplicationHome::forUser() {
     return {userSettingsFile(), HostFacts::applicationSupportFolder(), userDownloads()};

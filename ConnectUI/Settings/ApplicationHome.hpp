@@ -19,9 +19,12 @@ struct ApplicationHome {
     /// Where received files go unless the user chose a folder.
     std::filesystem::path defaultDownloads;
 
-    /// The user's own: $XDG_CONFIG_HOME/Tarnwick/, $XDG_DATA_HOME/Tarnwick Connect and the XDG download
-    /// folder + "Tarnwick Connect" (the temporary folder when there is no download folder).
+    /// The user's own: $XDG_CONFIG_HOME/Tarnwick/, $XDG_DATA_HOME/Tarnwick Connect and `downloadsIn` the
+    /// XDG download folder.
     static ApplicationHome forUser();
+    /// "Tarnwick Connect" in the download folder, or in `home`/Downloads when there is none.
+    static std::filesystem::path downloadsIn(const std::filesystem::path& xdgDownloads,
+                                             const std::filesystem::path& home);
     /// Everything inside `profile`: config/Tarnwick/, data/Tarnwick Connect and Downloads/Tarnwick Connect.
     static ApplicationHome inProfile(const std::filesystem::path& profile);
     /// `profile` when given, else $TARNWICK_HOME when set and not empty, else the user's.

@@ -174,7 +174,10 @@ QVariantMap ConnectModel::pairing() const {
     if (!pending) {
         return {};
     }
-    return {{"peerName", text(pending->peerName)}, {"code", text(pending->code)}};
+    return {{"peerName", text(pending->peerName)},
+            {"code", text(pending->code)},
+            {"details", text(pending->details)},
+            {"warning", text(pending->warning)}};
 }
 
 QString ConnectModel::menuContent() const {

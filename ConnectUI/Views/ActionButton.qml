@@ -16,6 +16,7 @@ Button {
     Keys.onEnterPressed: clicked()
     contentItem: Text {
         text: button.text
+        textFormat: Text.PlainText
         font: button.font
         color: button.primary ? Theme.color.accentText : Theme.color.text
         horizontalAlignment: Text.AlignHCenter

@@ -16,7 +16,8 @@ Item {
     Accessible.role: Accessible.StaticText
     Accessible.name: text
 
-    Text { id: base; color: shimmer.tone; width: parent.width; wrapMode: Text.WordWrap; horizontalAlignment: Text.AlignHCenter }
+    // Plain, as the headline may name a peer.
+    Text { id: base; textFormat: Text.PlainText; color: shimmer.tone; width: parent.width; wrapMode: Text.WordWrap; horizontalAlignment: Text.AlignHCenter }
     Item {
         visible: shimmer.isActive
         clip: true
@@ -26,7 +27,7 @@ Item {
         Text {
             x: -parent.x
             width: shimmer.width
-            text: base.text; font: base.font; color: shimmer.highlight
+            text: base.text; textFormat: Text.PlainText; font: base.font; color: shimmer.highlight
             wrapMode: Text.WordWrap; horizontalAlignment: Text.AlignHCenter
             opacity: 0.85
         }

@@ -29,6 +29,7 @@ Item {
         id: label
         anchors.centerIn: parent
         text: tab.title
+        textFormat: Text.PlainText
         font.pixelSize: Theme.font.body
         font.weight: Font.DemiBold
         color: tab.isSelected ? Theme.color.text : Theme.color.muted

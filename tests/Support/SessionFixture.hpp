@@ -40,6 +40,9 @@ public:
     std::optional<std::string> authenticatedPeerSPKISHA256() const override {
         return inner_->authenticatedPeerSPKISHA256();
     }
+    std::optional<P256PublicKey> authenticatedPeerKey() const override {
+        return inner_->authenticatedPeerKey();
+    }
 
     std::atomic<int> consumed_{0};
 

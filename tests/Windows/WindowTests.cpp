@@ -12,11 +12,13 @@
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
+#include "tests/Support/ScriptedHTTPServer.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFontMetricsF>
 #include <QMimeData>
 #include <QPainter>
 #include <QQmlContext>
@@ -116,6 +118,26 @@ protected:
         ASSERT_TRUE(waitFor([&] { return phone->pendingPairing().has_value(); }));
         phone->approvePendingPairing();
         ASSERT_TRUE(waitFor([&] { return !mac->connectedDevices().empty(); }));
+    }
+
+    /// The visible text items of the window that show `fragment`.
+    static std::vector<QQuickItem*> textsShowing(QQuickWindow& window, const QString& fragment) {
+        std::vector<QQuickItem*> found;
+        for (QQuickItem* item : window.findChildren<QQuickItem*>()) {
+            if (item->inherits("QQuickText") && item->isVisible() &&
+                item->property("text").toString().contains(fragment)) {
+                found.push_back(item);
+            }
+        }
+        return found;
+    }
+
+    /// Whether the item lays its text out as the literal characters: as wide as they are in its font.
+    /// Read as markup, "<b>x</b><img …>" would be one bold letter and a picture.
+    static bool showsLiterally(const QQuickItem& item) {
+        const QString text = item.property("text").toString();
+        const double literal = QFontMetricsF(item.property("font").value<QFont>()).horizontalAdvance(text);
+        return item.implicitWidth() > 0.9 * literal;
     }
 
     static QString textOf(QObject& root, const char* objectName) {
@@ -353,7 +375,7 @@ TEST_F(WindowTest, APairingIsAnsweredFromTheWindowsSheetWithoutATray) {
     QTest::qWait(1200); // the launch curtain lifts
     EXPECT_TRUE(rendered(window, "pairing-sheet"));
 
-    press(child(window, "pairingSheet"), "approvePairingButton");
+    press(child(window, "pairingSheet"), "approvePairing");
     EXPECT_FALSE(mac->pendingPairing());
     ASSERT_TRUE(waitFor([&] { return !shows(window, "pairingSheet"); }));
     EXPECT_TRUE(waitFor([&] { return !app.menuPanel()->findChild<QObject*>("pairingPrompt"); }))
@@ -708,6 +730,84 @@ TEST(TrayIcon, ReadsOnDarkAndLightPanelsInEveryState) {
                 << "states " << one << " and " << other << " look alike at 16 px";
         }
     }
+}
+
+// A device that comes back under a paired name with another key gets the warning, and Decline is the
+// default answer.
+TEST_F(WindowTest, AKnownNameWithANewKeyIsAskedAboutWithAWarningAndDeclineFirst) {
+    auto& mac = launch("Studio", true);
+    auto& phone = launch("Phone", true);
+    auto& impostor = launch("Phone", true);
+    phone->start();
+    impostor->start();
+    auto& app = shellFor(mac);
+    ASSERT_TRUE(waitFor([&] {
+        return mac->isSignedIn() && phone->availability().port != 0 && impostor->availability().port != 0 &&
+               drawn;
+    }));
+    pair(mac, phone);
+
+    impostor->connect(testing::loopbackPeer(*mac.state));
+    ASSERT_TRUE(waitFor([&] { return impostor->pendingPairing().has_value(); }));
+    impostor->approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
+    QQuickWindow& panel = *app.menuPanel();
+    ASSERT_TRUE(waitFor([&] {
+        return textOf(panel, "pairingWarning") ==
+               "Phone presents a different key than before. Pair only if you reset it.";
+    }));
+    EXPECT_EQ(textOf(panel, "pairingDetails").toStdString(), mac->pairingDetails());
+    ASSERT_TRUE(waitFor([&] { return panel.isExposed(); }));
+    QTest::qWait(300);
+    auto* decline = panel.findChild<QQuickItem*>("declinePairing");
+    ASSERT_TRUE(decline);
+    EXPECT_TRUE(decline->property("primary").toBool());
+    EXPECT_TRUE(decline->property("focus").toBool()) << "the key that answers goes to Decline";
+    EXPECT_FALSE(panel.findChild<QQuickItem*>("approvePairing")->property("focus").toBool());
+    EXPECT_TRUE(rendered(panel, "key-change-warning"));
+
+    // The click's own button goes with the prompt it answers.
+    QTest::mouseClick(&panel, Qt::LeftButton, {},
+                      decline->mapToScene(decline->boundingRect().center()).toPoint());
+    ASSERT_TRUE(waitFor([&] { return !mac->pendingPairing().has_value(); }));
+    EXPECT_FALSE(mac->paired().isPaired(impostor->identity()->spkiSHA256()));
+}
+
+// A peer names itself in markup that would fetch an address when read as rich text.
+TEST_F(WindowTest, NamesAPeerChoseShowAsTheirCharactersAndFetchNothing) {
+    testing::ScriptedHTTPServer listener(testing::ScriptedHTTPServer::answer(200, "", "image/png"));
+    const std::string hostile = "<b>x</b><img src=" + listener.url() + "/i.png>";
+    auto& mac = launch("Studio", true);
+    auto& peer = launch(hostile, true);
+    peer->start();
+    auto& app = shellFor(mac);
+    ASSERT_TRUE(
+        waitFor([&] { return mac->availability().port != 0 && peer->availability().port != 0 && drawn; }));
+
+    peer->connect(testing::loopbackPeer(*mac.state));
+    ASSERT_TRUE(waitFor([&] { return peer->pendingPairing().has_value(); }));
+    peer->approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
+    QQuickWindow& panel = *app.menuPanel();
+    ASSERT_TRUE(waitFor([&] { return !textsShowing(panel, "<b>x</b>").empty(); }));
+    QTest::qWait(300);
+    EXPECT_TRUE(rendered(panel, "hostile-pairing"));
+    for (QQuickItem* text : textsShowing(panel, "<b>x</b>")) {
+        EXPECT_TRUE(showsLiterally(*text)) << text->property("text").toString().toStdString();
+    }
+    // The panel stays open while its content switches away from a name wider than itself.
+    mac->approvePendingPairing();
+    ASSERT_TRUE(
+        waitFor([&] { return !peer->connectedDevices().empty() && !mac->connectedDevices().empty(); }));
+
+    QQuickWindow& window = *app.mainWindow();
+    app.openMainWindow("connect");
+    QTest::qWait(1000); // time for any picture the views asked for to be fetched
+    EXPECT_TRUE(rendered(window, "hostile-names"));
+    for (QQuickItem* text : textsShowing(window, "<b>x</b>")) {
+        EXPECT_TRUE(showsLiterally(*text)) << text->property("text").toString().toStdString();
+    }
+    EXPECT_EQ(listener.connections(), 0);
 }
 
 } // namespace

@@ -2,8 +2,12 @@
 #include "ConnectCore/Account/AuthStore.hpp"
 #include "ConnectCore/Account/AuthorizationRequest.hpp"
 #include "ConnectCore/Account/URLEncoding.hpp"
+#include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
+#include "tests/Support/ScriptedHTTPServer.hpp"
+
+#include <asio/experimental/awaitable_operators.hpp>
 
 #include <sys/stat.h>
 
@@ -145,6 +149,76 @@ TEST_F(AuthStoreTest, ARejectedRefreshSignsOut) {
     EXPECT_FALSE(run(store->isSignedIn()));
     EXPECT_FALSE(keychain.loadSession());
     EXPECT_FALSE(std::filesystem::exists(keychain.fallbackFile()));
+}
+
+/// A session whose token service is `server`, `left` before its expiry.
+class RefreshTest : public AuthStoreTest {
+protected:
+    std::shared_ptr<AuthStore> storeRefreshingAt(const testing::ScriptedHTTPServer& server,
+                                                 AuthSession::Clock::duration left) {
+        session = storedExpiringIn(left);
+        return makeStore(server.url());
+    }
+
+    AuthSession session;
+};
+
+// Only an answer about the refresh token itself ends the session; an outage, a gateway or a rate limit
+// keeps it, and the still valid token keeps serving.
+TEST_F(RefreshTest, OnlyARejectedRefreshTokenSignsOut) {
+    struct Case {
+        int status;
+        std::string body;
+        bool signsOut;
+    };
+    for (const Case& answer :
+         {Case{503, "", false}, Case{502, "<html>bad gateway</html>", false},
+          Case{429, R"({"error":"slow_down"})", false}, Case{400, R"({"error":"invalid_request"})", false},
+          Case{401, "", true}, Case{400, R"({"error":"invalid_grant"})", true}}) {
+        SCOPED_TRACE(answer.status);
+        testing::ScriptedHTTPServer server(testing::ScriptedHTTPServer::answer(answer.status, answer.body));
+        auto refreshing = storeRefreshingAt(server, -5s);
+        try {
+            run(refreshing->validToken());
+            FAIL() << "an expired token was handed out";
+        } catch (const AuthError& error) {
+            EXPECT_EQ(error, answer.signsOut ? AuthError::tokenExchangeFailed("refresh rejected")
+                                             : AuthError::serviceUnavailable(answer.status));
+        }
+        EXPECT_EQ(run(refreshing->isSignedIn()), !answer.signsOut);
+        EXPECT_EQ(keychain.loadSession().has_value(), !answer.signsOut);
+    }
+
+    testing::ScriptedHTTPServer outage(testing::ScriptedHTTPServer::answer(503, ""));
+    auto refreshing = storeRefreshingAt(outage, 30s);
+    EXPECT_EQ(run(refreshing->validToken()), session.idToken);
+}
+
+TEST_F(RefreshTest, AfterAFailureTheNextAttemptWaitsAndFailuresInBetweenCostNoRequest) {
+    testing::ScriptedHTTPServer outage(testing::ScriptedHTTPServer::answer(503, ""));
+    auto refreshing = storeRefreshingAt(outage, -5s);
+    EXPECT_THROW(run(refreshing->validToken()), AuthError);
+    EXPECT_THROW(run(refreshing->validToken()), AuthError);
+    EXPECT_EQ(outage.connections(), 1);
+    std::this_thread::sleep_for(AuthStore::firstRetryDelay + 100ms);
+    EXPECT_THROW(run(refreshing->validToken()), AuthError);
+    EXPECT_EQ(outage.connections(), 2);
+    EXPECT_TRUE(run(refreshing->isSignedIn()));
+}
+
+TEST_F(RefreshTest, CallersDuringARefreshShareIt) {
+    const nlohmann::json claims{{"sub", "user-1"}, {"custom:tenantSlug", "example-com"}};
+    const std::string token = "eyJhbGciOiJub25lIn0." + Base64::urlEncode(bytesOf(claims.dump())) + ".c2ln";
+    const nlohmann::json answer{{"id_token", token}, {"access_token", "a"}, {"expires_in", 3600}};
+    testing::ScriptedHTTPServer slow(testing::ScriptedHTTPServer::answer(200, answer.dump()), 300ms);
+    auto refreshing = storeRefreshingAt(slow, -5s);
+    auto both =
+        [](std::shared_ptr<AuthStore> store) -> asio::awaitable<std::tuple<std::string, std::string>> {
+        using namespace asio::experimental::awaitable_operators;
+        co_return co_await (store->validToken() && store->validToken());
+    };
+    EXPECT_EQ(run(both(refreshing)), std::tuple(token, token));
+    EXPECT_EQ(slow.connections(), 1);
 }
 
 TEST_F(AuthStoreTest, WithoutASessionThereIsNoToken) {

@@ -49,6 +49,16 @@ TEST_F(KeychainFileFallback, KeepsTheSessionInAPrivateFile) {
     EXPECT_FALSE(store.loadSession());
 }
 
+TEST_F(KeychainFileFallback, SaysOnceThatAFileStandsInForTheKeyring) {
+    ::testing::internal::CaptureStdout();
+    store.save(sampleSession());
+    const KeychainStore copy = store;
+    copy.save(sampleSession());
+    const std::string said = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(said, "key store: no Secret Service on the session bus, so the account is kept in " +
+                        store.fallbackFile().string() + "\n");
+}
+
 TEST_F(KeychainFileFallback, UnreadableOrUnwritableStoresFailQuietly) {
     std::filesystem::create_directories(config);
     std::ofstream(store.fallbackFile()) << R"({"idToken": "truncated)";
@@ -66,7 +76,8 @@ TEST_F(KeychainFileFallback, UnreadableOrUnwritableStoresFailQuietly) {
 class SecretServiceKeychain : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("TARNWICK_SECRET_SERVICE")) {
+        const char* service = std::getenv("TARNWICK_SECRET_SERVICE");
+        if (!service || std::string(service) != "gnome-keyring") {
             GTEST_SKIP() << "needs the private Secret Service of tests/integration/with-secret-service.sh";
         }
     }
@@ -96,6 +107,21 @@ TEST_F(SecretServiceKeychain, AnOlderFileCopyGoesOnceTheKeyringHoldsTheSession) 
     EXPECT_FALSE(std::filesystem::exists(store.fallbackFile()));
     EXPECT_EQ(store.loadSession(), sampleSession());
     store.clear();
+}
+
+/// Under a Secret Service whose keyring nobody unlocks (`with-secret-service.sh --locked`): it is there but
+/// refuses to store. Elsewhere this skips.
+TEST(LockedSecretServiceKeychain, ARefusingKeyringIsNotReplacedByAPlainFile) {
+    const char* service = std::getenv("TARNWICK_SECRET_SERVICE");
+    if (!service || std::string(service) != "locked-gnome-keyring") {
+        GTEST_SKIP()
+            << "needs the locked Secret Service of tests/integration/with-secret-service.sh --locked";
+    }
+    testing::TemporaryFolder config;
+    const KeychainStore store{"io.tarnwick.connect.test", config.path()};
+    store.save(sampleSession());
+    EXPECT_FALSE(std::filesystem::exists(store.fallbackFile())) << "the user chose the keyring, not a file";
+    EXPECT_FALSE(store.loadSession());
 }
 
 } // namespace

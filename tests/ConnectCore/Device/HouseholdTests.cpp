@@ -180,7 +180,7 @@ TEST_F(HouseholdTest, StopEndsTransfersBothWaysWithinThreeSeconds) {
 TEST_F(HouseholdTest, SilentConnectionsDoNotHoldOffARealDevice) {
     const DeviceIdentity stranger =
         PersistentIdentity::loadOrCreate(files / "stranger", "Stranger", DevicePlatform::iOS, "test");
-    const auto tls = DeviceTWCPIdentity::trustOnFirstUse(stranger).learningTLS();
+    const auto tls = DeviceTWCPIdentity::trustOnFirstUse(stranger).tls();
     testing::Engine strangers;
     const auto silent =
         strangers.run([&]() -> asio::awaitable<std::vector<std::shared_ptr<TWCPNetworkChannel>>> {

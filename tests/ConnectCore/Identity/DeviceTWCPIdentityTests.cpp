@@ -1,7 +1,10 @@
+#include "ConnectCore/Channel/TWCPNetworkChannel.hpp"
 #include "ConnectCore/Identity/DeviceTWCPIdentity.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 #include "tests/Support/SessionFixture.hpp"
 
+#include <asio/experimental/awaitable_operators.hpp>
+#include <asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
 
 namespace tarnwick {
@@ -31,30 +34,46 @@ protected:
     }
 };
 
-TEST_F(DeviceTWCPIdentityTest, VerifiesOnlyOnceThePeerKeyIsLearned) {
+TEST_F(DeviceTWCPIdentityTest, VerifiesOnlyWithKeysKnownInAdvance) {
     expectUnknown(peer.spkiSHA256());
 
-    self.learn(peer.spkiDER());
-    EXPECT_TRUE(self.verify(signature, digest, peer.spkiSHA256()));
-    EXPECT_FALSE(self.verify(signature, Bytes(32, 0x43), peer.spkiSHA256()));
-    EXPECT_THROW(self.verify(Bytes{0x30, 0x01, 0x00}, digest, peer.spkiSHA256()), TWCPError);
-    // Copies share what was learned.
-    const DeviceTWCPIdentity copy = self;
-    EXPECT_TRUE(copy.verify(signature, digest, peer.spkiSHA256()));
-}
-
-TEST_F(DeviceTWCPIdentityTest, KeysKnownInAdvanceServeWithoutLearning) {
     const std::string fingerprint = peer.spkiSHA256();
     const P256PublicKey peerKey = P256PublicKey::fromDER(peer.spkiDER());
     const DeviceTWCPIdentity trusting(self.identity(), [&](const std::string& asked) {
         return asked == fingerprint ? std::optional(peerKey) : std::nullopt;
     });
     EXPECT_TRUE(trusting.verify(signature, digest, fingerprint));
+    EXPECT_FALSE(trusting.verify(signature, Bytes(32, 0x43), fingerprint));
+    EXPECT_THROW(trusting.verify(Bytes{0x30, 0x01, 0x00}, digest, fingerprint), TWCPError);
+}
 
-    // Without a learned store, learning does nothing.
-    const DeviceIdentity stranger = makeIdentity("Stranger");
-    trusting.learn(stranger.spkiDER());
-    EXPECT_THROW(trusting.verify(stranger.sign(digest), digest, stranger.spkiSHA256()), TWCPError);
+// Every TLS attempt with a new key used to leave that key in a store for the life of the process. Now
+// each connection hands its peer's key to its own session, and the identity keeps none of them.
+TEST_F(DeviceTWCPIdentityTest, ConnectionAttemptsWithNewKeysLeaveNothingBehind) {
+    using asio::ip::tcp;
+    using namespace asio::experimental::awaitable_operators;
+    testing::Engine engine{2};
+    const auto serverTLS = self.tls();
+    tcp::acceptor acceptor(engine.executor(), tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+    std::vector<std::pair<std::string, Bytes>> attempts;
+    for (int i = 0; i < 100; ++i) {
+        const DeviceIdentity stranger = makeIdentity("Stranger " + std::to_string(i));
+        tcp::socket dialed(engine.executor());
+        dialed.connect(acceptor.local_endpoint());
+        const auto client = std::make_shared<TWCPNetworkChannel>(
+            std::move(dialed), DeviceTWCPIdentity::trustOnFirstUse(stranger).tls(),
+            TWCPNetworkChannel::Side::client);
+        const auto server = std::make_shared<TWCPNetworkChannel>(acceptor.accept(), serverTLS,
+                                                                 TWCPNetworkChannel::Side::server);
+        engine.run([&]() -> asio::awaitable<void> { co_await (client->start() && server->start()); }());
+        const Bytes signature = stranger.sign(digest);
+        ASSERT_EQ(server->authenticatedPeerSPKISHA256(), stranger.spkiSHA256());
+        EXPECT_TRUE(server->authenticatedPeerKey()->isValidSignature(signature, digest));
+        attempts.emplace_back(stranger.spkiSHA256(), signature);
+    }
+    for (const auto& [fingerprint, signature] : attempts) {
+        EXPECT_THROW(self.verify(signature, digest, fingerprint), TWCPError);
+    }
 }
 
 using Outcomes = std::pair<std::optional<TWCPError>, std::optional<TWCPError>>;
@@ -67,20 +86,18 @@ asio::awaitable<Outcomes> handshakeBoth(std::shared_ptr<TWCPSession> initiator,
     co_return Outcomes{first, second};
 }
 
-// Two paired devices over an in-memory pair that reports each peer's key as TLS would, each having
-// learned the other's key from that TLS layer, complete a handshake.
-TEST(DeviceTWCPIdentitySession, KeysLearnedInTLSCarryTheHandshake) {
+// Two paired devices over an in-memory pair that reports each peer's key as TLS would complete a
+// handshake with those keys alone: neither identity knows the other's key.
+TEST(DeviceTWCPIdentitySession, TheKeyTheConnectionAuthenticatedCarriesTheHandshake) {
     testing::Engine engine;
     const auto executor = engine.executor();
     const auto a =
         std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(makeIdentity("A")));
     const auto b =
         std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(makeIdentity("B")));
-    a->learn(b->identity().spkiDER());
-    b->learn(a->identity().spkiDER());
     auto [left, right] = InMemoryChannel::pair(executor);
-    left->setAuthenticatedPeerSPKISHA256(b->spkiSHA256());
-    right->setAuthenticatedPeerSPKISHA256(a->spkiSHA256());
+    left->setAuthenticatedPeerSPKISHA256(b->spkiSHA256(), P256PublicKey::fromDER(b->identity().spkiDER()));
+    right->setAuthenticatedPeerSPKISHA256(a->spkiSHA256(), P256PublicKey::fromDER(a->identity().spkiDER()));
     const auto session = [&](TWCPRole role, std::shared_ptr<InMemoryChannel> channel,
                              std::shared_ptr<DeviceTWCPIdentity> self, const std::string& peer) {
         auto created = std::make_shared<TWCPSession>(

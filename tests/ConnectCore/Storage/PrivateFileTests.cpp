@@ -61,6 +61,16 @@ TEST_F(PrivateFileTest, FoldersAre0700AndFiles0600WhateverTheUmask) {
     EXPECT_EQ(PrivateFile::read(file, 32), key);
 }
 
+// A folder an older version or the user opened up is closed again; the parents that exist stay as they are.
+TEST_F(PrivateFileTest, AFolderThatExistsIsMade0700) {
+    fs::create_directories(folder);
+    fs::permissions(home.path() / "share", fs::perms(0755));
+    fs::permissions(folder, fs::perms(0755));
+    PrivateFile::createFolder(folder);
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(home.path() / "share"), 0755u);
+}
+
 TEST_F(PrivateFileTest, WriteReplacesTheFileWholeWithoutLeavingTemporaries) {
     PrivateFile::createFolder(folder);
     PrivateFile::write(file, Bytes(100, 0x11));

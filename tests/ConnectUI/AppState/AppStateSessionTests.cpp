@@ -138,6 +138,22 @@ TEST_F(NetworkNamespaceAppStateTest, ABatchIsListedNewestFirstFinishesTogetherAn
     EXPECT_EQ(laptop->receiveFolder(), laptop.profile.home.defaultDownloads);
 }
 
+// Angle brackets are ordinary characters in a file name, all the way to the other device.
+TEST_F(NetworkNamespaceAppStateTest, ANameWithAngleBracketsArrivesUnderThatName) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    connectAndPair(mac, laptop);
+    const auto file = mac.profile.folder / "notes <draft> v2 > v1.txt";
+    testing::appendToFile(file, "angles");
+    mac->send({file});
+    ASSERT_TRUE(testing::waitFor([&] { return mac->activeTransfers().empty(); }));
+    EXPECT_EQ(mac->transfers().front().state, TransferItem::State::finished())
+        << mac->transfers().front().state.message;
+    ASSERT_TRUE(testing::waitFor([&] { return !laptop->received().empty(); }));
+    EXPECT_EQ(laptop->received().front().name, "notes <draft> v2 > v1.txt");
+    EXPECT_EQ(contents(laptop->receiveFolder() / "notes <draft> v2 > v1.txt"), "angles");
+}
+
 TEST_F(NetworkNamespaceAppStateTest, FilesThatSettleInTheReceiveFolderAreNotSentBack) {
     auto& mac = launch("Studio Mac");
     auto& laptop = launch("Laptop");
@@ -203,6 +219,30 @@ TEST_F(NetworkNamespaceAppStateTest, ADeviceDialledByAddressIsOfferedThereWhenDi
 
     mac->paired().forget(mac->paired().devices().front());
     EXPECT_FALSE(mac->addresses().address(key));
+}
+
+// A device that comes back under a paired name with another key (reset, or an impostor) is not offered
+// as an ordinary pairing; each prompt names the key it shows and where the peer connected from.
+TEST_F(NetworkNamespaceAppStateTest, APairedNameWithANewKeyGetsTheWarningPrompt) {
+    auto& mac = launch("Studio Mac");
+    auto& laptop = launch("Laptop");
+    connectAndPair(laptop, mac);
+    auto& impostor = launch("Laptop");
+    impostor->connect(peerOf(mac));
+    ASSERT_TRUE(testing::waitFor([&] { return impostor->pendingPairing().has_value(); }));
+    EXPECT_FALSE(impostor->pairingWarning()) << "the impostor's side never paired the Mac";
+    EXPECT_EQ(impostor->pairingDetails(),
+              "Key " + mac->identity()->spkiSHA256().substr(0, 8) + ", from 127.0.0.1");
+    impostor->approvePendingPairing();
+
+    ASSERT_TRUE(testing::waitFor([&] { return mac->pendingPairing().has_value(); }));
+    EXPECT_EQ(mac->pairingWarning(),
+              "Laptop presents a different key than before. Pair only if you reset it.");
+    EXPECT_EQ(mac->pairingDetails(),
+              "Key " + impostor->identity()->spkiSHA256().substr(0, 8) + ", from 127.0.0.1");
+    mac->rejectPendingPairing();
+    EXPECT_FALSE(mac->pairingWarning());
+    EXPECT_FALSE(mac->paired().isPaired(impostor->identity()->spkiSHA256()));
 }
 
 // A device connected does not delay another: the second caller is asked at once, and one device may dial

@@ -37,7 +37,11 @@ inline AppState::Setup loopbackSetup(const ProfileSettings& profile) {
                            false,
                            [] { return true; },
                            {nowhere, nowhere, nowhere},
-                           [](const std::string&) { return true; }};
+                           [](const std::string&) { return true; },
+                           SignInController::defaultTimeout,
+                           ConnectDevice::defaultPort,
+                           // Every instance on loopback connects from the same address.
+                           std::chrono::seconds(0)};
 }
 
 /// The peer the browser would report for a started instance, reached over loopback.

@@ -121,7 +121,8 @@ TEST_F(NotificationsOnPrivateBus, APairingRequestAsksOnceAndPairAnswersIt) {
     ASSERT_TRUE(testing::waitFor([&] { return !server->calls().empty(); }));
     const Call& request = server->calls().front();
     EXPECT_EQ(request.summary, "Pair with Studio?");
-    EXPECT_EQ(request.body, QString::fromStdString("Code " + code.substr(0, 3) + " " + code.substr(3)));
+    EXPECT_TRUE(
+        request.body.startsWith(QString::fromStdString("Code " + code.substr(0, 3) + " " + code.substr(3))));
     EXPECT_EQ(request.actions, QStringList({"pair", "Pair", "decline", "Decline"}));
     EXPECT_EQ(request.hints.value("urgency").toInt(), 2);
 

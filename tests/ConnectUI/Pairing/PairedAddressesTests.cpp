@@ -17,7 +17,7 @@ protected:
 // The addresses are a settings entry of their own: the paired devices' stored list keeps its form.
 TEST_F(PairedAddressesTest, AnAddressSurvivesARestartBesideThePairedList) {
     PairedDevices paired(*profile.settings);
-    paired.remember("KEY-A", "Laptop");
+    paired.remember("KEY-A", "LAPTOP-ID", "Laptop");
     const QByteArray pairedBefore = profile.settings->value(PairedDevices::settingsKey).toByteArray();
     PairedAddresses addresses(*profile.settings);
     addresses.remember("KEY-A", "198.18.1.2:47810");

@@ -15,16 +15,17 @@ protected:
 
 TEST_F(PairedDevicesTest, RememberingAKnownKeyRenamesItAndSurvivesARestart) {
     PairedDevices paired(*profile.settings);
-    paired.remember("KEY-A", "Phone");
+    paired.remember("KEY-A", "ID-A", "Phone");
     const auto firstSeen = paired.devices()[0].lastSeen;
-    paired.remember("KEY-B", "Phone");
-    paired.remember("KEY-A", "Anna's Phone");
+    paired.remember("KEY-B", "ID-B", "Phone");
+    paired.remember("KEY-A", "ID-A", "Anna's Phone");
 
     const auto settings = profile.reopened();
     PairedDevices restarted(*settings);
     ASSERT_EQ(restarted.devices().size(), 2u) << "same name, other key: two entries";
     EXPECT_EQ(restarted.devices()[0].fingerprint, "KEY-A");
     EXPECT_EQ(restarted.devices()[0].name, "Anna's Phone");
+    EXPECT_EQ(restarted.devices()[0].deviceID, "ID-A") << "the identifier is kept to notice a new key";
     EXPECT_GE(restarted.devices()[0].lastSeen, firstSeen);
     EXPECT_LE(std::chrono::abs(restarted.devices()[0].lastSeen - paired.devices()[0].lastSeen),
               std::chrono::milliseconds(1))
@@ -34,8 +35,8 @@ TEST_F(PairedDevicesTest, RememberingAKnownKeyRenamesItAndSurvivesARestart) {
 
 TEST_F(PairedDevicesTest, ForgettingRemovesTheStoredEntryAtOnce) {
     PairedDevices paired(*profile.settings);
-    paired.remember("KEY-A", "Phone");
-    paired.remember("KEY-B", "Tablet");
+    paired.remember("KEY-A", "ID-A", "Phone");
+    paired.remember("KEY-B", "ID-B", "Tablet");
     paired.forget(paired.devices()[0]);
     EXPECT_FALSE(paired.isPaired("KEY-A"));
     const auto settings = profile.reopened();
@@ -56,6 +57,7 @@ TEST_F(PairedDevicesTest, StoredDataThatDoesNotDecodeGivesAnEmptyList) {
     ASSERT_EQ(paired.devices().size(), 1u);
     EXPECT_EQ(std::chrono::system_clock::to_time_t(paired.devices()[0].lastSeen), 978307200)
         << "dates count from 2001-01-01";
+    EXPECT_EQ(paired.devices()[0].deviceID, "") << "a list stored without identifiers still loads";
 }
 
 } // namespace

@@ -14,6 +14,13 @@ protected:
     testing::TemporaryDirectory chosen;
 };
 
+// Never the shared temporary folder, where other users could read what arrives or plant the folder first.
+TEST(DefaultDownloads, WithoutADownloadFolderFilesGoToDownloadsInTheHome) {
+    EXPECT_EQ(ApplicationHome::downloadsIn("", "/home/ada"), "/home/ada/Downloads/Tarnwick Connect");
+    EXPECT_EQ(ApplicationHome::downloadsIn("/home/ada/Fichiers", "/home/ada"),
+              "/home/ada/Fichiers/Tarnwick Connect");
+}
+
 TEST_F(DownloadsLocationTest, FirstLaunchUsesTheDefaultFolderInDownloads) {
     DownloadsLocation downloads(*profile.settings, profile.home.defaultDownloads);
     EXPECT_EQ(downloads.url(), profile.folder / "Downloads" / "Tarnwick Connect");

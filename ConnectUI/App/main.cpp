@@ -97,7 +97,6 @@ std::unique_ptr<QObject> headlessFrontEnd(const Options& options, tarnwick::AppS
 /// Everything both front ends share: the engine, the settings, the state and the sign-in hand-off.
 int run(const Options& options, const tarnwick::ApplicationHome& home, const QString& handOffName) {
     using namespace tarnwick;
-    std::cout << AppConfiguration::summary() << std::endl;
     // The main thread's context outlives the engine: work the engine drops when it goes may still name it.
     QtExecutionContext mainThread;
     EngineThreads engine;
@@ -120,6 +119,7 @@ int run(const Options& options, const tarnwick::ApplicationHome& home, const QSt
                          options.json ? EventReporter::Format::json : EventReporter::Format::text,
                          ::isatty(STDOUT_FILENO) != 0);
     }
+    std::cout << AppConfiguration::summary() << std::endl;
     // The command line wins over the setting, which wins over the port firewall rules name.
     setup.port = options.port.value_or(
         static_cast<std::uint16_t>(settings->value(portSetting, ConnectDevice::defaultPort).toUInt()));

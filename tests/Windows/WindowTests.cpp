@@ -376,7 +376,7 @@ TEST_F(WindowTest, APairingIsAnsweredFromTheWindowsSheetWithoutATray) {
     EXPECT_TRUE(rendered(window, "pairing-sheet"));
 
     press(child(window, "pairingSheet"), "approvePairing");
-    EXPECT_FALSE(mac->pendingPairing());
+    ASSERT_TRUE(waitFor([&] { return !mac->pendingPairing(); })) << "answered once the click is handled";
     ASSERT_TRUE(waitFor([&] { return !shows(window, "pairingSheet"); }));
     EXPECT_TRUE(waitFor([&] { return !app.menuPanel()->findChild<QObject*>("pairingPrompt"); }))
         << "the panel's prompt closed too";
@@ -751,7 +751,8 @@ TEST_F(WindowTest, AKnownNameWithANewKeyIsAskedAboutWithAWarningAndDeclineFirst)
     ASSERT_TRUE(waitFor([&] { return impostor->pendingPairing().has_value(); }));
     impostor->approvePendingPairing();
     ASSERT_TRUE(waitFor([&] { return mac->pendingPairing().has_value(); }));
-    QQuickWindow& panel = *app.menuPanel();
+    // Without a tray the prompt comes up on the main window's sheet, the same prompt the panel shows.
+    QQuickWindow& panel = *app.mainWindow();
     ASSERT_TRUE(waitFor([&] {
         return textOf(panel, "pairingWarning") ==
                "Phone presents a different key than before. Pair only if you reset it.";

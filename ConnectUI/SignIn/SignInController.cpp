@@ -11,7 +11,9 @@ namespace tarnwick {
 SignInController::SignInController(QtExecutor main, Opener open, std::chrono::milliseconds timeout)
     : main_(std::move(main)),
       open_(open ? std::move(open) : Opener(&SignInController::openWithDesktop)),
-      timeout_(timeout) {}
+      timeout_(timeout) {
+    expiry_.setSingleShot(true);
+}
 
 asio::awaitable<AuthSession> SignInController::run(std::shared_ptr<AuthStore> auth) {
     cancel();
@@ -24,11 +26,14 @@ asio::awaitable<AuthSession> SignInController::run(std::shared_ptr<AuthStore> au
         request_.reset();
         throw AuthError::tokenExchangeFailed("could not open a browser");
     }
-    // The timer holds only the completion, which ignores it once the sign-in has ended another way.
-    QTimer::singleShot(timeout_, [waiting] {
+    // The timer holds only the completion, which ignores it once the sign-in has ended another way. It
+    // is this controller's, so the completion never outlives the main thread's context at exit.
+    QObject::disconnect(&expiry_, &QTimer::timeout, nullptr, nullptr);
+    QObject::connect(&expiry_, &QTimer::timeout, [waiting] {
         waiting.fail(
             std::make_exception_ptr(AuthError::tokenExchangeFailed("the browser did not answer in time")));
     });
+    expiry_.start(timeout_);
     const std::string address = co_await waiting.wait();
     auto finishing = auth->finishSignIn(address, request);
     co_return co_await std::move(finishing);

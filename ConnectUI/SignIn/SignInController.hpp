@@ -6,6 +6,7 @@
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectUI/Async/QtExecutor.hpp"
 
+#include <QTimer>
 #include <asio/awaitable.hpp>
 
 #include <chrono>
@@ -47,6 +48,7 @@ private:
     QtExecutor main_;
     Opener open_;
     std::chrono::milliseconds timeout_;
+    QTimer expiry_;
     /// The sign-in now waiting for its return address.
     std::optional<Completion<std::string>> session_;
     /// Its request: the verifier and state never leave this instance.

@@ -1,5 +1,6 @@
 #include "ConnectCore/Transfer/TransferCoordinator.hpp"
 #include "TarnwickConnectProtocol/Messages/CancelMessage.hpp"
+#include "TarnwickConnectProtocol/Messages/CompleteMessage.hpp"
 #include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
 #include "tests/ConnectCore/Transfer/TransferFixture.hpp"
 
@@ -143,6 +144,45 @@ TEST_P(CoordinatorTest, TwoFileOfferResumesTheSecondAtItsOffset) {
         const auto outcome = co_await sending.wait();
         EXPECT_EQ(outcome, std::nullopt);
     }());
+}
+
+// Files are placed in batches beside the receiving of the next ones; a close right behind the last
+// complete still places and announces every file that arrived whole before the stream of them ends.
+TEST_P(CoordinatorTest, FilesThatArrivedWholeAreAnnouncedWhenTheConnectionEndsRightAfter) {
+    connect();
+    auto coordinator = start(pair->responder, receiveFolder.path());
+    ScriptedPeer peer(pair->initiator.session);
+    constexpr std::size_t count = 100;
+    const Bytes bytes = testing::patternBytes(4096);
+    OfferMessage offer{"OFFER", {}, std::nullopt};
+    for (std::size_t i = 0; i < count; ++i) {
+        FileDescriptor file;
+        file.fileID = "FILE-" + std::to_string(i);
+        file.name = "file " + std::to_string(i);
+        file.byteCount = bytes.size();
+        file.utType = "public.data";
+        file.sha256 = SHA256::digest(bytes);
+        offer.files.push_back(std::move(file));
+    }
+    const auto names = run([&]() -> asio::awaitable<std::vector<std::string>> {
+        co_await peer.send(Kind::offer, offer, 1);
+        co_await peer.expect<AcceptMessage>(Kind::accept);
+        for (const auto& file : offer.files) {
+            co_await peer.sendChunk(1, 0, bytes);
+            const CompleteMessage complete{file.fileID, bytes.size(), file.sha256};
+            co_await peer.send(Kind::complete, complete, 1);
+        }
+        co_await pair->initiator.session->close(std::nullopt);
+        std::vector<std::string> announced;
+        const auto completed = coordinator->receiver()->completed();
+        while (auto file = co_await completed.next()) {
+            announced.push_back(file->name);
+        }
+        co_return announced;
+    }());
+    ASSERT_EQ(names.size(), count);
+    EXPECT_EQ(names.front(), "file 0");
+    EXPECT_EQ(names.back(), "file 99");
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, CoordinatorTest, ::testing::Values(1, 2));

@@ -262,11 +262,13 @@ asio::awaitable<void> TransferReceiver::placeBatches() {
         for (std::size_t i = 0; i < batch.size(); ++i) {
             co_await announce(std::move(batch[i]), std::move(placed[i]));
         }
-        for (const auto& waiter : std::exchange(placementWaiters_, {})) {
-            waiter.resume({});
-        }
+        wakePlacementWaiters();
     }
     placing_ = false;
+    wakePlacementWaiters();
+}
+
+void TransferReceiver::wakePlacementWaiters() {
     for (const auto& waiter : std::exchange(placementWaiters_, {})) {
         waiter.resume({});
     }

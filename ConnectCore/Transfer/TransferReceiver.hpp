@@ -121,6 +121,7 @@ private:
     asio::awaitable<void> placeBatches();
     asio::awaitable<void> announce(Arrived arrived, ReceiveFolder::Placement placement);
     asio::awaitable<void> placementProgress();
+    void wakePlacementWaiters();
     asio::awaitable<void> cancelAllOnStrand();
     asio::awaitable<void> cancelOfferOnStrand(std::string offerID);
     asio::awaitable<void> handleCancelOnStrand(std::string fileID);

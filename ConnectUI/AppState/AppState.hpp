@@ -294,6 +294,8 @@ private:
     void apply(DeviceEvents::TransferProgressed progressed);
     void apply(DeviceEvents::TransferEnded ended);
     void apply(DeviceEvents::ReceiveRefused refused);
+    /// The name of the connected device with this key, if one is connected.
+    std::optional<std::string> connectedName(const std::string& fingerprint) const;
     /// The send whose batch holds the item, in `sends`; none when there is no such send.
     static std::optional<std::uint64_t> sendHolding(const std::map<std::uint64_t, Sending>& sends,
                                                     const std::string& itemID);

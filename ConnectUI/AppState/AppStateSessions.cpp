@@ -296,12 +296,7 @@ void AppState::apply(DeviceEvents::Disconnected disconnected) {
 }
 
 void AppState::apply(DeviceEvents::Received received) {
-    const auto sender =
-        std::find_if(connectedDevices_.begin(), connectedDevices_.end(), [&](const ConnectedDevice& device) {
-            return device.fingerprint == received.fingerprint;
-        });
-    recordReceived(std::move(received.file),
-                   sender != connectedDevices_.end() ? sender->name : std::string());
+    recordReceived(std::move(received.file), connectedName(received.fingerprint).value_or(""));
 }
 
 void AppState::apply(DeviceEvents::TransferProgressed progressed) {
@@ -329,12 +324,13 @@ void AppState::apply(DeviceEvents::TransferEnded ended) {
 }
 
 void AppState::apply(DeviceEvents::ReceiveRefused refused) {
-    const auto sender =
-        std::find_if(connectedDevices_.begin(), connectedDevices_.end(), [&](const ConnectedDevice& device) {
-            return device.fingerprint == refused.fingerprint;
-        });
-    const std::string name = sender != connectedDevices_.end() ? sender->name : "a device";
+    const std::string name = connectedName(refused.fingerprint).value_or("a device");
     Q_EMIT receiveRefused("Not enough space for the files from " + name + ".");
+}
+
+std::optional<std::string> AppState::connectedName(const std::string& fingerprint) const {
+    const auto device = std::ranges::find(connectedDevices_, fingerprint, &ConnectedDevice::fingerprint);
+    return device != connectedDevices_.end() ? std::optional(device->name) : std::nullopt;
 }
 
 } // namespace tarnwick

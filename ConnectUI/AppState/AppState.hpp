@@ -190,7 +190,8 @@ public:
     /// The start-up sequence, once: listener probe, then the device (identity, listener, discovery,
     /// reachability), then watched folders and the account. Returns at once.
     void start();
-    /// Closes every connection in order and ends the device's work, then calls `done` on the main thread.
+    /// Closes every connection in order and ends the device's work, then calls `done` on the main thread
+    /// once no sound is still loading.
     void stop(std::function<void()> done);
     /// Dials the peer unless a dial to it runs or it is already connected (then it is selected).
     void connect(const DiscoveredPeer& peer);

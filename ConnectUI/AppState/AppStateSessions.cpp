@@ -89,13 +89,16 @@ void AppState::startDevice() {
 }
 
 void AppState::stop(std::function<void()> done) {
+    // A sound still loading would hang the program's exit.
+    auto settled = [this, done = std::move(done)]() mutable { sounds_->whenLoaded(std::move(done)); };
     if (!device_) {
-        done();
+        settled();
         return;
     }
-    asio::co_spawn(
-        setup_.engine, device_->stop(),
-        [main = setup_.main, done = std::move(done)](std::exception_ptr) { asio::post(main, done); });
+    asio::co_spawn(setup_.engine, device_->stop(),
+                   [main = setup_.main, settled = std::move(settled)](std::exception_ptr) mutable {
+                       asio::post(main, std::move(settled));
+                   });
 }
 
 std::vector<PairedPeer> AppState::pairedPeers() const {

@@ -2,7 +2,11 @@
 
 #include <QFile>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
+#include <memory>
 
 namespace tarnwick {
 namespace {
@@ -48,6 +52,36 @@ void Sounds::play(const QString& name) {
         sound->stop();
         sound->play();
     }
+}
+
+void Sounds::whenLoaded(std::function<void()> done) {
+    if (!isLoading()) {
+        done();
+        return;
+    }
+    // Called once, by whichever comes first: the last load's end or the limit.
+    auto once = std::make_shared<std::function<void()>>(std::move(done));
+    auto finish = [once] {
+        if (*once) {
+            std::exchange(*once, nullptr)();
+        }
+    };
+    QTimer::singleShot(loadingLimit, this, finish);
+    for (const auto& [name, sound] : effects_) {
+        if (sound) {
+            QObject::connect(sound, &QSoundEffect::statusChanged, this, [this, finish] {
+                if (!isLoading()) {
+                    finish();
+                }
+            });
+        }
+    }
+}
+
+bool Sounds::isLoading() const {
+    return std::ranges::any_of(effects_, [](const auto& entry) {
+        return entry.second && entry.second->status() == QSoundEffect::Loading;
+    });
 }
 
 QSoundEffect* Sounds::effect(const QString& name) {

@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QString>
 
+#include <functional>
 #include <map>
 
 class QSoundEffect;
@@ -28,12 +29,20 @@ public:
     void playReceived();
     void playSent();
 
+    /// Calls `done` once no sound is still loading, or after `loadingLimit`. Qt's sample cache deadlocks
+    /// when the program exits while its loader thread decodes a sound (a send that ends right after its
+    /// sound started), so the program waits for this before it ends.
+    void whenLoaded(std::function<void()> done);
+
+    static constexpr int loadingLimit = 2000; // ms
+
 Q_SIGNALS:
     void isEnabledChanged();
 
 private:
     void play(const QString& name);
     QSoundEffect* effect(const QString& name);
+    bool isLoading() const;
 
     QSettings& settings_;
     bool enabled_;

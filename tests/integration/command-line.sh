@@ -44,6 +44,8 @@ profile() {
 # pid is the program's own.
 connect=(env TARNWICK_ENV=dev TARNWICK_DEV_BACKEND_URL=http://127.0.0.1:9
     DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tarnwick-no-bus "$app")
+# A command the test waits for: one that hangs is stopped, so the failure shows its logs.
+once=(timeout --kill-after=5 60 "${connect[@]}")
 
 # peer LOG ARGS...: a receiving peer device in the peer namespace.
 peer() {
@@ -83,6 +85,19 @@ expect() {
     fail "$(basename "$1") did not show '$2'"
 }
 
+# ends PID: waits up to 30 s for a background program to end and gives its status; one that hangs is
+# killed, so the failure shows its logs instead of holding the test.
+ends() {
+    for _ in $(seq 300); do
+        case "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" in "" | Z) break ;; esac
+        sleep 0.1
+    done
+    case "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" in "" | Z) ;; *) kill -KILL "$1" ;; esac
+    local code=0
+    wait "$1" || code=$?
+    return "$code"
+}
+
 # status COMMAND...: runs it without output and prints its exit status.
 status() {
     local code=0
@@ -98,7 +113,7 @@ profile stranger
 echo "send --address to a device that is not advertised: the code is answered y on standard input"
 peer hidden --home "$work/hidden" --into "$work/hidden-inbox" --name "Hidden Phone" --port 47900
 code=0
-"${connect[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47900 "$work/photo.bin" \
+"${once[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47900 "$work/photo.bin" \
     "$work/notes.txt" <<<"y" >"$work/address.json" 2>"$work/address.log" || code=$?
 [ "$code" = 0 ] || fail "send --address exited with $code"
 arrived "$work/photo.bin" "$work/hidden-inbox"
@@ -118,14 +133,14 @@ event "$work/address.json" '.event == "progress" and .file == "photo.bin" and .t
 
 echo "without an answer, a first pairing is refused: exit 2, nothing sent"
 code=0
-"${connect[@]}" send --profile "$work/stranger" --address 198.18.0.2:47900 "$work/notes.txt" \
+"${once[@]}" send --profile "$work/stranger" --address 198.18.0.2:47900 "$work/notes.txt" \
     </dev/null >"$work/refused.log" 2>&1 || code=$?
 [ "$code" = 2 ] || fail "an unanswered pairing exited with $code"
 [ "$(ls "$work/hidden-inbox" | wc -l)" = 2 ] || fail "a file arrived without pairing"
 
 echo "the paired device takes the next send without a code"
 code=0
-"${connect[@]}" send --profile "$work/sender" --address 198.18.0.2:47900 "$work/notes.txt" \
+"${once[@]}" send --profile "$work/sender" --address 198.18.0.2:47900 "$work/notes.txt" \
     </dev/null >"$work/again.log" 2>&1 || code=$?
 [ "$code" = 0 ] || fail "a send to a paired device exited with $code"
 grep -q "^sent notes.txt to Hidden Phone" "$work/again.log" || fail "no sent line"
@@ -134,31 +149,31 @@ grep -q "^sent notes.txt to Hidden Phone" "$work/again.log" || fail "no sent lin
 echo "send --to finds an advertised device by name"
 peer laptop --home "$work/laptop" --into "$work/laptop-inbox" --name "Laptop" --port 47901 --advertise
 code=0
-"${connect[@]}" send --profile "$work/sender" --to Laptop "$work/photo.bin" <<<"y" \
+"${once[@]}" send --profile "$work/sender" --to Laptop "$work/photo.bin" <<<"y" \
     >"$work/to.log" 2>&1 || code=$?
 [ "$code" = 0 ] || fail "send --to exited with $code"
 arrived "$work/photo.bin" "$work/laptop-inbox"
 code=0
-"${connect[@]}" send --profile "$work/sender" --to Nobody "$work/photo.bin" </dev/null >"$work/nobody.log" 2>&1 || code=$?
+"${once[@]}" send --profile "$work/sender" --to Nobody "$work/photo.bin" </dev/null >"$work/nobody.log" 2>&1 || code=$?
 [ "$code" = 2 ] || fail "send --to an unknown name exited with $code"
 
 echo "a receiver that cannot take the file: exit 3"
 printf 'not a folder\n' >"$work/blocked-inbox"
 peer blocked --home "$work/blocked" --into "$work/blocked-inbox" --name "Full Phone" --port 47902
 code=0
-"${connect[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47902 "$work/notes.txt" \
+"${once[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47902 "$work/notes.txt" \
     <<<"y" >"$work/refusing.json" 2>"$work/refusing.log" || code=$?
 [ "$code" = 3 ] || fail "a refused file exited with $code"
 event "$work/refusing.json" '.event == "failed" and .file == "notes.txt" and (.message | length > 0)' ||
     fail "no failed event for the file"
 
 echo "usage errors exit 1"
-[ "$(status "${connect[@]}" send --profile "$work/sender" "$work/notes.txt")" = 1 ]
-[ "$(status "${connect[@]}" send --profile "$work/sender" --address nowhere "$work/notes.txt")" = 1 ]
-[ "$(status "${connect[@]}" send --profile "$work/sender" --to Laptop "$work/missing.txt")" = 1 ]
+[ "$(status "${once[@]}" send --profile "$work/sender" "$work/notes.txt")" = 1 ]
+[ "$(status "${once[@]}" send --profile "$work/sender" --address nowhere "$work/notes.txt")" = 1 ]
+[ "$(status "${once[@]}" send --profile "$work/sender" --to Laptop "$work/missing.txt")" = 1 ]
 
 echo "devices --json lists the advertised device, paired"
-"${connect[@]}" devices --json --wait 3 --profile "$work/sender" >"$work/devices.json" 2>"$work/devices.log" ||
+"${once[@]}" devices --json --wait 3 --profile "$work/sender" >"$work/devices.json" 2>"$work/devices.log" ||
     fail "devices failed"
 event "$work/devices.json" \
     '.event == "device" and .name == "Laptop" and .paired == true and .address == "198.18.0.2:47901"' ||
@@ -181,7 +196,7 @@ echo "send --to \"Hidden Phone\" $work/agenda.txt" >&"$commands"
 expect "$work/desk.log" "^transfer agenda.txt to Hidden Phone finished"
 arrived "$work/agenda.txt" "$work/hidden-inbox"
 echo quit >&"$commands"
-wait "$desk" || fail "the headless prompt did not quit cleanly"
+ends "$desk" || fail "the headless prompt did not quit cleanly"
 
 echo "a send while an instance runs with the profile is handed to it, and its events come back"
 printf 'handed over\n' >"$work/handed.txt"
@@ -192,7 +207,7 @@ pids+=("$running")
 exec {keep}>"$work/running.in"
 expect "$work/running.log" "^account: ada@example.com"
 code=0
-"${connect[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47900 "$work/handed.txt" </dev/null \
+"${once[@]}" send --json --profile "$work/sender" --address 198.18.0.2:47900 "$work/handed.txt" </dev/null \
     >"$work/handed.json" 2>"$work/handed.log" || code=$?
 [ "$code" = 0 ] || fail "a handed-over send exited with $code"
 event "$work/handed.json" '.event == "finished" and .file == "handed.txt"' || fail "no finished event came back"
@@ -201,7 +216,7 @@ expect "$work/running.log" "^transfer handed.txt to Hidden Phone finished"
 arrived "$work/handed.txt" "$work/hidden-inbox"
 exec {keep}>&-
 kill -TERM "$running"
-wait "$running" || fail "the running instance did not end cleanly"
+ends "$running" || fail "the running instance did not end cleanly"
 
 echo "receive without a terminal refuses a device it has not paired with"
 profile service
@@ -217,7 +232,7 @@ fi
 event "$work/service.json" '.event == "pairing" and .asking == false' || fail "the pairing was not refused"
 ! event "$work/service.json" '.event == "received"' || fail "a file arrived without pairing"
 kill -TERM "$service"
-wait "$service" || fail "receive did not end cleanly"
+ends "$service" || fail "receive did not end cleanly"
 
 echo "receive --json pairs on y, takes a file, survives the end of its input and stops on SIGTERM"
 profile receiver
@@ -242,7 +257,7 @@ done
 # The answer, then the end of input.
 echo y >&"$answers"
 exec {answers}>&-
-wait "$phone" || fail "the phone could not send to receive"
+ends "$phone" || fail "the phone could not send to receive"
 for _ in $(seq 100); do
     grep -q '"event":"received"' "$work/receive.json" && break
     sleep 0.1
@@ -253,7 +268,7 @@ arrived "$work/photo.bin" "$work/receiver/Downloads/Tarnwick Connect"
 kill -0 "$receiver" || fail "the end of input ended receive"
 kill -TERM "$receiver"
 code=0
-wait "$receiver" || code=$?
+ends "$receiver" || code=$?
 [ "$code" = 0 ] || fail "receive ended with $code on SIGTERM"
 jq -e -s 'all(type == "object")' "$work/receive.json" >/dev/null || fail "receive printed more than JSON"
 echo "the command line sent, refused, failed, listed and received as scripts expect"

@@ -44,9 +44,13 @@ TEST_F(SoundsTest, TheChoiceIsKeptAcrossLaunchesAndOnlyAChangeIsAnnounced) {
     sounds.playSent();
     sounds.playReceived();
     EXPECT_TRUE(Sounds(*profile.reopened()).isEnabled());
-    // Qt 6.4's sample cache deadlocks at exit while it is still loading a sample, which hung this program.
+    // Qt 6.4's sample cache deadlocks at exit while it is still loading a sample, which hung this program
+    // and the command line after a send: exit waits for the loads.
+    bool loaded = false;
+    sounds.whenLoaded([&loaded] { loaded = true; });
+    EXPECT_TRUE(testing::waitFor([&loaded] { return loaded; }));
     for (const QSoundEffect* effect : sounds.findChildren<QSoundEffect*>()) {
-        EXPECT_TRUE(testing::waitFor([effect] { return effect->status() != QSoundEffect::Loading; }));
+        EXPECT_NE(effect->status(), QSoundEffect::Loading);
     }
 }
 

@@ -16,42 +16,47 @@ namespace tarnwick {
 
 /// An unbounded asynchronous sequence with one consumer. Producers on any thread push values and end it
 /// normally or with an error; the consumer sees every value pushed before the end, then the end.
-/// Copies share one sequence, so a producer end and a consumer end can live in different owners.
+/// Copies share one sequence, so a producer end and a consumer end can live in different owners. A producer's
+/// call keeps the sequence alive to its end: the consumer it wakes may drop its copy at once, on another
+/// thread.
 template <typename T> class AsyncQueue {
 public:
     explicit AsyncQueue(const asio::any_io_executor& executor) : state_(std::make_shared<State>(executor)) {}
 
     /// Adds a value; false once the sequence has ended.
     bool push(T value) const {
-        std::lock_guard lock(state_->mutex);
-        if (state_->ended) {
+        const auto state = state_;
+        std::lock_guard lock(state->mutex);
+        if (state->ended) {
             return false;
         }
-        send(Item{std::move(value)});
+        send(*state, Item{std::move(value)});
         return true;
     }
 
     /// Adds a last value and ends the sequence at once; false once the sequence has ended.
     bool pushFinal(T value) const {
-        std::lock_guard lock(state_->mutex);
-        if (state_->ended) {
+        const auto state = state_;
+        std::lock_guard lock(state->mutex);
+        if (state->ended) {
             return false;
         }
-        state_->ended = true;
-        send(Item{std::move(value)});
-        send(Item{End{}});
+        state->ended = true;
+        send(*state, Item{std::move(value)});
+        send(*state, Item{End{}});
         return true;
     }
 
     /// Ends the sequence after the values already pushed; with an error the consumer gets it thrown.
     /// Only the first end counts; false for later ones.
     bool finish(std::exception_ptr error = nullptr) const {
-        std::lock_guard lock(state_->mutex);
-        if (state_->ended) {
+        const auto state = state_;
+        std::lock_guard lock(state->mutex);
+        if (state->ended) {
             return false;
         }
-        state_->ended = true;
-        send(Item{End{error}});
+        state->ended = true;
+        send(*state, Item{End{error}});
         return true;
     }
 
@@ -100,9 +105,9 @@ private:
     // receive starts. A send that waits for that receive keeps the value, behind any others that wait.
     // (A refused `try_send` leaves its argument untouched.) Called with the mutex held, so sends keep
     // their order.
-    void send(Item&& item) const {
-        if (!state_->channel.try_send(asio::error_code{}, std::move(item))) {
-            state_->channel.async_send(asio::error_code{}, std::move(item), [](asio::error_code) {});
+    static void send(State& state, Item&& item) {
+        if (!state.channel.try_send(asio::error_code{}, std::move(item))) {
+            state.channel.async_send(asio::error_code{}, std::move(item), [](asio::error_code) {});
         }
     }
 };

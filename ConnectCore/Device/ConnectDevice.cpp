@@ -241,6 +241,14 @@ void ConnectDevice::cancel(std::uint64_t transfer) {
     });
 }
 
+void ConnectDevice::cancelReceive(std::string fingerprint, std::string offerID) {
+    onStrand([fingerprint = std::move(fingerprint), offerID = std::move(offerID)](ConnectDevice& self) {
+        if (const auto found = self.connections_.find(fingerprint); found != self.connections_.end()) {
+            self.spawn(found->second.transfers->cancel(offerID), "cancel receive");
+        }
+    });
+}
+
 // The entry stays for a retry when the send failed.
 asio::awaitable<void> ConnectDevice::runSend(std::uint64_t transfer) {
     std::exception_ptr failure;

@@ -94,6 +94,8 @@ public:
               std::optional<std::string> origin);
     /// Stops a running send; it ends with `cancelled`, and the receiver is told file by file.
     void cancel(std::uint64_t transfer);
+    /// Stops receiving an offer from a connected device: its sender is told, partial files are removed.
+    void cancelReceive(std::string fingerprint, std::string offerID);
     /// Sends a send that failed or was cancelled again to its device, which must be connected: files that
     /// did not change keep their file IDs, so a receiver that kept their partial files resumes them.
     void retry(std::uint64_t transfer);
@@ -152,10 +154,10 @@ private:
                                         std::optional<std::string> dialedPeer);
     asio::awaitable<void> runReady(std::shared_ptr<TWCPSession> session,
                                    std::optional<std::string> dialedPeer);
-    asio::awaitable<void> forwardReceived(std::string fingerprint,
-                                          std::shared_ptr<TransferCoordinator> transfers);
-    asio::awaitable<void> forwardRefusals(std::string fingerprint,
-                                          std::shared_ptr<TransferCoordinator> transfers);
+    /// Publishes each element of a receiver's queue as the event `Event{fingerprint, element}` until the
+    /// queue ends with the connection.
+    template <typename Event, typename T>
+    asio::awaitable<void> forward(std::string fingerprint, AsyncQueue<T> queue);
     void endDial(const std::optional<std::string>& peerID);
 
     Setup setup_;

@@ -136,8 +136,10 @@ asio::awaitable<void> ConnectDevice::runReady(std::shared_ptr<TWCPSession> sessi
 
     using namespace asio::experimental::awaitable_operators;
     session->keepAlive(idleBeforePing, pingAnswerTimeout);
-    auto running = transfers->run() && forwardReceived(fingerprint, transfers) &&
-                   forwardRefusals(fingerprint, transfers);
+    const auto receiver = transfers->receiver();
+    auto running = transfers->run() && forward<DeviceEvents::Received>(fingerprint, receiver->completed()) &&
+                   forward<DeviceEvents::ReceiveRefused>(fingerprint, receiver->refusals()) &&
+                   forward<DeviceEvents::ReceiveProgressed>(fingerprint, receiver->offers());
     co_await std::move(running);
 
     const auto listed = connections_.find(fingerprint);
@@ -147,19 +149,10 @@ asio::awaitable<void> ConnectDevice::runReady(std::shared_ptr<TWCPSession> sessi
     }
 }
 
-asio::awaitable<void> ConnectDevice::forwardReceived(std::string fingerprint,
-                                                     std::shared_ptr<TransferCoordinator> transfers) {
-    const auto completed = transfers->receiver()->completed();
-    while (auto file = co_await completed.next()) {
-        publish(DeviceEvents::Received{fingerprint, std::move(*file)});
-    }
-}
-
-asio::awaitable<void> ConnectDevice::forwardRefusals(std::string fingerprint,
-                                                     std::shared_ptr<TransferCoordinator> transfers) {
-    const auto refusals = transfers->receiver()->refusals();
-    while (auto refusal = co_await refusals.next()) {
-        publish(DeviceEvents::ReceiveRefused{fingerprint, std::move(refusal->reason)});
+template <typename Event, typename T>
+asio::awaitable<void> ConnectDevice::forward(std::string fingerprint, AsyncQueue<T> queue) {
+    while (auto element = co_await queue.next()) {
+        publish(Event{fingerprint, std::move(*element)});
     }
 }
 

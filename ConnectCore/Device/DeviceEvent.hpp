@@ -2,9 +2,11 @@
 
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 #include "ConnectCore/Identity/DeviceIdentity.hpp"
+#include "ConnectCore/Transfer/IncomingOffer.hpp"
 #include "ConnectCore/Transfer/ReceivedFile.hpp"
 #include "ConnectCore/Transfer/TransferProgress.hpp"
 #include "TarnwickConnectProtocol/Messages/DevicePlatform.hpp"
+#include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
 
 #include <cstdint>
 #include <exception>
@@ -89,11 +91,16 @@ struct Received {
     std::string fingerprint;
     ReceivedFile file;
 };
-/// An offer from the device was refused before anyone was asked; `reason` is the one sent to it
-/// (`TransferReceiver::insufficientSpaceReason`: its files would not fit in the receive folder).
+/// An offer from the device was refused before anyone was asked, with the reject sent to it (reason
+/// `TransferReceiver::insufficientSpaceReason`: its files would not fit in the receive folder).
 struct ReceiveRefused {
     std::string fingerprint;
-    std::string reason;
+    RejectMessage refusal;
+};
+/// An offer from the device is being received: once accepted, as it progresses, and when it ended.
+struct ReceiveProgressed {
+    std::string fingerprint;
+    IncomingOffer offer;
 };
 struct TransferProgressed {
     std::uint64_t transfer = 0;
@@ -117,7 +124,7 @@ using DeviceEvent =
                  DeviceEvents::DialStarted, DeviceEvents::DialFailed, DeviceEvents::DialEnded,
                  DeviceEvents::PairingRequested, DeviceEvents::PairingEnded, DeviceEvents::Paired,
                  DeviceEvents::Connected, DeviceEvents::Disconnected, DeviceEvents::Received,
-                 DeviceEvents::ReceiveRefused, DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded,
-                 DeviceEvents::NetworkChanged>;
+                 DeviceEvents::ReceiveRefused, DeviceEvents::ReceiveProgressed,
+                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded, DeviceEvents::NetworkChanged>;
 
 } // namespace tarnwick

@@ -284,6 +284,7 @@ asio::awaitable<void> TransferCoordinator::connectionEnded() {
     co_await receiver_->drain();
     receiver_->completed().finish();
     receiver_->refusals().finish();
+    receiver_->offers().finish();
 }
 
 std::optional<Completion<AcceptMessage>> TransferCoordinator::takeWaiter(const std::string& offerID) {

@@ -55,7 +55,8 @@ TransferReceiver::TransferReceiver(const asio::any_io_executor& executor,
       blocking_(std::move(blocking)),
       approve_(acceptEverything),
       completed_(executor),
-      refusals_(executor) {}
+      refusals_(executor),
+      offers_(executor) {}
 
 asio::awaitable<void> TransferReceiver::setApproval(Approval approve) {
     return enter(setApprovalOnStrand(std::move(approve)));
@@ -119,10 +120,20 @@ asio::awaitable<void> TransferReceiver::reject(std::string offerID, std::string 
 asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::vector<std::uint64_t> offsets,
                                                std::uint64_t streamID) {
     AcceptMessage answer{offer.offerID, {}};
+    Tally tally;
+    tally.offer.offerID = offer.offerID;
+    tally.offer.fileCount = tally.filesLeft = offer.files.size();
+    tally.offer.firstName = offer.files.empty() ? std::string() : offer.files.front().name;
     for (std::size_t i = 0; i < offer.files.size(); ++i) {
         const auto& descriptor = offer.files[i];
         // The same file offered again (a retry) continues from its partial file with a fresh record.
-        forget(descriptor.fileID);
+        if (const auto earlier = incoming_.find(descriptor.fileID); earlier != incoming_.end()) {
+            const std::string earlierOffer = earlier->second.offerID;
+            forget(descriptor.fileID);
+            settle(earlierOffer);
+        }
+        tally.offer.receivedBytes += offsets[i];
+        tally.offer.totalBytes += descriptor.byteCount;
         const std::string safeName = SafeFilename::sanitize(descriptor.name, fallbackName);
         incoming_[descriptor.fileID] = {descriptor, safeName,   nullptr,  false,
                                         offsets[i], offsets[i], streamID, offer.offerID};
@@ -130,6 +141,7 @@ asio::awaitable<void> TransferReceiver::accept(OfferMessage offer, std::vector<s
         answer.resumeOffsets[descriptor.fileID] = offsets[i];
     }
     endedStreams_.erase(streamID);
+    track(std::move(tally));
     auto frame = TWCPFrame::json(TWCPFrameKind::accept, answer, streamID);
     co_await session_->send(std::move(frame));
 }
@@ -185,6 +197,7 @@ asio::awaitable<void> TransferReceiver::handleChunkOnStrand(TWCPFrame frame) {
     }
     found->second.writer = writer;
     found->second.expectedOffset = offset + length;
+    received(found->second.offerID, length);
     co_await sendFlowIfDue(fileID, streamID);
 }
 
@@ -279,6 +292,7 @@ void TransferReceiver::wakePlacementWaiters() {
 asio::awaitable<void> TransferReceiver::announce(Arrived arrived, ReceiveFolder::Placement placement) {
     const std::uint64_t streamID = arrived.record.streamID;
     const auto& complete = arrived.complete;
+    settle(arrived.record.offerID);
     TWCPFrame answer =
         TWCPFrame::json(TWCPFrameKind::flow, FlowMessage{complete.fileID, complete.byteCount}, streamID);
     if (const auto* path = std::get_if<std::filesystem::path>(&placement)) {
@@ -374,7 +388,9 @@ asio::awaitable<void> TransferReceiver::abandon(std::vector<std::string> fileIDs
                                          : found->second.opened && found->second.expectedOffset == 0) {
             toRemove.push_back(found->second.descriptor);
         }
+        const std::string offerID = found->second.offerID;
         forget(fileID);
+        settle(offerID);
     }
     if (toRemove.empty()) {
         co_return;
@@ -407,6 +423,43 @@ void TransferReceiver::forget(const std::string& fileID) {
         streamFiles_.erase(files);
     }
     incoming_.erase(found);
+}
+
+// An offer without files ends as it is accepted.
+void TransferReceiver::track(Tally tally) {
+    tally.reportedBytes = tally.offer.receivedBytes;
+    offers_.push(tally.offer);
+    if (tally.filesLeft == 0) {
+        tally.offer.ended = true;
+        offers_.push(std::move(tally.offer));
+        return;
+    }
+    const std::string offerID = tally.offer.offerID;
+    tallies_[offerID] = std::move(tally);
+}
+
+// Reported every flow interval, so that thousands of small files do not make as many reports.
+void TransferReceiver::received(const std::string& offerID, std::uint64_t bytes) {
+    const auto found = tallies_.find(offerID);
+    if (found == tallies_.end()) {
+        return;
+    }
+    Tally& tally = found->second;
+    tally.offer.receivedBytes += bytes;
+    if (tally.offer.receivedBytes - tally.reportedBytes >= flowInterval) {
+        tally.reportedBytes = tally.offer.receivedBytes;
+        offers_.push(tally.offer);
+    }
+}
+
+void TransferReceiver::settle(const std::string& offerID) {
+    const auto found = tallies_.find(offerID);
+    if (found == tallies_.end() || --found->second.filesLeft > 0) {
+        return;
+    }
+    found->second.offer.ended = true;
+    offers_.push(std::move(found->second.offer));
+    tallies_.erase(found);
 }
 
 } // namespace tarnwick

@@ -4,6 +4,7 @@
 #include "ConnectCore/Async/AsyncQueue.hpp"
 #include "ConnectCore/Async/Completion.hpp"
 #include "ConnectCore/Session/TWCPFrameSink.hpp"
+#include "ConnectCore/Transfer/IncomingOffer.hpp"
 #include "ConnectCore/Transfer/IncrementalWriter.hpp"
 #include "ConnectCore/Transfer/ReceiveFolder.hpp"
 #include "ConnectCore/Transfer/ReceivedFile.hpp"
@@ -66,6 +67,9 @@ public:
     /// Offers refused without asking the approval function, because their files do not fit: the offer ID
     /// and `insufficientSpaceReason`, as sent to the peer. Buffered and finished as `completed`.
     AsyncQueue<RejectMessage> refusals() const { return refusals_; }
+    /// Accepted offers as they progress: a report at acceptance, after every `flowInterval` bytes, and a
+    /// last one once the offer ended. Buffered and finished as `completed`.
+    AsyncQueue<IncomingOffer> offers() const { return offers_; }
     /// Replaces the approval function; the default accepts every offer.
     asio::awaitable<void> setApproval(Approval approve);
 
@@ -110,6 +114,13 @@ private:
         bool confirmsOffer = false; ///< the offer's last file: its sender waits for the verdict
     };
 
+    /// An accepted offer that has not ended.
+    struct Tally {
+        IncomingOffer offer;
+        std::size_t filesLeft = 0;
+        std::uint64_t reportedBytes = 0;
+    };
+
     asio::awaitable<void> setApprovalOnStrand(Approval approve);
     asio::awaitable<void> handleOfferOnStrand(OfferMessage offer, std::uint64_t streamID);
     asio::awaitable<void> accept(OfferMessage offer, std::vector<std::uint64_t> offsets,
@@ -132,6 +143,11 @@ private:
     asio::awaitable<void> abandon(std::vector<std::string> fileIDs, Partials partials);
     Incoming& fileBeingSent(std::uint64_t streamID);
     void forget(const std::string& fileID);
+    void received(const std::string& offerID, std::uint64_t bytes);
+    /// Reports an accepted offer and follows it until it ends.
+    void track(Tally tally);
+    /// One of the offer's files arrived, failed or was given up.
+    void settle(const std::string& offerID);
 
     const std::shared_ptr<TWCPFrameSink> session_;
     const ReceiveFolder folder_;
@@ -149,6 +165,8 @@ private:
     std::vector<Completion<std::monostate>> placementWaiters_;
     AsyncQueue<ReceivedFile> completed_;
     AsyncQueue<RejectMessage> refusals_;
+    std::map<std::string, Tally> tallies_;
+    AsyncQueue<IncomingOffer> offers_;
 };
 
 } // namespace tarnwick

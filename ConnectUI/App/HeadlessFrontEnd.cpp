@@ -70,6 +70,7 @@ void HeadlessFrontEnd::watch() {
     QObject::connect(&state_, &AppState::pendingPairingChanged, this, &HeadlessFrontEnd::showPairing);
     QObject::connect(&state_, &AppState::transfersChanged, this, &HeadlessFrontEnd::showTransfers);
     QObject::connect(&state_, &AppState::fileReceived, this, &HeadlessFrontEnd::showReceived);
+    QObject::connect(&state_, &AppState::incomingTransfersChanged, this, &HeadlessFrontEnd::showIncoming);
     QObject::connect(&state_, &AppState::receiveRefused, this, [this](const std::string& message) {
         reporter_.event("failed", {{"message", message}},
                         "receive refused: " + TerminalText::escaped(message));
@@ -343,6 +344,25 @@ void HeadlessFrontEnd::showReceived(const ReceivedFile& file, const std::string&
         {{"file", file.name}, {"bytes", file.byteCount}, {"path", file.path.string()}, {"from", sender}},
         "received " + TerminalText::escaped(file.name) + " " + std::to_string(file.byteCount) +
             " bytes into " + TerminalText::escaped(file.path.parent_path().string()));
+}
+
+// Each offer is announced once, when it is accepted; its files are then reported as they arrive.
+void HeadlessFrontEnd::showIncoming() {
+    std::set<std::string> listed;
+    for (const IncomingTransfer& incoming : state_.incomingTransfers()) {
+        listed.insert(incoming.id());
+        if (shownIncoming_.contains(incoming.id())) {
+            continue;
+        }
+        reporter_.event("receiving",
+                        {{"name", incoming.title()},
+                         {"files", incoming.offer.fileCount},
+                         {"bytes", incoming.offer.totalBytes},
+                         {"from", incoming.peerName}},
+                        "receiving " + TerminalText::escaped(incoming.title()) + " from " +
+                            TerminalText::escaped(incoming.peerName) + " (cancel stops it)");
+    }
+    shownIncoming_ = std::move(listed);
 }
 
 } // namespace tarnwick

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace tarnwick {
@@ -45,6 +46,7 @@ private:
     void showPairing();
     void showTransfers();
     void showReceived(const ReceivedFile& file, const std::string& sender);
+    void showIncoming();
     void connectTo(const std::string& nameOrAddress);
     void send(const QStringList& words);
 
@@ -56,6 +58,8 @@ private:
     QByteArray pending_;
     /// What was last shown per transfer item, so progress shows only when it reads differently.
     std::map<std::string, std::string> shownTransfers_;
+    /// The offers being received that were announced.
+    std::set<std::string> shownIncoming_;
     /// The connected devices' names by identifier, as JSON last told them.
     std::map<std::string, std::string> shownConnected_;
 };

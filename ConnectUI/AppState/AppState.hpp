@@ -16,6 +16,7 @@
 #include "ConnectCore/Transfer/TransferProgress.hpp"
 #include "ConnectUI/AppState/Availability.hpp"
 #include "ConnectUI/AppState/ConnectedDevice.hpp"
+#include "ConnectUI/AppState/IncomingTransfer.hpp"
 #include "ConnectUI/AppState/TabRequest.hpp"
 #include "ConnectUI/AppState/TransferItem.hpp"
 #include "ConnectUI/AppState/TransferList.hpp"
@@ -65,6 +66,8 @@ class AppState : public QObject {
     Q_PROPERTY(std::vector<tarnwick::ConnectedDevice> connectedDevices READ connectedDevices NOTIFY
                    connectedDevicesChanged)
     Q_PROPERTY(std::vector<tarnwick::TransferItem> transfers READ transfers NOTIFY transfersChanged)
+    Q_PROPERTY(std::vector<tarnwick::IncomingTransfer> incomingTransfers READ incomingTransfers NOTIFY
+                   incomingTransfersChanged)
     Q_PROPERTY(std::vector<tarnwick::ReceivedFile> received READ received NOTIFY receivedChanged)
     Q_PROPERTY(
         std::optional<tarnwick::ReachabilityDiagnosis> diagnosis READ diagnosis NOTIFY diagnosisChanged)
@@ -139,6 +142,8 @@ public:
     std::optional<std::string> pairingWarning() const;
     const std::vector<ConnectedDevice>& connectedDevices() const { return connectedDevices_; }
     const std::vector<TransferItem>& transfers() const { return transfers_.items(); }
+    /// Offers being received, newest first; each goes once it ended.
+    const std::vector<IncomingTransfer>& incomingTransfers() const { return incoming_; }
     const std::vector<ReceivedFile>& received() const { return received_; }
     const std::optional<ReachabilityDiagnosis>& diagnosis() const { return diagnosis_; }
     const std::optional<std::string>& selectedPeerID() const { return selectedPeerID_; }
@@ -203,15 +208,17 @@ public:
     /// Lists the files, newest first, and sends them as one batch to the selected destination. A folder
     /// sends the files inside it; a file that cannot be read is listed as failed, naming it.
     void send(const std::vector<std::filesystem::path>& urls);
-    /// Stops the running send that the transfer item belongs to; its items fail as cancelled.
+    /// Stops the running send that the transfer item belongs to (its items fail as cancelled), or the
+    /// incoming transfer of that ID (its sender is told, its partial files go).
     void cancelTransfer(const std::string& itemID);
     /// Sends the failed or cancelled batch the item belongs to again; unchanged files resume where the
     /// receiver's partial files end.
     void retryTransfer(const std::string& itemID);
-    /// Stops every running send, or sends every failed or cancelled batch again (the prompt's commands).
+    /// Stops every running send and incoming transfer, or sends every failed or cancelled batch again (the
+    /// prompt's commands).
     void cancelTransfers();
     void retryTransfers();
-    bool canCancel(const std::string& itemID) const { return sendHolding(sends_, itemID).has_value(); }
+    bool canCancel(const std::string& itemID) const;
     bool canRetry(const std::string& itemID) const { return sendHolding(failedSends_, itemID).has_value(); }
     /// Sends a settled file from a watched folder, unless it lies inside the receive folder.
     void sendFromWatchFolder(const std::filesystem::path& file);
@@ -246,6 +253,7 @@ Q_SIGNALS:
     void pendingPairingChanged();
     void connectedDevicesChanged();
     void transfersChanged();
+    void incomingTransfersChanged();
     void receivedChanged();
     void diagnosisChanged();
     void selectedPeerIDChanged();
@@ -295,6 +303,7 @@ private:
     void apply(DeviceEvents::TransferProgressed progressed);
     void apply(DeviceEvents::TransferEnded ended);
     void apply(DeviceEvents::ReceiveRefused refused);
+    void apply(DeviceEvents::ReceiveProgressed progressed);
     /// The name of the connected device with this key, if one is connected.
     std::optional<std::string> connectedName(const std::string& fingerprint) const;
     /// The send whose batch holds the item, in `sends`; none when there is no such send.
@@ -358,6 +367,7 @@ private:
     std::optional<PendingPairing> pendingPairing_;
     std::vector<ConnectedDevice> connectedDevices_;
     TransferList transfers_;
+    std::vector<IncomingTransfer> incoming_;
     std::vector<ReceivedFile> received_;
     std::optional<ReachabilityDiagnosis> diagnosis_;
     std::optional<std::string> selectedPeerID_;

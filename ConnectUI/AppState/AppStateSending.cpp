@@ -5,6 +5,7 @@
 #include "ConnectUI/AppState/SendableFiles.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
 
+#include <algorithm>
 #include <system_error>
 
 namespace tarnwick {
@@ -86,9 +87,23 @@ void AppState::send(const std::vector<std::filesystem::path>& urls) {
 }
 
 void AppState::cancelTransfer(const std::string& itemID) {
-    if (const auto transfer = sendHolding(sends_, itemID); transfer && device_) {
+    if (!device_) {
+        return;
+    }
+    if (const auto transfer = sendHolding(sends_, itemID)) {
         device_->cancel(*transfer);
     }
+    for (const auto& incoming : incoming_) {
+        if (incoming.id() == itemID) {
+            device_->cancelReceive(incoming.fingerprint, incoming.offer.offerID);
+        }
+    }
+}
+
+bool AppState::canCancel(const std::string& itemID) const {
+    return sendHolding(sends_, itemID) || std::ranges::any_of(incoming_, [&itemID](const auto& incoming) {
+               return incoming.id() == itemID;
+           });
 }
 
 void AppState::retryTransfer(const std::string& itemID) {
@@ -103,6 +118,9 @@ void AppState::cancelTransfers() {
     }
     for (const auto& [transfer, sending] : sends_) {
         device_->cancel(transfer);
+    }
+    for (const auto& incoming : incoming_) {
+        device_->cancelReceive(incoming.fingerprint, incoming.offer.offerID);
     }
 }
 

@@ -326,6 +326,24 @@ void AppState::apply(DeviceEvents::TransferEnded ended) {
     assign(diagnosis_, std::optional<ReachabilityDiagnosis>(), &AppState::diagnosisChanged);
 }
 
+void AppState::apply(DeviceEvents::ReceiveProgressed progressed) {
+    const auto listed = std::ranges::find_if(incoming_, [&progressed](const IncomingTransfer& incoming) {
+        return incoming.fingerprint == progressed.fingerprint &&
+               incoming.offer.offerID == progressed.offer.offerID;
+    });
+    if (progressed.offer.ended) {
+        if (listed != incoming_.end()) {
+            incoming_.erase(listed);
+        }
+    } else if (listed != incoming_.end()) {
+        listed->offer = std::move(progressed.offer);
+    } else {
+        const std::string name = connectedName(progressed.fingerprint).value_or("");
+        incoming_.insert(incoming_.begin(), {progressed.fingerprint, name, std::move(progressed.offer)});
+    }
+    Q_EMIT incomingTransfersChanged();
+}
+
 void AppState::apply(DeviceEvents::ReceiveRefused refused) {
     const std::string name = connectedName(refused.fingerprint).value_or("a device");
     Q_EMIT receiveRefused("Not enough space for the files from " + name + ".");

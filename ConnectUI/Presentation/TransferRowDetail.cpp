@@ -6,12 +6,18 @@
 #include <cmath>
 
 namespace tarnwick {
+namespace {
+
+QString percent(double fraction) {
+    return QString::number(static_cast<int>(std::floor(std::clamp(fraction, 0.0, 1.0) * 100))) + "%";
+}
+
+} // namespace
 
 QString transferRowDetail(const TransferItem& item) {
     switch (item.state.state) {
     case TransferItem::State::Case::sending: {
-        const int percent = static_cast<int>(std::floor(std::clamp(item.state.fraction, 0.0, 1.0) * 100));
-        QString text = QString::number(percent) + "%";
+        QString text = percent(item.state.fraction);
         if (item.state.bytesPerSecond > 0) {
             text += " · " + ByteFormat::rate(item.state.bytesPerSecond);
         }
@@ -24,6 +30,10 @@ QString transferRowDetail(const TransferItem& item) {
         break;
     }
     return ByteFormat::size(item.byteCount);
+}
+
+QString transferRowDetail(const IncomingTransfer& incoming) {
+    return "From " + QString::fromStdString(incoming.peerName) + " · " + percent(incoming.offer.fraction());
 }
 
 } // namespace tarnwick

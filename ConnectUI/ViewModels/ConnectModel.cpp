@@ -51,6 +51,7 @@ ConnectModel::ConnectModel(AppState& state, QObject* parent) : QObject(parent), 
         refreshReceived();
         refreshGallery();
     });
+    QObject::connect(&state_, &AppState::incomingTransfersChanged, this, &ConnectModel::refreshTransfers);
     QObject::connect(&state_, &AppState::connectedDevicesChanged, this, &ConnectModel::refreshDevices);
     QObject::connect(&state_, &AppState::selectedPeerIDChanged, this, &ConnectModel::refreshDevices);
     refreshTransfers();
@@ -193,13 +194,26 @@ bool ConnectModel::diagnosisSuggestsCloud() const {
     return state_.diagnosis() && state_.diagnosis()->suggestsCloudFallback();
 }
 
+// Offers being received come first: they are the newest and can only be cancelled.
 void ConnectModel::refreshTransfers() {
     KeyedListModel::Rows items;
+    for (const IncomingTransfer& incoming : state_.incomingTransfers()) {
+        items.append({{"key", text(incoming.id())},
+                      {"name", text(incoming.title())},
+                      {"detail", transferRowDetail(incoming)},
+                      {"incoming", true},
+                      {"failed", false},
+                      {"finished", false},
+                      {"fraction", incoming.offer.fraction()},
+                      {"cancellable", true},
+                      {"retryable", false}});
+    }
     for (const TransferItem& item : state_.transfers()) {
         const bool sending = item.state.state == TransferItem::State::Case::sending;
         items.append({{"key", text(item.id)},
                       {"name", text(item.name)},
                       {"detail", transferRowDetail(item)},
+                      {"incoming", false},
                       {"failed", item.state.state == TransferItem::State::Case::failed},
                       {"finished", item.state.state == TransferItem::State::Case::finished},
                       {"fraction", sending ? item.state.fraction : -1.0},

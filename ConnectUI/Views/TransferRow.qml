@@ -5,7 +5,7 @@ RowLayout {
     property var item
 
     spacing: Theme.space.s
-    Symbol { name: item.failed ? "exclamationmark.triangle" : item.finished ? "checkmark" : "arrow.up.circle.fill"; size: 14 }
+    Symbol { name: item.failed ? "exclamationmark.triangle" : item.finished ? "checkmark" : item.incoming ? "arrow.down.circle.fill" : "arrow.up.circle.fill"; size: 14 }
     ColumnLayout {
         Layout.fillWidth: true
         spacing: 0

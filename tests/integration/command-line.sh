@@ -262,6 +262,8 @@ for _ in $(seq 100); do
     grep -q '"event":"received"' "$work/receive.json" && break
     sleep 0.1
 done
+event "$work/receive.json" '.event == "receiving" and .name == "photo.bin" and .from == "Tarnwick Peer"' ||
+    fail "receive did not announce the incoming transfer"
 event "$work/receive.json" '.event == "received" and .file == "photo.bin" and .bytes == 3145728' ||
     fail "receive did not report the file"
 arrived "$work/photo.bin" "$work/receiver/Downloads/Tarnwick Connect"

@@ -108,7 +108,7 @@ private:
         co_return;
     }
     asio::awaitable<void> handle(DeviceEvents::ReceiveRefused refused) {
-        std::cout << "refused " << refused.reason << std::endl;
+        std::cout << "refused " << refused.refusal.reason << std::endl;
         co_return;
     }
     asio::awaitable<void> handle(DeviceEvents::Received received) {

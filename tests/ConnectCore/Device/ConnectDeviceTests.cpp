@@ -33,7 +33,32 @@ protected:
     testing::Engine engine{2};
     testing::DeviceUnderTest device;
     testing::HandshakeByHand peer;
+
+    /// Connects the phone to this device and returns the fingerprint the phone knows it by.
+    std::string connect(testing::DeviceUnderTest& phone) {
+        DiscoveredPeer target{"computer", "Studio Computer", "", {}, {}, {}, {}};
+        target.endpoint = {asio::ip::make_address("127.0.0.1"), device.port()};
+        phone->connect(target);
+        return std::get<DeviceEvents::Connected>(phone.waitFor<DeviceEvents::Connected>()).fingerprint;
+    }
+    /// A file on the phone large enough to be cut half-way.
+    static std::filesystem::path movie(testing::DeviceUnderTest& phone) {
+        const auto path = phone.home() / "movie.bin";
+        std::ofstream(path).close();
+        std::filesystem::resize_file(path, 256u << 20);
+        return path;
+    }
+    std::size_t filesInDownloads() {
+        const auto downloads = device.home() / "Downloads";
+        return std::distance(std::filesystem::directory_iterator(downloads), {});
+    }
 };
+
+void expectCancelled(const DeviceEvent& event) {
+    const auto& ended = std::get<DeviceEvents::TransferEnded>(event);
+    ASSERT_TRUE(ended.failure);
+    EXPECT_EQ(TWCPError::from(ended.failure)->errorCase(), TWCPError::Case::cancelled);
+}
 
 // Right behind its last handshake message a device may ping and offer at once; this side is still
 // remembering the first pairing then. The ping is answered and the offer, larger than a handshake message,
@@ -108,32 +133,39 @@ TEST_F(ConnectDeviceTest, AGarbageAuthResponseNeverProducesAPrompt) {
 // no partial file behind.
 TEST_F(ConnectDeviceTest, ACancelledSendRetriedArrivesWhole) {
     testing::DeviceUnderTest phone("Phone");
-    testing::DeviceUnderTest& computer = device;
-    DiscoveredPeer target{"computer", "Studio Computer", "", {}, {}, {}, {}};
-    target.endpoint = {asio::ip::make_address("127.0.0.1"), computer.port()};
-    phone->connect(target);
-    const auto fingerprint =
-        std::get<DeviceEvents::Connected>(phone.waitFor<DeviceEvents::Connected>()).fingerprint;
-    const auto movie = phone.home() / "movie.bin";
-    std::ofstream(movie).close();
-    std::filesystem::resize_file(movie, 256u << 20);
-
-    phone->send(1, fingerprint, {movie}, std::nullopt);
+    const auto fingerprint = connect(phone);
+    phone->send(1, fingerprint, {movie(phone)}, std::nullopt);
     phone.waitFor<DeviceEvents::TransferProgressed>();
     phone->cancel(1);
-    const auto cancelled =
-        std::get<DeviceEvents::TransferEnded>(phone.waitFor<DeviceEvents::TransferEnded>());
-    ASSERT_TRUE(cancelled.failure);
-    EXPECT_EQ(TWCPError::from(cancelled.failure)->errorCase(), TWCPError::Case::cancelled);
+    expectCancelled(phone.waitFor<DeviceEvents::TransferEnded>());
 
     phone->retry(1);
     const auto retried = std::get<DeviceEvents::TransferEnded>(phone.waitFor<DeviceEvents::TransferEnded>());
     EXPECT_FALSE(retried.failure);
-    const auto received = std::get<DeviceEvents::Received>(computer.waitFor<DeviceEvents::Received>());
+    const auto received = std::get<DeviceEvents::Received>(device.waitFor<DeviceEvents::Received>());
     EXPECT_EQ(std::filesystem::file_size(received.file.path), 256u << 20);
-    const auto downloads = computer.home() / "Downloads";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(downloads), {}), 1)
-        << "no partial file stays";
+    EXPECT_EQ(filesInDownloads(), 1) << "no partial file stays";
+}
+
+// The receiving side stops an offer it sees arriving: the send ends as cancelled on the phone, the offer
+// is reported ended here, and no partial file stays.
+TEST_F(ConnectDeviceTest, AnOfferCancelledByItsReceiverEndsOnBothSidesWithoutAPartialFile) {
+    testing::DeviceUnderTest phone("Phone");
+    const auto fingerprint = connect(phone);
+    phone->send(1, fingerprint, {movie(phone)}, std::nullopt);
+    const auto arriving =
+        std::get<DeviceEvents::ReceiveProgressed>(device.waitFor<DeviceEvents::ReceiveProgressed>());
+    EXPECT_EQ(arriving.offer.firstName, "movie.bin");
+    EXPECT_EQ(arriving.offer.totalBytes, 256u << 20);
+    EXPECT_FALSE(arriving.offer.ended);
+
+    device->cancelReceive(arriving.fingerprint, arriving.offer.offerID);
+    expectCancelled(phone.waitFor<DeviceEvents::TransferEnded>());
+    device.waitFor([](const DeviceEvent& event) {
+        const auto* progressed = std::get_if<DeviceEvents::ReceiveProgressed>(&event);
+        return progressed && progressed->offer.ended;
+    });
+    EXPECT_EQ(filesInDownloads(), 0);
 }
 
 } // namespace

@@ -19,8 +19,10 @@ public:
         std::string deviceName;
     };
 
-    /// Listens on loopback for the first device; returns the port to dial.
-    asio::awaitable<std::uint16_t> listen() { return towardsDialler_.listen(); }
+    /// Listens for the first device (on loopback unless told otherwise); returns the port to dial.
+    asio::awaitable<std::uint16_t> listen(asio::ip::address address = asio::ip::address_v4::loopback()) {
+        return towardsDialler_.listen(address);
+    }
 
     /// Answers the first device's dial as `dialled`; ends once that device has verified the relay's
     /// signature.
@@ -45,9 +47,11 @@ public:
         co_await towardsDialler_.send(std::move(response));
     }
 
-    /// Dials the second device at `port` as `dialler`; ends once that device has sent its signature.
-    asio::awaitable<void> dial(std::uint16_t port, Disguise dialler) {
-        co_await towardsDialled_.dial(port);
+    /// Dials the second device at `port` (of loopback unless told otherwise) as `dialler`; ends once that
+    /// device has sent its signature.
+    asio::awaitable<void> dial(std::uint16_t port, Disguise dialler,
+                               asio::ip::address address = asio::ip::address_v4::loopback()) {
+        co_await towardsDialled_.dial(port, address);
         auto hello = towardsDialled_.hello();
         hello.deviceID = std::move(dialler.deviceID);
         hello.deviceName = std::move(dialler.deviceName);

@@ -3,17 +3,12 @@
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
-#include "tests/Support/HandshakeRelay.hpp"
 #include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
 #include "tests/Support/ScriptedHTTPServer.hpp"
 
-#include <asio/co_spawn.hpp>
-#include <asio/use_future.hpp>
 #include <gtest/gtest.h>
-
-#include <future>
 
 namespace tarnwick {
 namespace {
@@ -249,42 +244,6 @@ TEST_F(NetworkNamespaceAccountTest, DevicesOfTheAccountThatPairAreVerifiedByTheR
         mac->paired().forgetAll();
         laptop->paired().forgetAll();
     }
-}
-
-// A relay in the middle at first contact, let through on both screens (it can make the two codes agree),
-// ran one handshake with each device; their commitments differ, so both forget it and hang up.
-TEST_F(NetworkNamespaceAccountTest, ARelayAtFirstContactIsCaughtByTheRegistryAndForgottenOnBothSides) {
-    testing::DevBackendProcess backend;
-    Instance& mac = signedIn(backend, "Studio Mac", "ada@example.com");
-    Instance& laptop = signedIn(backend, "Laptop", "bob@example.com");
-    testing::HandshakeRelay relay;
-    const std::uint16_t port = asio::co_spawn(engine.executor(), relay.listen(), asio::use_future).get();
-    auto answered = asio::co_spawn(
-        engine.executor(), relay.answer({laptop->identity()->deviceID(), "Laptop"}), asio::use_future);
-    auto dialled =
-        asio::co_spawn(engine.executor(),
-                       relay.dial(laptop->availability().port, {mac->identity()->deviceID(), "Studio Mac"}),
-                       asio::use_future);
-
-    mac->connectTo("127.0.0.1:" + std::to_string(port));
-    ASSERT_TRUE(testing::waitFor([&] { return mac->pendingPairing().has_value(); }));
-    mac->approvePendingPairing();
-    ASSERT_TRUE(testing::waitFor([&] { return laptop->pendingPairing().has_value(); }));
-    laptop->approvePendingPairing();
-    const auto ready = [](std::future<void>& half) {
-        return half.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    };
-    ASSERT_TRUE(testing::waitFor([&] { return ready(answered) && ready(dialled); }));
-    answered.get();
-    dialled.get();
-
-    ASSERT_TRUE(testing::waitFor([&] { return mac->connectError() && laptop->connectError(); }));
-    EXPECT_EQ(mac->connectError(), "The pairing with Laptop could not be verified and was removed.");
-    EXPECT_EQ(laptop->connectError(), "The pairing with Studio Mac could not be verified and was removed.");
-    EXPECT_TRUE(mac->paired().devices().empty());
-    EXPECT_TRUE(laptop->paired().devices().empty());
-    ASSERT_TRUE(testing::waitFor(
-        [&] { return mac->connectedDevices().empty() && laptop->connectedDevices().empty(); }));
 }
 
 } // namespace

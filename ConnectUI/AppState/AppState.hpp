@@ -325,7 +325,7 @@ private:
     /// Submits this side's commitment when the peer is a device of the account, and acts on the answer.
     asio::awaitable<void> checkPairing(DeviceEvents::Paired paired);
     /// The registry's answer within `pairingCheckTime`: "active", "mismatch", or the last one it gave.
-    asio::awaitable<std::string> pollPairing(std::string deviceID, DeviceEvents::Paired paired);
+    asio::awaitable<std::string> pollPairing(std::string ownID, DeviceEvents::Paired paired);
     void markVerified(const std::string& fingerprint);
     /// Forgets a pairing the registry found relayed and ends its session.
     void removeUnverified(const DeviceEvents::Paired& paired);

@@ -89,15 +89,14 @@ asio::awaitable<void> AppState::checkPairing(DeviceEvents::Paired paired) {
     }
 }
 
-asio::awaitable<std::string> AppState::pollPairing(std::string deviceID, DeviceEvents::Paired paired) {
+asio::awaitable<std::string> AppState::pollPairing(std::string ownID, DeviceEvents::Paired paired) {
     QPointer<AppState> guard(this);
     const auto until = std::chrono::steady_clock::now() + pairingCheckTime;
     std::string state = "no answer";
     while (true) {
         try {
-            auto submitting =
-                asio::co_spawn(setup_.engine, submit(api_, deviceID, paired.deviceID, paired.commitment),
-                               asio::use_awaitable);
+            auto submitting = asio::co_spawn(
+                setup_.engine, submit(api_, ownID, paired.deviceID, paired.commitment), asio::use_awaitable);
             state = co_await std::move(submitting);
         } catch (const std::exception& failure) {
             // The network or the registry failing is no verdict: only "mismatch" removes a pairing.

@@ -80,13 +80,13 @@ asio::awaitable<void> ConnectAPI::revokeDevice(std::string deviceId) {
     co_await send(std::move(call));
 }
 
-asio::awaitable<bool> ConnectAPI::submitPairing(std::string deviceId, std::string peerDeviceId,
-                                                std::string sasCommitment) {
+asio::awaitable<std::string> ConnectAPI::submitPairing(std::string deviceId, std::string peerDeviceId,
+                                                       std::string sasCommitment) {
     nlohmann::ordered_json body = {
         {"deviceId", deviceId}, {"peerDeviceId", peerDeviceId}, {"sasCommitment", sasCommitment}};
     Call call{"POST", "/connect/pairings", std::move(body)};
     const auto answer = co_await send(std::move(call));
-    co_return JSONFields::text(answer, "state") == "active";
+    co_return JSONFields::text(answer, "state");
 }
 
 asio::awaitable<std::vector<RegisteredPairing>> ConnectAPI::listPairings() {

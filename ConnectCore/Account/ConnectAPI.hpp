@@ -33,9 +33,10 @@ public:
                                                      std::string osVersion, std::string appVersion);
     asio::awaitable<std::vector<RegisteredDevice>> listDevices();
     asio::awaitable<void> revokeDevice(std::string deviceId);
-    /// True when the registry reports the pairing "active".
-    asio::awaitable<bool> submitPairing(std::string deviceId, std::string peerDeviceId,
-                                        std::string sasCommitment);
+    /// The pairing's state as the registry reports it: "active" once both devices committed to the same
+    /// value, "mismatch" when they differ, "pending" until both are in.
+    asio::awaitable<std::string> submitPairing(std::string deviceId, std::string peerDeviceId,
+                                               std::string sasCommitment);
     asio::awaitable<std::vector<RegisteredPairing>> listPairings();
     asio::awaitable<void> revokePairing(std::string deviceId, std::string peerDeviceId);
     /// Asks the registry to wake a device; returns its "delivered" text.

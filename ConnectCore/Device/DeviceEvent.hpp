@@ -72,8 +72,12 @@ struct PairingEnded {
 /// A confirmed peer proved its key and is trusted from now on.
 struct Paired {
     std::string fingerprint;
+    /// The identifier the peer announced.
     std::string deviceID;
     std::string name;
+    /// This side's pairing commitment to the handshake it saw (`PairingCode::commitment`); the peer's is the
+    /// same unless something in the middle ran two handshakes.
+    std::string commitment;
 };
 /// A session is ready; the device is known by the key its session authenticated.
 struct Connected {

@@ -28,8 +28,9 @@ public:
     }
 
     asio::awaitable<void> persistPairing(std::string peerSPKISHA256, std::string peerDeviceID,
-                                         std::string peerName) override {
-        owner_->remember({std::move(peerSPKISHA256), std::move(peerDeviceID), std::move(peerName)});
+                                         std::string peerName, std::string commitment) override {
+        owner_->remember({std::move(peerSPKISHA256), std::move(peerDeviceID), std::move(peerName)},
+                         std::move(commitment));
         co_return;
     }
 
@@ -84,7 +85,7 @@ asio::awaitable<bool> DevicePairing::confirm(DeviceEvents::PairingRequested requ
     co_return confirmed;
 }
 
-void DevicePairing::remember(PairedPeer peer) {
+void DevicePairing::remember(PairedPeer peer, std::string commitment) {
     {
         std::lock_guard lock(mutex_);
         if (std::none_of(paired_.begin(), paired_.end(),
@@ -92,8 +93,8 @@ void DevicePairing::remember(PairedPeer peer) {
             paired_.push_back(peer);
         }
     }
-    publish_(
-        DeviceEvents::Paired{std::move(peer.fingerprint), std::move(peer.deviceID), std::move(peer.name)});
+    publish_(DeviceEvents::Paired{std::move(peer.fingerprint), std::move(peer.deviceID), std::move(peer.name),
+                                  std::move(commitment)});
 }
 
 bool DevicePairing::keyChanged(const DeviceEvents::PairingRequested& request) const {

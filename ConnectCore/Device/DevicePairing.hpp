@@ -50,7 +50,7 @@ private:
     /// Publishes the prompt and waits for its answer; a wait cancelled because the session gave up answers
     /// no, and a prompt held back by the prompt interval answers no at once.
     asio::awaitable<bool> confirm(DeviceEvents::PairingRequested request, bool accepted);
-    void remember(PairedPeer peer);
+    void remember(PairedPeer peer, std::string commitment);
     /// Whether a device paired under this identifier or name had another key.
     bool keyChanged(const DeviceEvents::PairingRequested& request) const;
     /// Records a prompt for `address` unless one was shown within the prompt interval.

@@ -18,7 +18,7 @@ asio::awaitable<bool> StaticPairingPolicy::confirmPairing(std::string code, std:
 }
 
 asio::awaitable<void> StaticPairingPolicy::persistPairing(std::string peerSPKISHA256, std::string,
-                                                          std::string) {
+                                                          std::string, std::string) {
     return enter(persistOnStrand(std::move(peerSPKISHA256)));
 }
 

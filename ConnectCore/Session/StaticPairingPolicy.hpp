@@ -18,7 +18,7 @@ public:
     asio::awaitable<bool> confirmPairing(std::string code, std::string peerName, std::string peerSPKISHA256,
                                          std::string peerDeviceID) override;
     asio::awaitable<void> persistPairing(std::string peerSPKISHA256, std::string peerDeviceID,
-                                         std::string peerName) override;
+                                         std::string peerName, std::string commitment) override;
 
     /// The code of the latest confirmation request.
     asio::awaitable<std::optional<std::string>> lastCode();

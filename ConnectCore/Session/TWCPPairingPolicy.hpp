@@ -17,9 +17,11 @@ public:
     /// Should return false promptly when cancelled. The identifier is the one the peer announced.
     virtual asio::awaitable<bool> confirmPairing(std::string code, std::string peerName,
                                                  std::string peerSPKISHA256, std::string peerDeviceID) = 0;
-    /// Remembers a peer whose code was confirmed and whose signature verified.
+    /// Remembers a peer whose code was confirmed and whose signature verified. `commitment` is this side's
+    /// pairing commitment to the transcript it saw, equal on both sides unless something relayed the
+    /// handshake; a registry of the account can compare the two.
     virtual asio::awaitable<void> persistPairing(std::string peerSPKISHA256, std::string peerDeviceID,
-                                                 std::string peerName) = 0;
+                                                 std::string peerName, std::string commitment) = 0;
 };
 
 } // namespace tarnwick

@@ -75,7 +75,11 @@ asio::awaitable<void> TWCPSession::initiatorSteps() {
     const auto response = co_await receiveHandshake<AuthResponseMessage>(TWCPFrameKind::authResponse);
     verifyPeer(transcript, response.signature, ack.spkiSHA256);
     if (confirm) {
-        co_await pairing_->persistPairing(ack.spkiSHA256, ack.deviceID, ack.deviceName);
+        // Both sides commit under the dialling side's identifier: the one value both know alike.
+        auto persisting =
+            pairing_->persistPairing(ack.spkiSHA256, ack.deviceID, ack.deviceName,
+                                     PairingCode::commitment(transcript, identity_->deviceID()));
+        co_await std::move(persisting);
     }
 }
 
@@ -100,7 +104,9 @@ asio::awaitable<void> TWCPSession::responderSteps() {
     verifyPeer(transcript, response.signature, hello.spkiSHA256);
     if (!paired) {
         co_await confirmPairing(transcript, hello);
-        co_await pairing_->persistPairing(hello.spkiSHA256, hello.deviceID, hello.deviceName);
+        auto persisting = pairing_->persistPairing(hello.spkiSHA256, hello.deviceID, hello.deviceName,
+                                                   PairingCode::commitment(transcript, hello.deviceID));
+        co_await std::move(persisting);
     }
     co_await sendHandshake(signedResponse(transcript));
 }

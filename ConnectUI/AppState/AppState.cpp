@@ -152,6 +152,7 @@ void AppState::registerConnected(ConnectedDevice device) {
     std::erase_if(connectedDevices_,
                   [&](const ConnectedDevice& listed) { return listed.fingerprint == device.fingerprint; });
     const std::string id = device.id;
+    device.verified = verified_.contains(device.fingerprint);
     connectedDevices_.push_back(std::move(device));
     Q_EMIT connectedDevicesChanged();
     if (!selectedPeerID_) {

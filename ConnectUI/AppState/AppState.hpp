@@ -126,6 +126,10 @@ public:
     static constexpr auto signInMinimumShown = std::chrono::milliseconds(500);
     static constexpr auto justSignedInShown = std::chrono::seconds(4);
     static constexpr const char* keychainService = "io.tarnwick.connect";
+    /// How long the registry is asked whether both sides of a first contact committed to the same
+    /// handshake, and how often.
+    static constexpr auto pairingCheckTime = std::chrono::seconds(60);
+    static constexpr auto pairingCheckInterval = std::chrono::seconds(2);
 
     explicit AppState(Setup setup, QObject* parent = nullptr);
     ~AppState() override;
@@ -327,6 +331,15 @@ private:
     void failSignIn(const std::exception_ptr& error);
     void setSignInError(std::optional<std::string> message, bool recoverable);
 
+    // The registry check of a first contact (AppStateRegistryCheck.cpp).
+    /// Submits this side's commitment when the peer is a device of the account, and acts on the answer.
+    asio::awaitable<void> checkPairing(DeviceEvents::Paired paired);
+    /// The registry's answer within `pairingCheckTime`: "active", "mismatch", or the last one it gave.
+    asio::awaitable<std::string> pollPairing(std::string ownID, DeviceEvents::Paired paired);
+    void markVerified(const std::string& fingerprint);
+    /// Forgets a pairing the registry found relayed and ends its session.
+    void removeUnverified(const DeviceEvents::Paired& paired);
+
     // Sending (AppStateSending.cpp).
     void updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,
                         const TransferList::Batch& batch);
@@ -383,6 +396,8 @@ private:
     bool signInErrorIsRecoverable_ = false;
     bool justSignedIn_ = false;
     std::optional<std::string> registeredDeviceId_;
+    /// Devices the registry check verified in this run.
+    std::set<std::string> verified_;
 
     bool started_ = false;
     /// The reachability monitor's last reading; a network is assumed until the first.

@@ -281,6 +281,8 @@ void AppState::withdrawPrompt(std::uint64_t serial) {
 
 void AppState::apply(DeviceEvents::Paired paired) {
     paired_->remember(paired.fingerprint, paired.deviceID, paired.name);
+    verified_.erase(paired.fingerprint);
+    spawn(checkPairing(std::move(paired)), "pairing check");
 }
 
 void AppState::apply(DeviceEvents::Connected connected) {

@@ -15,6 +15,8 @@ struct ConnectedDevice {
     DevicePlatform platform = DevicePlatform::iOS;
     /// The SPKI fingerprint the session authenticated.
     std::string fingerprint;
+    /// The account's registry found that both devices saw the same first contact (no relay between them).
+    bool verified = false;
 
     /// The icon name for the device's kind.
     std::string symbol() const { return symbolFor(platform); }

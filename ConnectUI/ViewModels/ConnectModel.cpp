@@ -123,6 +123,7 @@ void ConnectModel::refreshDevices() {
                         {"id", text(device.id)},
                         {"name", text(device.name)},
                         {"symbol", text(device.symbol())},
+                        {"verified", device.verified},
                         {"selected", state_.selectedPeerID() == device.id}});
     }
     devices_.update(devices);

@@ -106,6 +106,7 @@ ColumnLayout {
                     Layout.fillWidth: true
                     Symbol { name: modelData.symbol }
                     TWText { text: modelData.name; Layout.fillWidth: true }
+                    TWText { visible: modelData.verified; text: "Verified"; muted: true; font.pixelSize: Theme.font.caption }
                     TWText { text: "Connected"; muted: true; font.pixelSize: Theme.font.caption }
                     Symbol { visible: modelData.selected; name: "checkmark"; color: Theme.color.accent }
                     TapHandler { onTapped: connectModel.selectDestination(modelData.id) }

@@ -26,10 +26,9 @@ public:
     Bytes nonce = SecureRandom::bytes(32);
     std::shared_ptr<TWCPNetworkChannel> channel;
 
-    /// Listens on loopback for the device to dial; returns the port.
-    asio::awaitable<std::uint16_t> listen() {
-        acceptor_.emplace(co_await asio::this_coro::executor,
-                          asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+    /// Listens for the device to dial, on loopback unless told otherwise; returns the port.
+    asio::awaitable<std::uint16_t> listen(asio::ip::address address = asio::ip::address_v4::loopback()) {
+        acceptor_.emplace(co_await asio::this_coro::executor, asio::ip::tcp::endpoint(address, 0));
         co_return acceptor_->local_endpoint().port();
     }
     asio::awaitable<void> accept() {
@@ -40,8 +39,9 @@ public:
         // This side judges nothing: the test decides what it accepts.
         co_await channel->handshakeCompleted();
     }
-    asio::awaitable<void> dial(std::uint16_t port) {
-        channel = co_await ConnectDialer::connect({asio::ip::address_v4::loopback(), port}, tls_);
+    asio::awaitable<void> dial(std::uint16_t port,
+                               asio::ip::address address = asio::ip::address_v4::loopback()) {
+        channel = co_await ConnectDialer::connect({address, port}, tls_);
         co_await channel->handshakeCompleted();
     }
 

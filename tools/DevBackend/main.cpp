@@ -1,5 +1,6 @@
 // The local development back end: the login page, token endpoint and device registry that the
-// application's dev environment points at, on 127.0.0.1 only. Prints "listening <port>" once it answers.
+// application's dev environment points at, on 127.0.0.1 unless told otherwise (a test's private network).
+// Prints "listening <port>" once it answers.
 #include "ConnectCore/Account/AppConfiguration.hpp"
 #include "tools/DevBackend/DevBackend.hpp"
 
@@ -12,14 +13,15 @@
 namespace {
 
 struct Options {
+    std::string address = "127.0.0.1";
     int port = 0;
     std::string database = ":memory:";
     long long tokenLifetime = 3600;
 };
 
 [[noreturn]] void usage() {
-    std::cerr
-        << "usage: tarnwick-dev-backend [--port P (0 picks one)] [--db FILE] [--token-lifetime SECONDS]\n";
+    std::cerr << "usage: tarnwick-dev-backend [--address A] [--port P (0 picks one)] [--db FILE] "
+                 "[--token-lifetime SECONDS]\n";
     std::exit(2);
 }
 
@@ -35,7 +37,9 @@ Options parse(int argc, char** argv) {
         }
         const std::string value = argv[++i];
         try {
-            if (name == "--port") {
+            if (name == "--address") {
+                options.address = value;
+            } else if (name == "--port") {
                 options.port = std::stoi(value);
             } else if (name == "--db") {
                 options.database = value;
@@ -68,10 +72,10 @@ int main(int argc, char** argv) {
         httplib::Server server;
         backend.install(server);
         const int port = options.port == 0
-                             ? server.bind_to_any_port("127.0.0.1")
-                             : (server.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
+                             ? server.bind_to_any_port(options.address)
+                             : (server.bind_to_port(options.address, options.port) ? options.port : -1);
         if (port < 0) {
-            std::cerr << "cannot listen on 127.0.0.1:" << options.port << "\n";
+            std::cerr << "cannot listen on " << options.address << ":" << options.port << "\n";
             return 1;
         }
         std::jthread stopper([&server, stopping] {

@@ -70,9 +70,9 @@ TEST_F(ConnectAPITest, PairsDevicesOnceBothSidesAgree) {
     const Bytes keyB = newKey();
     registerDevice("A", keyA);
     registerDevice(b, keyB);
-    EXPECT_FALSE(run(api.submitPairing("A", b, "commitment"))) << "pending until the peer agrees";
+    EXPECT_EQ(run(api.submitPairing("A", b, "commitment")), "pending") << "until the peer commits";
     EXPECT_TRUE(run(api.listPairings()).empty());
-    EXPECT_TRUE(run(api.submitPairing(b, "A", "commitment")));
+    EXPECT_EQ(run(api.submitPairing(b, "A", "commitment")), "active");
 
     const auto pairings = run(api.listPairings());
     ASSERT_EQ(pairings.size(), 1u);

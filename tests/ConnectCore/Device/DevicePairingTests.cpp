@@ -127,7 +127,7 @@ TEST_F(DevicePairingTest, APromptWhoseSessionGivesUpIsWithdrawnAndAnswersNo) {
 TEST_F(DevicePairingTest, TrustFollowsThePairedListAndConfirmedPairings) {
     const auto policy = pairing->forConnection("192.0.2.1", true);
     EXPECT_TRUE(engine.run(policy->isPaired("KNOWN")));
-    engine.run(policy->persistPairing("NEW", "NEW-ID", "Tablet"));
+    engine.run(policy->persistPairing("NEW", "NEW-ID", "Tablet", "COMMITMENT"));
     EXPECT_TRUE(engine.run(policy->isPaired("NEW")));
     pairing->setPairedPeers({});
     EXPECT_FALSE(engine.run(policy->isPaired("KNOWN"))) << "a forgotten device asks again";

@@ -46,26 +46,21 @@ protected:
 
     /// A started instance whose account services are at `endpoints`; `stored` is signed in already.
     Instance& launch(const AppConfiguration::Endpoints& endpoints, std::optional<AuthSession> stored = {},
-                     std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout) {
+                     std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout,
+                     const std::string& name = "Studio Mac") {
         auto& instance = *instances.emplace_back(std::make_unique<Instance>());
         if (stored) {
             testing::storeAccount(instance.profile.home, *stored);
         }
-        AppState::Setup setup{QtExecutor(context),
-                              engine.executor(),
-                              engine.blocking(),
-                              instance.profile.settings.get(),
-                              instance.profile.home,
-                              std::nullopt,
-                              false,
-                              [] { return true; },
-                              endpoints,
-                              [&instance](const std::string& url) {
-                                  instance.opened.push_back(url);
-                                  return true;
-                              }};
+        AppState::Setup setup = testing::loopbackSetup(instance.profile);
+        setup.accountEndpoints = endpoints;
+        setup.openSignInPage = [&instance](const std::string& url) {
+            instance.opened.push_back(url);
+            return true;
+        };
         setup.signInTimeout = signInTimeout;
         instance.state = std::make_unique<AppState>(std::move(setup));
+        instance->setDeviceName(name);
         instance->start();
         EXPECT_TRUE(
             testing::waitFor([&] { return instance->availability().state == Availability::Case::ready; }));
@@ -78,6 +73,23 @@ protected:
         instance->signIn();
         EXPECT_TRUE(instance->isSigningIn());
         ASSERT_TRUE(testing::waitFor([&] { return instance.opened.size() > opened; }));
+    }
+
+    /// A started instance named `name`, signed in as `email` through the back end's page and registered.
+    Instance& signedIn(const testing::DevBackendProcess& backend, const std::string& name,
+                       const std::string& email) {
+        Instance& instance =
+            launch(testing::endpointsAt(backend.url()), {}, SignInController::defaultTimeout, name);
+        beginSignIn(instance);
+        EXPECT_TRUE(
+            instance->signInController().complete(testing::signInThroughPage(instance.opened.back(), email)));
+        EXPECT_TRUE(testing::waitFor([&] { return instance->registeredDeviceId().has_value(); }));
+        return instance;
+    }
+
+    static bool verified(const Instance& instance) {
+        const auto& devices = instance->connectedDevices();
+        return devices.size() == 1 && devices.front().verified;
     }
 
     testing::ScopedEnvironment environment;
@@ -210,6 +222,28 @@ TEST_F(NetworkNamespaceAccountTest, WithoutAnAccountNothingIsDialledSentOrAccept
     EXPECT_FALSE(signedOut->pendingPairing());
     EXPECT_TRUE(signedOut->connectedDevices().empty());
     EXPECT_TRUE(signedIn->connectedDevices().empty());
+}
+
+// Two devices of one account that pair are verified by the registry, and again when they pair anew after
+// forgetting each other, although the registry still holds what the first pairing committed.
+TEST_F(NetworkNamespaceAccountTest, DevicesOfTheAccountThatPairAreVerifiedByTheRegistry) {
+    testing::DevBackendProcess backend;
+    Instance& mac = signedIn(backend, "Studio Mac", "ada@example.com");
+    Instance& laptop = signedIn(backend, "Laptop", "bob@example.com");
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        testing::connectAndPair(*mac.state, *laptop.state);
+        ASSERT_TRUE(testing::waitFor([&] { return verified(mac) && verified(laptop); }));
+        EXPECT_TRUE(mac->paired().isPaired(laptop->identity()->spkiSHA256()));
+        EXPECT_TRUE(laptop->paired().isPaired(mac->identity()->spkiSHA256()));
+        EXPECT_FALSE(mac->connectError());
+
+        mac->disconnect(mac->connectedDevices().front());
+        ASSERT_TRUE(testing::waitFor(
+            [&] { return mac->connectedDevices().empty() && laptop->connectedDevices().empty(); }));
+        mac->paired().forgetAll();
+        laptop->paired().forgetAll();
+    }
 }
 
 } // namespace

@@ -56,28 +56,7 @@ protected:
     static DiscoveredPeer peerOf(const Instance& instance) { return testing::loopbackPeer(*instance.state); }
 
     static bool lists(const Instance& instance, const Instance& device) {
-        const auto& devices = instance->connectedDevices();
-        return std::any_of(devices.begin(), devices.end(), [&](const ConnectedDevice& connected) {
-            return connected.id == device->identity()->deviceID();
-        });
-    }
-
-    /// Dials from `from` to `to` (at `address` when given) and confirms the code on both sides, the
-    /// dialling side first (the other side asks once the dialler has answered); both must show the same code.
-    static void connectAndPair(Instance& from, Instance& to, const std::optional<std::string>& address = {}) {
-        address ? from->connectTo(*address) : from->connect(peerOf(to));
-        ASSERT_TRUE(testing::waitFor([&] { return from->pendingPairing().has_value(); }));
-        const std::string code = from->pendingPairing()->code;
-        EXPECT_EQ(code.size(), 6u);
-        EXPECT_EQ(from->pendingPairing()->peerName, to->deviceName());
-        from->approvePendingPairing();
-        ASSERT_TRUE(testing::waitFor([&] { return to->pendingPairing().has_value(); }));
-        EXPECT_EQ(to->pendingPairing()->code, code);
-        EXPECT_EQ(to->pendingPairing()->peerName, from->deviceName());
-        to->approvePendingPairing();
-        ASSERT_TRUE(testing::waitFor([&] { return lists(from, to) && lists(to, from); }));
-        EXPECT_FALSE(from->pendingPairing());
-        EXPECT_FALSE(to->pendingPairing());
+        return testing::lists(*instance.state, *device.state);
     }
 
     static void disconnect(Instance& instance) { instance->disconnect(instance->connectedDevices().front()); }
@@ -96,7 +75,7 @@ protected:
 TEST_F(NetworkNamespaceAppStateTest, FirstConnectionAsksForTheCodeOnBothSidesAndTheNextOneDoesNot) {
     auto& mac = launch("Studio Mac");
     auto& laptop = launch("Laptop");
-    connectAndPair(mac, laptop);
+    testing::connectAndPair(*mac.state, *laptop.state);
     EXPECT_TRUE(mac->paired().isPaired(laptop->identity()->spkiSHA256()));
     EXPECT_TRUE(laptop->paired().isPaired(mac->identity()->spkiSHA256()));
 
@@ -115,7 +94,7 @@ TEST_F(NetworkNamespaceAppStateTest, FirstConnectionAsksForTheCodeOnBothSidesAnd
 TEST_F(NetworkNamespaceAppStateTest, ABatchIsListedNewestFirstFinishesTogetherAndArrivesWhole) {
     auto& mac = launch("Studio Mac");
     auto& laptop = launch("Laptop");
-    connectAndPair(mac, laptop);
+    testing::connectAndPair(*mac.state, *laptop.state);
     std::vector<std::filesystem::path> files;
     for (int i = 1; i <= 21; ++i) {
         files.push_back(mac.profile.folder / ("note" + std::to_string(i) + ".txt"));
@@ -142,7 +121,7 @@ TEST_F(NetworkNamespaceAppStateTest, ABatchIsListedNewestFirstFinishesTogetherAn
 TEST_F(NetworkNamespaceAppStateTest, ANameWithAngleBracketsArrivesUnderThatName) {
     auto& mac = launch("Studio Mac");
     auto& laptop = launch("Laptop");
-    connectAndPair(mac, laptop);
+    testing::connectAndPair(*mac.state, *laptop.state);
     const auto file = mac.profile.folder / "notes <draft> v2 > v1.txt";
     testing::appendToFile(file, "angles");
     mac->send({file});
@@ -157,7 +136,7 @@ TEST_F(NetworkNamespaceAppStateTest, ANameWithAngleBracketsArrivesUnderThatName)
 TEST_F(NetworkNamespaceAppStateTest, FilesThatSettleInTheReceiveFolderAreNotSentBack) {
     auto& mac = launch("Studio Mac");
     auto& laptop = launch("Laptop");
-    connectAndPair(mac, laptop);
+    testing::connectAndPair(*mac.state, *laptop.state);
     std::filesystem::create_directories(laptop->receiveFolder());
     testing::appendToFile(laptop->receiveFolder() / "photo.jpg", "jpeg");
     laptop->sendFromWatchFolder(laptop->receiveFolder() / "photo.jpg");
@@ -183,7 +162,7 @@ TEST_F(NetworkNamespaceAppStateTest, AFailedDialSaysWhomItCouldNotReachAndAllows
               "Could not reach Laptop. Make sure it is on this network and Tarnwick is open.");
     EXPECT_FALSE(mac->connecting());
 
-    connectAndPair(mac, laptop);
+    testing::connectAndPair(*mac.state, *laptop.state);
     EXPECT_FALSE(mac->connectError()) << "a new dial clears the last failure";
 }
 
@@ -200,7 +179,7 @@ TEST_F(NetworkNamespaceAppStateTest, ADeviceDialledByAddressIsOfferedThereWhenDi
               "Could not reach 127.0.0.1:1. Make sure it is on this network and Tarnwick is open.");
 
     const std::string address = "127.0.0.1:" + std::to_string(laptop->availability().port);
-    connectAndPair(mac, laptop, address);
+    testing::connectAndPair(*mac.state, *laptop.state, address);
     const std::string key = laptop->identity()->spkiSHA256();
     EXPECT_EQ(mac->addresses().address(key), address);
     EXPECT_FALSE(laptop->addresses().address(mac->identity()->spkiSHA256())) << "it did not dial";
@@ -226,7 +205,7 @@ TEST_F(NetworkNamespaceAppStateTest, ADeviceDialledByAddressIsOfferedThereWhenDi
 TEST_F(NetworkNamespaceAppStateTest, APairedNameWithANewKeyGetsTheWarningPrompt) {
     auto& mac = launch("Studio Mac");
     auto& laptop = launch("Laptop");
-    connectAndPair(laptop, mac);
+    testing::connectAndPair(*laptop.state, *mac.state);
     auto& impostor = launch("Laptop");
     impostor->connect(peerOf(mac));
     ASSERT_TRUE(testing::waitFor([&] { return impostor->pendingPairing().has_value(); }));
@@ -251,7 +230,7 @@ TEST_F(NetworkNamespaceAppStateTest, ASecondCallerIsServedWhileTheFirstStaysConn
     auto& mac = launch("Studio Mac");
     auto& phone = launch("Phone");
     auto& tablet = launch("Tablet");
-    connectAndPair(phone, mac);
+    testing::connectAndPair(*phone.state, *mac.state);
 
     tablet->connect(peerOf(mac));
     ASSERT_TRUE(testing::waitFor([&] { return tablet->pendingPairing().has_value(); }));
@@ -287,14 +266,14 @@ TEST_F(NetworkNamespaceAppStateTest, ConnectingToAConnectedDeviceSelectsItAndSel
     auto& mac = launch("Studio Mac");
     auto& phone = launch("Phone");
     auto& tablet = launch("Tablet");
-    connectAndPair(phone, mac);
+    testing::connectAndPair(*phone.state, *mac.state);
     EXPECT_EQ(mac->selectedPeerID(), phone->identity()->deviceID()) << "the first device is selected";
     mac->setSelectedPeerID(std::nullopt);
     mac->connect(peerOf(phone));
     EXPECT_EQ(mac->selectedPeerID(), phone->identity()->deviceID());
     EXPECT_FALSE(mac->connecting()) << "selected, not dialled";
 
-    connectAndPair(mac, tablet);
+    testing::connectAndPair(*mac.state, *tablet.state);
     ASSERT_EQ(mac->connectedDevices().size(), 2u);
     disconnect(phone);
     ASSERT_TRUE(testing::waitFor([&] { return mac->connectedDevices().size() == 1; }));

@@ -4,10 +4,14 @@
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
 #include "tests/Support/ProfileSettings.hpp"
+#include "tests/Support/QtApplication.hpp"
 
 #include <asio/ip/address.hpp>
+#include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace tarnwick::testing {
@@ -54,6 +58,31 @@ inline DiscoveredPeer loopbackPeer(const AppState& state) {
                           {},
                           {},
                           {asio::ip::make_address("127.0.0.1"), state.availability().port}};
+}
+
+/// Whether `state` lists `device` among its connected devices.
+inline bool lists(const AppState& state, const AppState& device) {
+    return std::ranges::any_of(state.connectedDevices(), [&](const ConnectedDevice& connected) {
+        return connected.id == device.identity()->deviceID();
+    });
+}
+
+/// Dials from `from` to `to` (at `address` when given) and confirms the code on both sides, the dialling
+/// side first (the other side asks once the dialler has answered); both must show the same code.
+inline void connectAndPair(AppState& from, AppState& to, const std::optional<std::string>& address = {}) {
+    address ? from.connectTo(*address) : from.connect(loopbackPeer(to));
+    ASSERT_TRUE(waitFor([&] { return from.pendingPairing().has_value(); }));
+    const std::string code = from.pendingPairing()->code;
+    EXPECT_EQ(code.size(), 6u);
+    EXPECT_EQ(from.pendingPairing()->peerName, to.deviceName());
+    from.approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return to.pendingPairing().has_value(); }));
+    EXPECT_EQ(to.pendingPairing()->code, code);
+    EXPECT_EQ(to.pendingPairing()->peerName, from.deviceName());
+    to.approvePendingPairing();
+    ASSERT_TRUE(waitFor([&] { return lists(from, to) && lists(to, from); }));
+    EXPECT_FALSE(from.pendingPairing());
+    EXPECT_FALSE(to.pendingPairing());
 }
 
 /// An account valid for an hour, with tokens only a scripted registry accepts.

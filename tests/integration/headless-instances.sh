@@ -11,15 +11,8 @@ app=$(realpath "$1")
 devBackend=$(realpath "$2")
 work=$(mktemp -d /tmp/tarnwick-headless.XXXXXX)
 pids=()
-cleanup() {
-    # Each pid is the subshell that runs `within`; the program it started is its child and outlives it.
-    for pid in "${pids[@]}"; do
-        pkill -P "$pid" 2>/dev/null || true
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
+# cleanup, launch, say, expect, code and sign_in.
+. "$(dirname "$0")/instances.sh"
 trap cleanup EXIT
 
 # within here|peer COMMAND...: runs the command in this side's namespaces or the peer's.
@@ -53,9 +46,6 @@ account() {
     within "$where" env TARNWICK_ENV=dev TARNWICK_DEV_BACKEND_URL="${!url}" \
         DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tarnwick-no-bus "$@"
 }
-
-# launch, say, expect, code and sign_in.
-. "$(dirname "$0")/instances.sh"
 
 inbox="$work/laptop/Downloads/Tarnwick Connect"
 

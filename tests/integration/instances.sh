@@ -3,6 +3,17 @@
 # (what to stop at the end), and two functions: `within WHERE COMMAND...` runs a command on the side WHERE
 # names, and `account WHERE COMMAND...` runs it there with that side's account services.
 
+# cleanup: stops what pids holds and removes $work; the sourcing script sets it as its EXIT trap.
+cleanup() {
+    # Each pid is the subshell that runs `within`; the program it started is its child and outlives it.
+    for pid in "${pids[@]}"; do
+        pkill -P "$pid" 2>/dev/null || true
+        kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+
 # launch RUN PROFILE NAME WHERE: starts an instance whose commands come from a FIFO held open here.
 launch() {
     local run=$1 profile=$2 name=$3 where=$4

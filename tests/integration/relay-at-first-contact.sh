@@ -11,15 +11,8 @@ devBackend=$(realpath "$2")
 relay=$(realpath "$3")
 work=$(mktemp -d /tmp/tarnwick-relay.XXXXXX)
 pids=()
-cleanup() {
-    # Each pid is the subshell that runs `within`; the program it started is its child and outlives it.
-    for pid in "${pids[@]}"; do
-        pkill -P "$pid" 2>/dev/null || true
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
+# cleanup, launch, say, expect, code and sign_in.
+. "$(dirname "$0")/instances.sh"
 trap cleanup EXIT
 
 # within here|N COMMAND...: runs the command on this side or in device N's network namespace.
@@ -51,7 +44,6 @@ account() {
         DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tarnwick-no-bus "$@"
 }
 
-. "$(dirname "$0")/instances.sh"
 
 launch mac mac "Studio Mac" 1
 launch laptop laptop "Laptop" 2

@@ -2,6 +2,7 @@
 
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
+#include <asio/strand.hpp>
 #include <asio/use_future.hpp>
 
 #include <chrono>
@@ -21,7 +22,9 @@ public:
 
     template <typename T>
     T run(asio::awaitable<T> body, std::chrono::seconds limit = std::chrono::seconds(30)) {
-        auto future = asio::co_spawn(context_, std::move(body), asio::use_future);
+        // The body is one line of work: on a strand, its awaitable operators (`&&`, `||`) never cancel
+        // one branch from another thread while that branch runs.
+        auto future = asio::co_spawn(asio::make_strand(context_), std::move(body), asio::use_future);
         std::vector<std::jthread> workers;
         for (int i = 0; i < threads_; ++i) {
             workers.emplace_back([this] { context_.run(); });

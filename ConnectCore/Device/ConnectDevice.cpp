@@ -10,6 +10,8 @@
 #include "ConnectCore/Session/TWCPSession.hpp"
 #include "ConnectCore/Transfer/ReceiveFolder.hpp"
 #include "ConnectCore/Transfer/TransferCoordinator.hpp"
+#include "ConnectCore/WatchFolder/FileSettleDetector.hpp"
+#include "ConnectCore/WatchFolder/WatchFolder.hpp"
 
 #include <asio/dispatch.hpp>
 
@@ -206,6 +208,40 @@ void ConnectDevice::setAcceptsConnections(bool accepts) {
     onStrand([accepts](ConnectDevice& self) { self.setup_.acceptsConnections = accepts; });
 }
 
+void ConnectDevice::watch(std::string id, std::filesystem::path folder) {
+    // Reports come on the watcher's strand; one that comes while the device goes is dropped.
+    auto report = [weakSelf = weak_from_this()](const std::filesystem::path& file) {
+        if (auto device = weakSelf.lock()) {
+            device->publish(DeviceEvents::FileSettled{file});
+        }
+    };
+    // Folders are read on the blocking pool, away from the threads that drive sockets.
+    auto detector = std::make_shared<FileSettleDetector>(setup_.blocking);
+    auto watcher = std::make_shared<WatchFolder>(setup_.blocking, std::move(folder), std::move(detector),
+                                                 std::move(report));
+    // Started before this returns, so that a file written afterwards is new to it.
+    watcher->start();
+    asio::dispatch(strand(), [self = shared_from_this(), id = std::move(id), watcher] {
+        if (self->stopped_) {
+            watcher->stop();
+            return;
+        }
+        self->unwatchOnStrand(id);
+        self->watchers_.emplace(id, watcher);
+    });
+}
+
+void ConnectDevice::unwatch(std::string id) {
+    onStrand([id = std::move(id)](ConnectDevice& self) { self.unwatchOnStrand(id); });
+}
+
+void ConnectDevice::unwatchOnStrand(const std::string& id) {
+    if (const auto found = watchers_.find(id); found != watchers_.end()) {
+        found->second->stop();
+        watchers_.erase(found);
+    }
+}
+
 void ConnectDevice::send(std::uint64_t transfer, std::string fingerprint,
                          std::vector<std::filesystem::path> files, std::optional<std::string> origin) {
     onStrand([=](ConnectDevice& self) {
@@ -310,6 +346,9 @@ asio::awaitable<void> ConnectDevice::stopOnStrand() {
         co_return;
     }
     stopped_ = true;
+    for (const auto& [id, watcher] : std::exchange(watchers_, {})) {
+        watcher->stop();
+    }
     if (advertiser_) {
         co_await advertiser_->stop();
     }

@@ -32,6 +32,7 @@ class ServiceBrowser;
 class TransferCoordinator;
 class TWCPNetworkChannel;
 class TWCPSession;
+class WatchFolder;
 
 /// This device on the network, and the owner of everything that talks to other devices: its identity,
 /// the listener and its DNS-SD publication, the browser, the reachability monitor and every connection,
@@ -104,6 +105,11 @@ public:
     void setReceiveFolder(std::filesystem::path folder);
     void setPairedPeers(std::vector<PairedPeer> peers);
     void setAcceptsConnections(bool accepts);
+    /// Watches the folder under the caller's identifier: each file that finishes arriving below it once
+    /// this returns is reported as `FileSettled`. Watching again under the same identifier replaces the
+    /// watcher.
+    void watch(std::string id, std::filesystem::path folder);
+    void unwatch(std::string id);
 
     /// Closes every connection in order, stops the listener and discovery, and returns when every task
     /// of this device has ended, within `stopTimeout`. No command does anything afterwards.
@@ -138,6 +144,7 @@ private:
     asio::awaitable<void> tasksEnded();
     asio::awaitable<void> runSend(std::uint64_t transfer);
     asio::awaitable<void> sendOutgoing(std::uint64_t transfer);
+    void unwatchOnStrand(const std::string& id);
     /// Runs a task of this device on its strand; `stop()` cancels it and waits for it.
     void spawn(asio::awaitable<void> body, std::string what);
     /// Runs `body` on the strand unless the device has stopped.
@@ -175,6 +182,8 @@ private:
     int handshakes_ = 0;
     /// Ready connections by the fingerprint their session authenticated.
     std::map<std::string, Connection> connections_;
+    /// Watched folders by the caller's identifier.
+    std::map<std::string, std::shared_ptr<WatchFolder>> watchers_;
     /// Every session from its start to its end, ready or not, for `stop()`.
     std::set<std::shared_ptr<TWCPSession>> sessions_;
     std::set<std::string> dialing_;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,6 +117,11 @@ struct TransferEnded {
     std::exception_ptr failure;
 };
 
+/// A file finished arriving in a watched folder (once per version of the file).
+struct FileSettled {
+    std::filesystem::path file;
+};
+
 /// Whether this host has a usable network path: its first reading, then every change.
 struct NetworkChanged {
     bool satisfied = true;
@@ -129,6 +135,7 @@ using DeviceEvent =
                  DeviceEvents::PairingRequested, DeviceEvents::PairingEnded, DeviceEvents::Paired,
                  DeviceEvents::Connected, DeviceEvents::Disconnected, DeviceEvents::Received,
                  DeviceEvents::ReceiveRefused, DeviceEvents::ReceiveProgressed,
-                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded, DeviceEvents::NetworkChanged>;
+                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded, DeviceEvents::FileSettled,
+                 DeviceEvents::NetworkChanged>;
 
 } // namespace tarnwick

@@ -40,14 +40,7 @@ AppState::AppState(Setup setup, QObject* parent)
       sounds_(new Sounds(*setup_.settings, this)),
       paired_(new PairedDevices(*setup_.settings, this)),
       addresses_(*setup_.settings),
-      watchFolders_(new WatchFolderStore(
-          *setup_.settings, setup_.main, setup_.blocking,
-          [self = QPointer<AppState>(this)](const std::filesystem::path& file) {
-              if (self) {
-                  self->sendFromWatchFolder(file);
-              }
-          },
-          this)),
+      watchFolders_(new WatchFolderStore(*setup_.settings, watching(), this)),
       auth_(std::make_shared<AuthStore>(
           setup_.engine, setup_.blocking,
           KeychainStore(keychainService, setup_.home.settingsFile.parent_path()), setup_.accountEndpoints)),

@@ -308,6 +308,9 @@ private:
     void apply(DeviceEvents::TransferEnded ended);
     void apply(DeviceEvents::ReceiveRefused refused);
     void apply(DeviceEvents::ReceiveProgressed progressed);
+    void apply(DeviceEvents::FileSettled settled);
+    /// The engine runs the watchers of the watched folders.
+    WatchFolderStore::Watching watching();
     /// The name of the connected device with this key, if one is connected.
     std::optional<std::string> connectedName(const std::string& fingerprint) const;
     /// The send whose batch holds the item, in `sends`; none when there is no such send.

@@ -175,6 +175,24 @@ void AppState::sendFromWatchFolder(const std::filesystem::path& file) {
     }
 }
 
+void AppState::apply(DeviceEvents::FileSettled settled) {
+    sendFromWatchFolder(settled.file);
+}
+
+WatchFolderStore::Watching AppState::watching() {
+    return {[this](const std::string& id, const std::filesystem::path& folder) {
+                if (device_) {
+                    device_->watch(id, folder);
+                }
+                return device_ != nullptr;
+            },
+            [this](const std::string& id) {
+                if (device_) {
+                    device_->unwatch(id);
+                }
+            }};
+}
+
 void AppState::recordReceived(ReceivedFile file, const std::string& sender) {
     received_.insert(received_.begin(), file);
     if (received_.size() > receivedLimit) {

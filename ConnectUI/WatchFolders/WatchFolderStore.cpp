@@ -1,13 +1,9 @@
 #include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
 
-#include "ConnectCore/WatchFolder/FileSettleDetector.hpp"
-#include "ConnectCore/WatchFolder/WatchFolder.hpp"
 #include "ConnectUI/Settings/StoredList.hpp"
 
 #include <QJsonObject>
-#include <QPointer>
 #include <QUuid>
-#include <asio/post.hpp>
 
 #include <unistd.h>
 
@@ -62,20 +58,11 @@ std::error_code folderProblem(const std::filesystem::path& folder) {
 
 } // namespace
 
-WatchFolderStore::WatchFolderStore(QSettings& settings, QtExecutor main, asio::any_io_executor watching,
-                                   OnSettled onSettled, QObject* parent)
+WatchFolderStore::WatchFolderStore(QSettings& settings, Watching watching, QObject* parent)
     : QObject(parent),
       settings_(settings),
-      main_(main),
-      watching_(std::move(watching)),
-      onSettled_(std::move(onSettled)) {
+      watching_(std::move(watching)) {
     load();
-}
-
-WatchFolderStore::~WatchFolderStore() {
-    for (auto& [id, watcher] : watchers_) {
-        watcher->stop();
-    }
 }
 
 void WatchFolderStore::startAll() {
@@ -135,7 +122,7 @@ void WatchFolderStore::persist() {
 }
 
 void WatchFolderStore::startWatching(const WatchedFolder& folder) {
-    if (!folder.isEnabled || watchers_.contains(folder.id)) {
+    if (!folder.isEnabled || watched_.contains(folder.id)) {
         return;
     }
     const auto resolved = resolve(folder.bookmark);
@@ -147,27 +134,14 @@ void WatchFolderStore::startWatching(const WatchedFolder& folder) {
         setLastError("Could not open " + folder.name() + ".");
         return;
     }
-    // The watcher reports on its own strand; the report hops here and is dropped once the store is gone.
-    auto report = [main = main_,
-                   store = QPointer<WatchFolderStore>(this)](const std::filesystem::path& file) {
-        asio::post(main, [store, file] {
-            if (store) {
-                store->onSettled_(file);
-            }
-        });
-    };
-    auto detector = std::make_shared<FileSettleDetector>(watching_);
-    auto watcher =
-        std::make_shared<WatchFolder>(watching_, *resolved, std::move(detector), std::move(report));
-    watcher->start();
-    watchers_.emplace(folder.id, std::move(watcher));
+    if (watching_.start(folder.id, *resolved)) {
+        watched_.insert(folder.id);
+    }
 }
 
 void WatchFolderStore::stopWatching(const std::string& id) {
-    const auto watcher = watchers_.find(id);
-    if (watcher != watchers_.end()) {
-        watcher->second->stop();
-        watchers_.erase(watcher);
+    if (watched_.erase(id) > 0) {
+        watching_.stop(id);
     }
 }
 

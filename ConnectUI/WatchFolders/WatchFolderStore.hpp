@@ -1,27 +1,22 @@
 #pragma once
 
-#include "ConnectUI/Async/QtExecutor.hpp"
 #include "ConnectUI/WatchFolders/WatchedFolder.hpp"
 
 #include <QObject>
 #include <QSettings>
-#include <asio/any_io_executor.hpp>
 
 #include <filesystem>
 #include <functional>
-#include <map>
-#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace tarnwick {
 
-class WatchFolder;
-
 /// The folders whose finished files are sent by themselves: the list the user edits, kept in the
-/// settings under "watchFolders", with one running watcher per enabled folder. Problems show in
-/// `lastError`. Main thread only; settled files reach `onSettled` on the main thread.
+/// settings under "watchFolders", with one watcher per enabled folder, which the engine runs. Problems
+/// show in `lastError`. Main thread only.
 class WatchFolderStore : public QObject {
     Q_OBJECT
     Q_PROPERTY(std::vector<tarnwick::WatchedFolder> folders READ folders NOTIFY foldersChanged)
@@ -30,20 +25,22 @@ class WatchFolderStore : public QObject {
 public:
     static constexpr const char* settingsKey = "watchFolders";
 
-    using OnSettled = std::function<void(const std::filesystem::path&)>;
     /// Asks the user for a folder; none when the user cancelled. Supplied by the user interface.
     using FolderChooser = std::function<std::optional<std::filesystem::path>()>;
+    /// Starts and stops the watcher of a folder by its identifier; `start` says whether it could (the
+    /// engine may not run yet).
+    struct Watching {
+        std::function<bool(const std::string& id, const std::filesystem::path& folder)> start;
+        std::function<void(const std::string& id)> stop;
+    };
 
-    /// Loads the stored list; nothing is watched before `startAll`. Watchers read folders on `watching`,
-    /// which should drive no sockets.
-    WatchFolderStore(QSettings& settings, QtExecutor main, asio::any_io_executor watching,
-                     OnSettled onSettled, QObject* parent = nullptr);
-    ~WatchFolderStore() override;
+    /// Loads the stored list; nothing is watched before `startAll`.
+    WatchFolderStore(QSettings& settings, Watching watching, QObject* parent = nullptr);
 
     const std::vector<WatchedFolder>& folders() const { return folders_; }
     const std::optional<std::string>& lastError() const { return lastError_; }
     /// Whether a watcher runs for the folder.
-    bool isWatching(const std::string& id) const { return watchers_.contains(id); }
+    bool isWatching(const std::string& id) const { return watched_.contains(id); }
 
     void startAll();
     /// Adds the folder the chooser gives and starts watching it; a cancelled choice changes nothing.
@@ -63,12 +60,10 @@ private:
     void setLastError(std::string text);
 
     QSettings& settings_;
-    const QtExecutor main_;
-    const asio::any_io_executor watching_;
-    const OnSettled onSettled_;
+    const Watching watching_;
     std::vector<WatchedFolder> folders_;
     std::optional<std::string> lastError_;
-    std::map<std::string, std::shared_ptr<WatchFolder>> watchers_;
+    std::set<std::string> watched_;
 };
 
 } // namespace tarnwick

@@ -168,5 +168,25 @@ TEST_F(ConnectDeviceTest, AnOfferCancelledByItsReceiverEndsOnBothSidesWithoutAPa
     EXPECT_EQ(filesInDownloads(), 0);
 }
 
+// The engine runs the watchers of watched folders: a file written once the folder is watched is reported
+// when it has finished arriving, and nothing is once the folder is no longer watched.
+TEST_F(ConnectDeviceTest, AFileFinishedInAWatchedFolderIsReportedUntilTheFolderIsUnwatched) {
+    using namespace std::chrono_literals;
+    const auto outbox = device.home() / "Outbox";
+    std::filesystem::create_directory(outbox);
+    device->watch("OUTBOX", outbox);
+    testing::appendToFile(outbox / "report.pdf", "%PDF-1.4 finished");
+    const auto settled = std::get<DeviceEvents::FileSettled>(device.waitFor<DeviceEvents::FileSettled>());
+    EXPECT_EQ(settled.file, outbox / "report.pdf");
+
+    device->unwatch("OUTBOX");
+    testing::appendToFile(outbox / "later.pdf", "%PDF-1.4 later");
+    const auto reportsLater = [](const DeviceEvent& event) {
+        const auto* settled = std::get_if<DeviceEvents::FileSettled>(&event);
+        return settled && settled->file.filename() == "later.pdf";
+    };
+    EXPECT_THROW(device.waitFor(reportsLater, 6s), std::runtime_error);
+}
+
 } // namespace
 } // namespace tarnwick

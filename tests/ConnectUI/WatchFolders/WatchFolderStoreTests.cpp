@@ -1,9 +1,10 @@
-#include "ConnectUI/Async/EngineThreads.hpp"
 #include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace tarnwick {
 namespace {
@@ -12,22 +13,23 @@ class WatchFolderStoreTest : public ::testing::Test {
 protected:
     void SetUp() override { testing::qtApplication(); }
 
+    /// A store whose watchers are the folders it asked to have watched, by identifier.
     std::unique_ptr<WatchFolderStore> makeStore(QSettings& settings) {
         return std::make_unique<WatchFolderStore>(
-            settings, QtExecutor(context), engine.blocking(),
-            [this](const std::filesystem::path& file) { settled.push_back(file); });
+            settings,
+            WatchFolderStore::Watching{[this](const std::string& id, const std::filesystem::path& folder) {
+                                           watched[id] = folder;
+                                           return true;
+                                       },
+                                       [this](const std::string& id) { watched.erase(id); }});
     }
     static WatchFolderStore::FolderChooser picking(std::optional<std::filesystem::path> folder) {
         return [folder] { return folder; };
     }
 
-    void TearDown() override { engine.stop(); }
-
-    EngineThreads engine{1, 1};
-    QtExecutionContext context;
     testing::ProfileSettings profile;
     testing::TemporaryDirectory folders;
-    std::vector<std::filesystem::path> settled;
+    std::map<std::string, std::filesystem::path> watched;
 };
 
 TEST_F(WatchFolderStoreTest, StoredValuesOfAnotherShapeGiveAnEmptyListAndNoError) {
@@ -49,6 +51,7 @@ TEST_F(WatchFolderStoreTest, OnlyEnabledFoldersAreWatchedAndTheListSurvivesARest
         store->setEnabled(false, store->folders()[1]);
         EXPECT_FALSE(store->isWatching(store->folders()[1].id));
     }
+    watched.clear(); // the watchers of that run ended with it
     const auto settings = profile.reopened();
     const auto store = makeStore(*settings);
     ASSERT_EQ(store->folders().size(), 2u);
@@ -57,8 +60,11 @@ TEST_F(WatchFolderStoreTest, OnlyEnabledFoldersAreWatchedAndTheListSurvivesARest
     store->startAll();
     EXPECT_TRUE(store->isWatching(store->folders()[0].id));
     EXPECT_FALSE(store->isWatching(store->folders()[1].id));
+    const std::string scans = store->folders()[0].id;
+    EXPECT_EQ(watched, (std::map<std::string, std::filesystem::path>{{scans, folders / "Scans"}}));
 
     store->remove(store->folders()[0]);
+    EXPECT_TRUE(watched.empty()) << "a removed folder's watcher stops";
     const auto afterRemoval = profile.reopened();
     ASSERT_EQ(makeStore(*afterRemoval)->folders().size(), 1u);
     EXPECT_EQ(makeStore(*afterRemoval)->folders()[0].name(), "Exports");
@@ -83,15 +89,6 @@ TEST_F(WatchFolderStoreTest, CancellingOrPickingNoFolderAddsNothing) {
     store->add(picking(folders / "nowhere"));
     EXPECT_TRUE(store->folders().empty());
     EXPECT_EQ(store->lastError(), "Could not keep access to nowhere: No such file or directory");
-}
-
-TEST_F(WatchFolderStoreTest, AFileFinishedInAWatchedFolderReachesTheCallbackOnce) {
-    std::filesystem::create_directory(folders / "Outbox");
-    const auto store = makeStore(*profile.settings);
-    store->add(picking(folders / "Outbox"));
-    testing::appendToFile(folders / "Outbox" / "report.pdf", "%PDF-1.4 finished");
-    ASSERT_TRUE(testing::waitFor([&] { return !settled.empty(); }, std::chrono::seconds(15)));
-    EXPECT_EQ(settled, std::vector<std::filesystem::path>{folders / "Outbox" / "report.pdf"});
 }
 
 } // namespace

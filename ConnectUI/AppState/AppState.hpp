@@ -317,6 +317,8 @@ private:
     static std::optional<std::uint64_t> sendHolding(const std::map<std::uint64_t, Sending>& sends,
                                                     const std::string& itemID);
     void retrySend(std::uint64_t transfer);
+    /// The incoming transfer whose row has this ID; none when there is none.
+    const IncomingTransfer* incomingWithID(const std::string& itemID) const;
     void apply(DeviceEvents::NetworkChanged changed);
     /// Sets `diagnosis` from the network reading, the peer count and the last failed dial.
     void updateDiagnosis();

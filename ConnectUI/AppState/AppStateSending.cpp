@@ -93,17 +93,19 @@ void AppState::cancelTransfer(const std::string& itemID) {
     if (const auto transfer = sendHolding(sends_, itemID)) {
         device_->cancel(*transfer);
     }
-    for (const auto& incoming : incoming_) {
-        if (incoming.id() == itemID) {
-            device_->cancelReceive(incoming.fingerprint, incoming.offer.offerID);
-        }
+    if (const IncomingTransfer* incoming = incomingWithID(itemID)) {
+        device_->cancelReceive(incoming->fingerprint, incoming->offer.offerID);
     }
 }
 
 bool AppState::canCancel(const std::string& itemID) const {
-    return sendHolding(sends_, itemID) || std::ranges::any_of(incoming_, [&itemID](const auto& incoming) {
-               return incoming.id() == itemID;
-           });
+    return sendHolding(sends_, itemID) || incomingWithID(itemID);
+}
+
+const IncomingTransfer* AppState::incomingWithID(const std::string& itemID) const {
+    const auto found = std::ranges::find_if(
+        incoming_, [&itemID](const IncomingTransfer& incoming) { return incoming.id() == itemID; });
+    return found == incoming_.end() ? nullptr : &*found;
 }
 
 void AppState::retryTransfer(const std::string& itemID) {
@@ -181,10 +183,11 @@ void AppState::apply(DeviceEvents::FileSettled settled) {
 
 WatchFolderStore::Watching AppState::watching() {
     return {[this](const std::string& id, const std::filesystem::path& folder) {
-                if (device_) {
-                    device_->watch(id, folder);
+                if (!device_) {
+                    return false;
                 }
-                return device_ != nullptr;
+                device_->watch(id, folder);
+                return true;
             },
             [this](const std::string& id) {
                 if (device_) {

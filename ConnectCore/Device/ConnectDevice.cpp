@@ -1,5 +1,7 @@
 #include "ConnectCore/Device/ConnectDevice.hpp"
 
+#include "ConnectCore/Account/AuthStore.hpp"
+#include "ConnectCore/Account/ConnectAPI.hpp"
 #include "ConnectCore/Async/Blocking.hpp"
 #include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
@@ -39,8 +41,13 @@ ConnectDevice::ConnectDevice(Setup setup, EventSink sink)
       setup_(std::move(setup)),
       sink_(std::move(sink)) {
     pairing_ = std::make_shared<DevicePairing>(
-        setup_.engine, setup_.pairedPeers, [this](DeviceEvent event) { publish(std::move(event)); },
+        setup_.engine, setup_.pairedPeers, [this](DeviceEvent event) { publishPairing(std::move(event)); },
         setup_.promptInterval);
+    if (setup_.account) {
+        auth_ = std::make_shared<AuthStore>(setup_.engine, setup_.blocking, setup_.account->keychain,
+                                            setup_.account->endpoints);
+        api_ = std::make_shared<ConnectAPI>(setup_.blocking, auth_, setup_.account->endpoints.apiBaseURL);
+    }
 }
 
 ConnectDevice::~ConnectDevice() = default;
@@ -127,6 +134,9 @@ asio::awaitable<void> ConnectDevice::startOnStrand() {
         co_await startBrowsing();
     }
     publish(DeviceEvents::Started{*identity, port, advertiser_, browser_});
+    if (auth_) {
+        spawn(loadAccount(), "account");
+    }
     if (browser_) {
         spawn(forwardPeers(browser_->peers(), [this](DeviceEvent event) { publish(std::move(event)); }),
               "peer list");
@@ -190,6 +200,35 @@ void ConnectDevice::connect(DiscoveredPeer peer) {
         self.publish(DeviceEvents::DialStarted{peer.id});
         self.spawn(self.dial(peer), "dial");
     });
+}
+
+void ConnectDevice::connectTo(DeviceAddress address) {
+    onStrand([address = std::move(address)](ConnectDevice& self) {
+        const std::string id = address.text();
+        if (!self.tls_ || self.dialing_.contains(id)) {
+            return;
+        }
+        self.dialing_.insert(id);
+        self.publish(DeviceEvents::DialStarted{id});
+        self.spawn(self.resolveAndDial(address), "dial by address");
+    });
+}
+
+asio::awaitable<void> ConnectDevice::resolveAndDial(DeviceAddress address) {
+    DiscoveredPeer peer;
+    peer.id = address.text();
+    peer.name = peer.id;
+    try {
+        auto resolving = address.resolve(setup_.engine);
+        peer.endpoint = co_await std::move(resolving);
+    } catch (const std::system_error& error) {
+        diagnostic("dial failed: " + peer.id + ": " + error.what());
+        publish(DeviceEvents::DialFailed{peer});
+        endDial(peer.id);
+        co_return;
+    }
+    auto dialing = dial(std::move(peer));
+    co_await std::move(dialing);
 }
 
 void ConnectDevice::answerPairing(std::uint64_t prompt, bool confirmed) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "ConnectCore/Account/AppConfiguration.hpp"
+#include "ConnectCore/Account/AuthorizationRequest.hpp"
+#include "ConnectCore/Account/KeychainStore.hpp"
 #include "ConnectCore/Async/Actor.hpp"
 #include "ConnectCore/Async/Task.hpp"
 #include "ConnectCore/Channel/TWCPParameters.hpp"
 #include "ConnectCore/Device/DeviceEvent.hpp"
 #include "ConnectCore/Device/DevicePairing.hpp"
 #include "ConnectCore/Device/PairedPeer.hpp"
+#include "ConnectCore/Discovery/DeviceAddress.hpp"
 #include "ConnectCore/Transfer/OutgoingTransfer.hpp"
 #include "TarnwickConnectProtocol/Messages/TWCPRole.hpp"
 
@@ -25,6 +29,8 @@
 
 namespace tarnwick {
 
+class AuthStore;
+class ConnectAPI;
 class DeviceTWCPIdentity;
 class Reachability;
 class ServiceAdvertiser;
@@ -35,9 +41,9 @@ class TWCPSession;
 class WatchFolder;
 
 /// This device on the network, and the owner of everything that talks to other devices: its identity,
-/// the listener and its DNS-SD publication, the browser, the reachability monitor and every connection,
-/// from the dial or accept to the close. Front ends give it commands and follow one stream of events;
-/// none of them wires sessions or transfers by hand. Every command returns at once.
+/// the listener and its DNS-SD publication, the browser, the reachability monitor, the account's client
+/// and every connection, from the dial or accept to the close. Front ends give it commands and follow one
+/// stream of events; none of them wires sessions or transfers by hand. Every command returns at once.
 class ConnectDevice : public Actor, public std::enable_shared_from_this<ConnectDevice> {
 public:
     /// Sessions still authenticating at once, and sessions ready at once; connections past either are
@@ -54,6 +60,16 @@ public:
     static constexpr int portsTried = 10;
     /// `stop()` never takes longer: an orderly close takes at most 2 s.
     static constexpr std::chrono::seconds stopTimeout{3};
+    /// How long the registry is asked whether both sides of a first contact committed to the same
+    /// handshake, and how often.
+    static constexpr std::chrono::seconds pairingCheckTime{60};
+    static constexpr std::chrono::seconds pairingCheckInterval{2};
+
+    /// The account's services and the store that keeps its tokens.
+    struct Account {
+        AppConfiguration::Endpoints endpoints;
+        KeychainStore keychain;
+    };
 
     struct Setup {
         /// Sockets and actors.
@@ -77,6 +93,8 @@ public:
         /// With discovery, whether this device is published too; a command that ends soon only browses, so
         /// that other devices never list a device that is about to go.
         bool announce = true;
+        /// The account this device signs in to; none: no account (tools that only move files).
+        std::optional<Account> account;
     };
 
     using EventSink = std::function<void(DeviceEvent)>;
@@ -89,6 +107,9 @@ public:
     void start();
     /// Dials a discovered peer unless a dial to it runs or it is connected already.
     void connect(DiscoveredPeer peer);
+    /// Dials the device at an address discovery does not see; the dial is known by the address's text
+    /// until its session says who answered. A name that does not resolve fails as an unreachable device.
+    void connectTo(DeviceAddress address);
     void answerPairing(std::uint64_t prompt, bool confirmed);
     /// Sends the files as one offer to a connected device; progress and outcome come as events.
     void send(std::uint64_t transfer, std::string fingerprint, std::vector<std::filesystem::path> files,
@@ -110,6 +131,14 @@ public:
     /// watcher.
     void watch(std::string id, std::filesystem::path folder);
     void unwatch(std::string id);
+
+    /// The login page for a browser sign-in of `request`. Safe from any thread.
+    std::string signInPage(const AuthorizationRequest& request) const;
+    /// Ends a browser sign-in with the page's return address: `SignedIn` and then the registration of
+    /// this device (`Registered` or `RegistrationFailed`), or `SignInFailed`.
+    void signIn(std::string returnAddress, AuthorizationRequest request);
+    /// Forgets the account's session; `SignedOut` follows. Running sessions go on.
+    void signOut();
 
     /// Closes every connection in order, stops the listener and discovery, and returns when every task
     /// of this device has ended, within `stopTimeout`. No command does anything afterwards.
@@ -142,6 +171,7 @@ private:
     asio::awaitable<void> removeStalePartials();
     asio::awaitable<void> stopOnStrand();
     asio::awaitable<void> tasksEnded();
+    asio::awaitable<void> resolveAndDial(DeviceAddress address);
     asio::awaitable<void> runSend(std::uint64_t transfer);
     asio::awaitable<void> sendOutgoing(std::uint64_t transfer);
     void unwatchOnStrand(const std::string& id);
@@ -167,6 +197,19 @@ private:
     asio::awaitable<void> forward(std::string fingerprint, AsyncQueue<T> queue);
     void endDial(const std::optional<std::string>& peerID);
 
+    // The account (ConnectDeviceAccount.cpp).
+    asio::awaitable<void> loadAccount();
+    asio::awaitable<void> finishSignIn(std::string returnAddress, AuthorizationRequest request);
+    asio::awaitable<void> forgetAccount();
+    /// Registers this device with the account's registry.
+    asio::awaitable<void> registerDevice();
+    /// Events of the pairing policy; a first contact is checked with the registry once it is published.
+    void publishPairing(DeviceEvent event);
+    /// Submits this side's commitment when the peer is a device of the account, and acts on the verdict.
+    asio::awaitable<void> checkPairing(DeviceEvents::Paired paired);
+    /// The registry's verdict within `pairingCheckTime`: "active", "mismatch", or the last answer.
+    asio::awaitable<std::string> pollPairing(std::string ownID, DeviceEvents::Paired paired);
+
     Setup setup_;
     std::mutex sinkMutex_;
     EventSink sink_;
@@ -176,6 +219,11 @@ private:
     std::shared_ptr<ServiceAdvertiser> advertiser_;
     std::shared_ptr<ServiceBrowser> browser_;
     std::shared_ptr<Reachability> reachability_;
+    /// Present with an account.
+    std::shared_ptr<AuthStore> auth_;
+    std::shared_ptr<ConnectAPI> api_;
+    /// What the registry calls this device, once registered in this run.
+    std::optional<std::string> registeredID_;
 
     bool started_ = false;
     bool stopped_ = false;

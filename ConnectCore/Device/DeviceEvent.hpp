@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectCore/Account/AuthSession.hpp"
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 #include "ConnectCore/Identity/DeviceIdentity.hpp"
 #include "ConnectCore/Transfer/IncomingOffer.hpp"
@@ -127,15 +128,48 @@ struct NetworkChanged {
     bool satisfied = true;
 };
 
+/// The stored account was read at start, whether there was one or not.
+struct AccountLoaded {
+    std::optional<AuthSession> session;
+};
+/// A browser sign-in ended with a session; the registration of this device follows.
+struct SignedIn {
+    AuthSession session;
+};
+/// A browser sign-in could not finish: an `AuthError`, or the token service could not be reached.
+struct SignInFailed {
+    std::exception_ptr failure;
+};
+struct SignedOut {};
+/// The registry knows this device under `deviceId`.
+struct Registered {
+    std::string deviceId;
+};
+/// Registering this device failed; the account stays signed in.
+struct RegistrationFailed {
+    std::exception_ptr failure;
+};
+/// The registry found that both sides of a first contact committed to the same handshake.
+struct PairingVerified {
+    std::string fingerprint;
+};
+/// The registry found two handshakes behind a first contact (a relay in the middle): the session has been
+/// closed, and the pairing should be forgotten.
+struct PairingRefuted {
+    std::string fingerprint;
+    std::string name;
+};
+
 } // namespace DeviceEvents
 
-using DeviceEvent =
-    std::variant<DeviceEvents::Started, DeviceEvents::StartFailed, DeviceEvents::PeersChanged,
-                 DeviceEvents::DialStarted, DeviceEvents::DialFailed, DeviceEvents::DialEnded,
-                 DeviceEvents::PairingRequested, DeviceEvents::PairingEnded, DeviceEvents::Paired,
-                 DeviceEvents::Connected, DeviceEvents::Disconnected, DeviceEvents::Received,
-                 DeviceEvents::ReceiveRefused, DeviceEvents::ReceiveProgressed,
-                 DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded, DeviceEvents::FileSettled,
-                 DeviceEvents::NetworkChanged>;
+using DeviceEvent = std::variant<
+    DeviceEvents::Started, DeviceEvents::StartFailed, DeviceEvents::PeersChanged, DeviceEvents::DialStarted,
+    DeviceEvents::DialFailed, DeviceEvents::DialEnded, DeviceEvents::PairingRequested,
+    DeviceEvents::PairingEnded, DeviceEvents::Paired, DeviceEvents::Connected, DeviceEvents::Disconnected,
+    DeviceEvents::Received, DeviceEvents::ReceiveRefused, DeviceEvents::ReceiveProgressed,
+    DeviceEvents::TransferProgressed, DeviceEvents::TransferEnded, DeviceEvents::FileSettled,
+    DeviceEvents::NetworkChanged, DeviceEvents::AccountLoaded, DeviceEvents::SignedIn,
+    DeviceEvents::SignInFailed, DeviceEvents::SignedOut, DeviceEvents::Registered,
+    DeviceEvents::RegistrationFailed, DeviceEvents::PairingVerified, DeviceEvents::PairingRefuted>;
 
 } // namespace tarnwick

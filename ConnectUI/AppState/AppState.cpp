@@ -2,14 +2,11 @@
 
 #include "ConnectCore/Host/HostFacts.hpp"
 
-#include <QPointer>
 #include <asio/co_spawn.hpp>
 #include <asio/detached.hpp>
-#include <asio/error.hpp>
 
 #include <algorithm>
 #include <iostream>
-#include <system_error>
 
 namespace tarnwick {
 namespace {
@@ -41,17 +38,10 @@ AppState::AppState(Setup setup, QObject* parent)
       paired_(new PairedDevices(*setup_.settings, this)),
       addresses_(*setup_.settings),
       watchFolders_(new WatchFolderStore(*setup_.settings, watching(), this)),
-      auth_(std::make_shared<AuthStore>(
-          setup_.engine, setup_.blocking,
-          KeychainStore(keychainService, setup_.home.settingsFile.parent_path()), setup_.accountEndpoints)),
-      api_(std::make_shared<ConnectAPI>(setup_.blocking, auth_, setup_.accountEndpoints.apiBaseURL)),
-      signInController_(setup_.main, setup_.openSignInPage, setup_.signInTimeout),
+      signInController_(setup_.openSignInPage, setup_.signInTimeout),
       deviceName_(hostDeviceName()) {}
 
 AppState::~AppState() {
-    for (const auto& [id, task] : tasks_) {
-        task.cancel();
-    }
     if (device_) {
         // Nothing more reaches this object; whoever did not stop the device first has it stop now.
         device_->detach();
@@ -183,35 +173,6 @@ bool AppState::isInside(const std::filesystem::path& path, const std::filesystem
         ++part;
     }
     return true;
-}
-
-void AppState::spawn(asio::awaitable<void> body, std::string what) {
-    const std::uint64_t id = nextTaskID_++;
-    auto onDone = [self = QPointer<AppState>(this), id, what = std::move(what)](std::exception_ptr error) {
-        if (error) {
-            try {
-                std::rethrow_exception(error);
-            } catch (const std::system_error& failure) {
-                if (failure.code() != asio::error::operation_aborted) {
-                    diagnostic(what + " failed: " + failure.what());
-                }
-            } catch (const std::exception& failure) {
-                diagnostic(what + " failed: " + failure.what());
-            }
-        }
-        if (self) {
-            self->tasks_.erase(id);
-        }
-    };
-    tasks_.emplace(id, Task::spawn(setup_.main, startIfAlive(QPointer<AppState>(this), std::move(body)),
-                                   std::move(onDone)));
-}
-
-asio::awaitable<void> AppState::startIfAlive(QPointer<AppState> self, asio::awaitable<void> body) {
-    // A spawned member coroutine begins only when the executor gets to it; by then its object may be gone.
-    if (self) {
-        co_await std::move(body);
-    }
 }
 
 void AppState::diagnostic(const std::string& line) {

@@ -2,11 +2,7 @@
 
 #include "ConnectCore/Account/AppConfiguration.hpp"
 #include "ConnectCore/Account/AuthSession.hpp"
-#include "ConnectCore/Account/AuthStore.hpp"
-#include "ConnectCore/Account/ConnectAPI.hpp"
-#include "ConnectCore/Async/Task.hpp"
 #include "ConnectCore/Device/ConnectDevice.hpp"
-#include "ConnectCore/Discovery/DeviceAddress.hpp"
 #include "ConnectCore/Discovery/DiscoveredPeer.hpp"
 #include "ConnectCore/Discovery/ServiceAdvertiser.hpp"
 #include "ConnectCore/Discovery/ServiceBrowser.hpp"
@@ -31,9 +27,7 @@
 #include "ConnectUI/WatchFolders/WatchFolderStore.hpp"
 
 #include <QObject>
-#include <QPointer>
 #include <QSettings>
-#include <asio/awaitable.hpp>
 
 #include <chrono>
 #include <cstdint>
@@ -126,10 +120,6 @@ public:
     static constexpr auto signInMinimumShown = std::chrono::milliseconds(500);
     static constexpr auto justSignedInShown = std::chrono::seconds(4);
     static constexpr const char* keychainService = "io.tarnwick.connect";
-    /// How long the registry is asked whether both sides of a first contact committed to the same
-    /// handshake, and how often.
-    static constexpr auto pairingCheckTime = std::chrono::seconds(60);
-    static constexpr auto pairingCheckInterval = std::chrono::seconds(2);
 
     explicit AppState(Setup setup, QObject* parent = nullptr);
     ~AppState() override;
@@ -237,8 +227,6 @@ public:
     void cancelSignIn();
     /// Forgets the account: running sessions go on, new ones are refused.
     void signOut();
-    /// Registers this device with the account's registry; its failure only sets `signInError`.
-    asio::awaitable<void> registerThisMac();
     /// Stores the browser's peer list without this device and keeps the selection on a listed peer.
     void updatePeers(const std::vector<DiscoveredPeer>& browsed);
 
@@ -289,7 +277,6 @@ private:
 
     // The device and its events (AppStateSessions.cpp).
     void startDevice();
-    asio::awaitable<void> resolveAndConnect(DeviceAddress address);
     void setUnreachable(const std::string& name);
     void apply(DeviceEvent event);
     void apply(DeviceEvents::Started started);
@@ -328,22 +315,20 @@ private:
     void withdrawPrompt(std::uint64_t serial);
     std::vector<PairedPeer> pairedPeers() const;
 
-    // The account (AppStateAccount.cpp).
-    asio::awaitable<void> loadAccount();
-    asio::awaitable<void> performSignIn();
-    asio::awaitable<void> performSignOut();
-    asio::awaitable<void> showJustSignedIn();
+    // The account and the registry's verdicts (AppStateAccount.cpp).
+    void apply(DeviceEvents::AccountLoaded loaded);
+    void apply(DeviceEvents::SignedIn signedIn);
+    void apply(DeviceEvents::SignInFailed failed);
+    void apply(DeviceEvents::SignedOut signedOut);
+    void apply(DeviceEvents::Registered registered);
+    void apply(DeviceEvents::RegistrationFailed failed);
+    void apply(DeviceEvents::PairingVerified verified);
+    void apply(DeviceEvents::PairingRefuted refuted);
+    /// Ends a running sign-in once its registration ended, after `signInMinimumShown`.
+    void finishSignIn();
+    void showSignedIn();
     void failSignIn(const std::exception_ptr& error);
     void setSignInError(std::optional<std::string> message, bool recoverable);
-
-    // The registry check of a first contact (AppStateRegistryCheck.cpp).
-    /// Submits this side's commitment when the peer is a device of the account, and acts on the answer.
-    asio::awaitable<void> checkPairing(DeviceEvents::Paired paired);
-    /// The registry's answer within `pairingCheckTime`: "active", "mismatch", or the last one it gave.
-    asio::awaitable<std::string> pollPairing(std::string ownID, DeviceEvents::Paired paired);
-    void markVerified(const std::string& fingerprint);
-    /// Forgets a pairing the registry found relayed and ends its session.
-    void removeUnverified(const DeviceEvents::Paired& paired);
 
     // Sending (AppStateSending.cpp).
     void updateProgress(const TransferProgress& progress, std::chrono::steady_clock::time_point started,
@@ -351,9 +336,6 @@ private:
     void finishBatch(const TransferList::Batch& batch, const TransferItem::State& state);
     void recordReceived(ReceivedFile file, const std::string& sender);
 
-    /// Runs the coroutine on the main thread, owned by this object; its failure becomes a diagnostic line.
-    void spawn(asio::awaitable<void> body, std::string what);
-    static asio::awaitable<void> startIfAlive(QPointer<AppState> self, asio::awaitable<void> body);
     /// A line on standard output for whoever runs the application; never shown to the user.
     static void diagnostic(const std::string& line);
 
@@ -374,8 +356,6 @@ private:
     WatchFolderStore* watchFolders_;
     /// This device on the network; created at start, when the name is known.
     std::shared_ptr<ConnectDevice> device_;
-    std::shared_ptr<AuthStore> auth_;
-    std::shared_ptr<ConnectAPI> api_;
     SignInController signInController_;
 
     Availability availability_;
@@ -401,6 +381,8 @@ private:
     bool signInErrorIsRecoverable_ = false;
     bool justSignedIn_ = false;
     std::optional<std::string> registeredDeviceId_;
+    /// When the running sign-in got its session.
+    std::chrono::steady_clock::time_point signedInAt_;
     /// Devices the registry check verified in this run.
     std::set<std::string> verified_;
 
@@ -415,9 +397,6 @@ private:
     /// Sends that failed or were cancelled, for a retry.
     std::map<std::uint64_t, Sending> failedSends_;
     std::uint64_t nextTransfer_ = 0;
-    /// Every running main-thread task, cancelled when this object goes.
-    std::map<std::uint64_t, Task> tasks_;
-    std::uint64_t nextTaskID_ = 0;
 };
 
 } // namespace tarnwick

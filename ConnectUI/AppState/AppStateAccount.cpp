@@ -1,14 +1,12 @@
-// The account: loading it at start-up, browser sign-in, registering this device and signing out.
+// The account as the device reports it: loading at start, browser sign-in, registration, sign-out and the
+// registry's verdict on a first contact.
 #include "ConnectCore/Account/APIError.hpp"
 #include "ConnectCore/Account/AuthError.hpp"
-#include "ConnectCore/Async/Race.hpp"
-#include "ConnectCore/Host/AppVersion.hpp"
-#include "ConnectCore/Host/HostFacts.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 
-#include <QPointer>
-#include <asio/co_spawn.hpp>
-#include <asio/use_awaitable.hpp>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace tarnwick {
 namespace {
@@ -18,24 +16,6 @@ constexpr const char* registerAgainText =
 constexpr const char* notLinkedText =
     "This computer isn't linked to your account yet, so pairing asks for the "
     "six-digit code each time. Transfers work as normal.";
-
-// The engine-side calls own what they use, so they finish safely even when the application state is gone.
-asio::awaitable<std::optional<AuthSession>> storedSession(std::shared_ptr<AuthStore> auth) {
-    auto loading = auth->currentSession();
-    co_return co_await std::move(loading);
-}
-
-asio::awaitable<void> forget(std::shared_ptr<AuthStore> auth) {
-    auto signingOut = auth->signOut();
-    co_await std::move(signingOut);
-}
-
-asio::awaitable<RegisteredDevice> registerDevice(std::shared_ptr<ConnectAPI> api, DeviceIdentity identity,
-                                                 std::string name) {
-    auto registering = api->registerDevice(identity.deviceID(), std::move(name), "macos", identity.spkiDER(),
-                                           HostFacts::osVersion(), appVersion);
-    co_return co_await std::move(registering);
-}
 
 std::string describeSignIn(const std::exception_ptr& error) {
     try {
@@ -69,27 +49,18 @@ bool AppState::isRecoverable(const std::exception_ptr& error) {
     }
 }
 
-asio::awaitable<void> AppState::loadAccount() {
-    QPointer<AppState> guard(this);
-    auto loading = asio::co_spawn(setup_.engine, storedSession(auth_), asio::use_awaitable);
-    std::optional<AuthSession> stored = co_await std::move(loading);
-    if (!guard) {
-        co_return;
-    }
-    assign(account_, std::move(stored), &AppState::accountChanged);
-    Q_EMIT accountLoaded();
-    if (account_) {
-        co_await registerThisMac();
-    }
-}
-
 void AppState::signIn() {
-    if (isSigningIn_) {
+    if (isSigningIn_ || !device_) {
         return;
     }
     assign(isSigningIn_, true, &AppState::isSigningInChanged);
     setSignInError(std::nullopt, false);
-    spawn(performSignIn(), "sign-in");
+    signInController_.run(
+        [this](const AuthorizationRequest& request) { return device_->signInPage(request); },
+        [this](std::string address, AuthorizationRequest request) {
+            device_->signIn(std::move(address), std::move(request));
+        },
+        [this](std::exception_ptr failure) { failSignIn(failure); });
 }
 
 void AppState::cancelSignIn() {
@@ -98,49 +69,66 @@ void AppState::cancelSignIn() {
     }
 }
 
-asio::awaitable<void> AppState::performSignIn() {
-    QPointer<AppState> guard(this);
-    std::optional<AuthSession> session;
-    std::exception_ptr failure;
-    try {
-        auto running = signInController_.run(auth_);
-        session = co_await std::move(running);
-    } catch (const std::exception&) {
-        failure = std::current_exception();
+void AppState::signOut() {
+    if (device_) {
+        device_->signOut();
     }
-    if (!guard) {
-        co_return;
+}
+
+void AppState::apply(DeviceEvents::AccountLoaded loaded) {
+    assign(account_, std::move(loaded.session), &AppState::accountChanged);
+    Q_EMIT accountLoaded();
+}
+
+void AppState::apply(DeviceEvents::SignedIn signedIn) {
+    assign(account_, std::optional(std::move(signedIn.session)), &AppState::accountChanged);
+    signedInAt_ = std::chrono::steady_clock::now();
+}
+
+void AppState::apply(DeviceEvents::SignInFailed failed) {
+    failSignIn(failed.failure);
+}
+
+void AppState::apply(DeviceEvents::SignedOut) {
+    assign(account_, std::optional<AuthSession>(), &AppState::accountChanged);
+    assign(registeredDeviceId_, std::optional<std::string>(), &AppState::registeredDeviceIdChanged);
+}
+
+void AppState::apply(DeviceEvents::Registered registered) {
+    assign(registeredDeviceId_, std::optional(std::move(registered.deviceId)),
+           &AppState::registeredDeviceIdChanged);
+    setSignInError(std::nullopt, false);
+    finishSignIn();
+}
+
+void AppState::apply(DeviceEvents::RegistrationFailed failed) {
+    const bool recoverable = isRecoverable(failed.failure);
+    setSignInError(recoverable ? registerAgainText : notLinkedText, recoverable);
+    finishSignIn();
+}
+
+// A registration after a sign-in ends it, whatever its outcome; one of the stored account does not.
+void AppState::finishSignIn() {
+    if (!isSigningIn_) {
+        return;
     }
-    if (!session) {
-        failSignIn(failure);
-        co_return;
+    const auto shown = std::chrono::steady_clock::now() - signedInAt_;
+    if (shown < signInMinimumShown) {
+        QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(signInMinimumShown - shown),
+                           this, [this] { showSignedIn(); });
+    } else {
+        showSignedIn();
     }
-    assign(account_, std::move(session), &AppState::accountChanged);
-    const auto signedInAt = std::chrono::steady_clock::now();
-    co_await registerThisMac();
-    const auto shown = std::chrono::steady_clock::now() - signedInAt;
-    if (guard && shown < signInMinimumShown) {
-        auto pause = asio::co_spawn(setup_.engine, sleepFor(signInMinimumShown - shown), asio::use_awaitable);
-        co_await std::move(pause);
-    }
-    if (!guard) {
-        co_return;
-    }
+}
+
+void AppState::showSignedIn() {
     assign(justSignedIn_, true, &AppState::justSignedInChanged);
     assign(isSigningIn_, false, &AppState::isSigningInChanged);
     if (onPairingRequested) {
         onPairingRequested();
     }
-    spawn(showJustSignedIn(), "sign-in notice");
-}
-
-asio::awaitable<void> AppState::showJustSignedIn() {
-    QPointer<AppState> guard(this);
-    auto pause = asio::co_spawn(setup_.engine, sleepFor(justSignedInShown), asio::use_awaitable);
-    co_await std::move(pause);
-    if (guard) {
-        assign(justSignedIn_, false, &AppState::justSignedInChanged);
-    }
+    QTimer::singleShot(justSignedInShown, this,
+                       [this] { assign(justSignedIn_, false, &AppState::justSignedInChanged); });
 }
 
 void AppState::failSignIn(const std::exception_ptr& error) {
@@ -151,50 +139,31 @@ void AppState::failSignIn(const std::exception_ptr& error) {
     }
 }
 
-asio::awaitable<void> AppState::registerThisMac() {
-    if (!identity_) {
-        co_return;
-    }
-    QPointer<AppState> guard(this);
-    std::optional<RegisteredDevice> device;
-    std::exception_ptr failure;
-    try {
-        auto registering =
-            asio::co_spawn(setup_.engine, registerDevice(api_, *identity_, deviceName_), asio::use_awaitable);
-        device = co_await std::move(registering);
-    } catch (const std::exception& error) {
-        diagnostic(std::string("registration failed: ") + error.what());
-        failure = std::current_exception();
-    }
-    if (!guard) {
-        co_return;
-    }
-    if (device) {
-        assign(registeredDeviceId_, std::optional(device->deviceId), &AppState::registeredDeviceIdChanged);
-        setSignInError(std::nullopt, false);
-        co_return;
-    }
-    const bool recoverable = isRecoverable(failure);
-    setSignInError(recoverable ? registerAgainText : notLinkedText, recoverable);
-}
-
-void AppState::signOut() {
-    spawn(performSignOut(), "sign-out");
-}
-
-asio::awaitable<void> AppState::performSignOut() {
-    QPointer<AppState> guard(this);
-    auto forgetting = asio::co_spawn(setup_.engine, forget(auth_), asio::use_awaitable);
-    co_await std::move(forgetting);
-    if (guard) {
-        assign(account_, std::optional<AuthSession>(), &AppState::accountChanged);
-        assign(registeredDeviceId_, std::optional<std::string>(), &AppState::registeredDeviceIdChanged);
-    }
-}
-
 void AppState::setSignInError(std::optional<std::string> message, bool recoverable) {
     assign(signInErrorIsRecoverable_, recoverable, &AppState::signInErrorIsRecoverableChanged);
     assign(signInError_, std::move(message), &AppState::signInErrorChanged);
+}
+
+void AppState::apply(DeviceEvents::PairingVerified verified) {
+    verified_.insert(verified.fingerprint);
+    const auto device =
+        std::ranges::find(connectedDevices_, verified.fingerprint, &ConnectedDevice::fingerprint);
+    if (device != connectedDevices_.end() && !device->verified) {
+        device->verified = true;
+        Q_EMIT connectedDevicesChanged();
+    }
+}
+
+// The device has closed the relayed session already.
+void AppState::apply(DeviceEvents::PairingRefuted refuted) {
+    const auto& devices = paired_->devices();
+    const auto entry = std::ranges::find(devices, refuted.fingerprint, &PairedDevice::fingerprint);
+    if (entry != devices.end()) {
+        paired_->forget(*entry);
+    }
+    assign(connectError_,
+           std::optional("The pairing with " + refuted.name + " could not be verified and was removed."),
+           &AppState::connectErrorChanged);
 }
 
 } // namespace tarnwick

@@ -4,11 +4,8 @@
 #include "ConnectUI/AppState/AppState.hpp"
 
 #include <QMetaObject>
-#include <QPointer>
 #include <asio/co_spawn.hpp>
-#include <asio/detached.hpp>
 #include <asio/post.hpp>
-#include <asio/use_awaitable.hpp>
 
 #include <algorithm>
 #include <iterator>
@@ -54,18 +51,21 @@ void AppState::start() {
 }
 
 void AppState::startDevice() {
-    ConnectDevice::Setup device{.engine = setup_.engine,
-                                .blocking = setup_.blocking,
-                                .supportFolder = setup_.home.supportFolder,
-                                .deviceName = deviceName_,
-                                .appVersion = appVersion,
-                                .receiveFolder = receiveFolder(),
-                                .port = setup_.port,
-                                .discovery = setup_.discovery,
-                                .pairedPeers = pairedPeers(),
-                                .promptInterval = setup_.promptInterval,
-                                .acceptsConnections = account_.has_value(),
-                                .announce = setup_.announce};
+    ConnectDevice::Setup device{
+        .engine = setup_.engine,
+        .blocking = setup_.blocking,
+        .supportFolder = setup_.home.supportFolder,
+        .deviceName = deviceName_,
+        .appVersion = appVersion,
+        .receiveFolder = receiveFolder(),
+        .port = setup_.port,
+        .discovery = setup_.discovery,
+        .pairedPeers = pairedPeers(),
+        .promptInterval = setup_.promptInterval,
+        .acceptsConnections = account_.has_value(),
+        .announce = setup_.announce,
+        .account = ConnectDevice::Account{
+            setup_.accountEndpoints, KeychainStore(keychainService, setup_.home.settingsFile.parent_path())}};
     // Events come from the engine's threads and are applied here in order; once this object is gone, the
     // device is detached and Qt drops what is still queued for it.
     device_ = std::make_shared<ConnectDevice>(std::move(device), [this](DeviceEvent event) {
@@ -133,7 +133,6 @@ void AppState::apply(DeviceEvents::Started started) {
     }
     assign(availability_, Availability::ready(started.port), &AppState::availabilityChanged);
     watchFolders_->startAll();
-    spawn(loadAccount(), "account");
 }
 
 void AppState::apply(DeviceEvents::StartFailed failed) {
@@ -181,6 +180,7 @@ void AppState::connect(const DiscoveredPeer& peer) {
     device_->connect(peer);
 }
 
+// The dial is known by the address until its session says who answered.
 void AppState::connectTo(const std::string& address) {
     if (!account_ || !identity_ || !device_ || connecting_) {
         return;
@@ -192,34 +192,9 @@ void AppState::connectTo(const std::string& address) {
         return;
     }
     assign(connectError_, std::optional<std::string>(), &AppState::connectErrorChanged);
-    spawn(resolveAndConnect(*parsed), "dial by address");
-}
-
-// The device is known by the address until its session says who it is.
-asio::awaitable<void> AppState::resolveAndConnect(DeviceAddress address) {
-    QPointer<AppState> guard(this);
-    std::optional<asio::ip::tcp::endpoint> endpoint;
-    try {
-        auto resolving = asio::co_spawn(setup_.engine, address.resolve(setup_.engine), asio::use_awaitable);
-        endpoint = co_await std::move(resolving);
-    } catch (const std::system_error& error) {
-        diagnostic("dial failed: " + address.text() + ": " + error.what());
-    }
-    if (!guard) {
-        co_return;
-    }
-    if (!endpoint) {
-        setUnreachable(address.text());
-        co_return;
-    }
-    DiscoveredPeer peer;
-    peer.id = address.text();
-    peer.name = address.text();
-    peer.endpoint = *endpoint;
-    connect(peer);
-    if (connecting_ == peer.id) {
-        addressDials_.insert(peer.id);
-    }
+    assign(connecting_, std::optional(parsed->text()), &AppState::connectingChanged);
+    addressDials_.insert(parsed->text());
+    device_->connectTo(*parsed);
 }
 
 void AppState::disconnect(const ConnectedDevice& device) {
@@ -281,8 +256,8 @@ void AppState::withdrawPrompt(std::uint64_t serial) {
 
 void AppState::apply(DeviceEvents::Paired paired) {
     paired_->remember(paired.fingerprint, paired.deviceID, paired.name);
+    // The device asks the registry about a first contact between devices of the account.
     verified_.erase(paired.fingerprint);
-    spawn(checkPairing(std::move(paired)), "pairing check");
 }
 
 void AppState::apply(DeviceEvents::Connected connected) {

@@ -33,7 +33,10 @@ PeerOptions PeerOptions::parse(const std::vector<std::string>& arguments) {
         } else if (word == "--to") {
             options.to = value();
         } else if (word == "--address") {
-            options.address = value();
+            options.address = DeviceAddress::parse(value());
+            if (!options.address) {
+                throw std::invalid_argument("--address takes HOST:PORT");
+            }
         } else if (word.starts_with("--")) {
             throw std::invalid_argument("unknown option " + word);
         } else {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectCore/Discovery/DeviceAddress.hpp"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,7 +22,7 @@ struct PeerOptions {
     std::optional<std::uint16_t> port;
     bool advertise = false;
     std::optional<std::string> to;
-    std::optional<std::string> address;
+    std::optional<DeviceAddress> address;
     std::vector<std::filesystem::path> files;
     /// After sending, stay connected and keep receiving until stopped.
     bool stay = false;

@@ -9,10 +9,8 @@
 
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
 #include <asio/signal_set.hpp>
 #include <asio/thread_pool.hpp>
-#include <asio/use_awaitable.hpp>
 
 #include <chrono>
 #include <iostream>
@@ -21,17 +19,6 @@ namespace tarnwick {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-asio::awaitable<asio::ip::tcp::endpoint> resolve(std::string address) {
-    const auto colon = address.rfind(':');
-    if (colon == std::string::npos) {
-        throw std::invalid_argument("--address takes HOST:PORT");
-    }
-    asio::ip::tcp::resolver resolver(co_await asio::this_coro::executor);
-    const auto results = co_await resolver.async_resolve(address.substr(0, colon), address.substr(colon + 1),
-                                                         asio::use_awaitable);
-    co_return results.begin()->endpoint();
-}
 
 /// Follows the device's events: prints what happened, confirms every code by itself (a person compares
 /// it on the other screen), and in send mode dials, sends once and ends.
@@ -59,13 +46,9 @@ private:
     asio::awaitable<void> handle(DeviceEvents::Started started) {
         std::cout << "listening " << started.port << std::endl;
         if (options_.mode == PeerOptions::Mode::send && options_.address) {
-            DiscoveredPeer peer;
-            peer.id = *options_.address;
-            peer.name = *options_.address;
-            auto resolving = resolve(*options_.address);
-            peer.endpoint = co_await std::move(resolving);
-            device_->connect(peer);
+            device_->connectTo(*options_.address);
         }
+        co_return;
     }
     asio::awaitable<void> handle(DeviceEvents::StartFailed failed) {
         std::cout << "start failed: " << failed.reason << std::endl;

@@ -127,8 +127,9 @@ TEST_F(HouseholdTest, SeveralDevicesAreServedAtOnce) {
 
     std::uint64_t transfer = 0;
     for (const auto& fingerprint : both) {
-        (*device)->send(++transfer, fingerprint,
-                        {makeFile("to-" + std::to_string(transfer) + ".txt", "here")}, std::nullopt);
+        ++transfer;
+        (*device)->send(transfer, fingerprint, {makeFile("to-" + std::to_string(transfer) + ".txt", "here")},
+                        std::nullopt);
     }
     EXPECT_FALSE(outcomeOf(1));
     EXPECT_FALSE(outcomeOf(2));

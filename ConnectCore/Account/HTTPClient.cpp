@@ -55,9 +55,17 @@ TransportError transportError(CURLcode code, const BodySink& sink, const char* d
     }
 }
 
+// libcurl asks while it waits too, about once a second; a non-zero answer ends the exchange.
+int checkAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(aborted)->load() ? 1 : 0;
+}
+
 } // namespace
 
 HTTPClient::Response HTTPClient::perform(const Request& request) const {
+    if (aborted_->load()) {
+        throw TransportError(TransportError::Case::failed, "the request was stopped");
+    }
     const std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
     if (!handle) {
         throw TransportError(TransportError::Case::failed, "cannot start an HTTP request");
@@ -81,12 +89,18 @@ HTTPClient::Response HTTPClient::perform(const Request& request) const {
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkAborted);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, aborted_.get());
     if (!request.body.empty()) {
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.c_str());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
     }
 
     const CURLcode code = curl_easy_perform(curl);
+    if (code == CURLE_ABORTED_BY_CALLBACK) {
+        throw TransportError(TransportError::Case::failed, "the request was stopped");
+    }
     if (code != CURLE_OK) {
         throw transportError(code, sink, detail);
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +41,10 @@ public:
     const Limits& limits() const { return limits_; }
 
     Response perform(const Request& request) const;
+    /// Ends the exchanges of this client and of its copies, those running (within about a second) and
+    /// those to come, with `TransportError` (failed): a program that stops does not wait out a server
+    /// that never answers.
+    void abort() const { aborted_->store(true); }
 
     /// A form body: key "=" value pairs joined by "&", each value percent-encoded keeping only letters,
     /// digits and "-._~"; keys are sent as they are.
@@ -46,6 +52,8 @@ public:
 
 private:
     Limits limits_;
+    /// Shared by copies, so that whoever owns the first can stop every request made with them.
+    std::shared_ptr<std::atomic<bool>> aborted_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 } // namespace tarnwick

@@ -45,8 +45,9 @@ ConnectDevice::ConnectDevice(Setup setup, EventSink sink)
         setup_.promptInterval);
     if (setup_.account) {
         auth_ = std::make_shared<AuthStore>(setup_.engine, setup_.blocking, setup_.account->keychain,
-                                            setup_.account->endpoints);
-        api_ = std::make_shared<ConnectAPI>(setup_.blocking, auth_, setup_.account->endpoints.apiBaseURL);
+                                            setup_.account->endpoints, http_);
+        api_ =
+            std::make_shared<ConnectAPI>(setup_.blocking, auth_, setup_.account->endpoints.apiBaseURL, http_);
     }
 }
 
@@ -385,6 +386,8 @@ asio::awaitable<void> ConnectDevice::stopOnStrand() {
         co_return;
     }
     stopped_ = true;
+    // The account's requests run on the blocking threads, which the program joins at its end.
+    http_.abort();
     for (const auto& [id, watcher] : std::exchange(watchers_, {})) {
         watcher->stop();
     }

@@ -2,6 +2,7 @@
 
 #include "ConnectCore/Account/AppConfiguration.hpp"
 #include "ConnectCore/Account/AuthorizationRequest.hpp"
+#include "ConnectCore/Account/HTTPClient.hpp"
 #include "ConnectCore/Account/KeychainStore.hpp"
 #include "ConnectCore/Async/Actor.hpp"
 #include "ConnectCore/Async/Task.hpp"
@@ -219,7 +220,8 @@ private:
     std::shared_ptr<ServiceAdvertiser> advertiser_;
     std::shared_ptr<ServiceBrowser> browser_;
     std::shared_ptr<Reachability> reachability_;
-    /// Present with an account.
+    /// Present with an account; their requests go through `http_`, which `stop()` aborts.
+    HTTPClient http_;
     std::shared_ptr<AuthStore> auth_;
     std::shared_ptr<ConnectAPI> api_;
     /// What the registry calls this device, once registered in this run.

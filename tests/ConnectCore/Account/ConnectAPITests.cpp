@@ -213,5 +213,24 @@ TEST_F(ConnectAPITest, ASlowRegistryTimesOut) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
 }
 
+// What a stopping program relies on: the blocking threads it joins are not held by a silent registry.
+TEST_F(ConnectAPITest, AnAbortedClientEndsTheRequestThatWaitsAndSendsNoMore) {
+    const ScriptedHTTPServer silent(ScriptedHTTPServer::answer(200, R"({"devices":[]})"), 30s);
+    const HTTPClient http;
+    ConnectAPI stopping{pool.get_executor(), auth, silent.url(), http};
+    std::thread aborter([&] {
+        while (silent.connections() == 0) {
+            std::this_thread::sleep_for(10ms);
+        }
+        http.abort();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(failureOf<TransportError>(stopping.listDevices()).errorCase(), TransportError::Case::failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    aborter.join();
+    EXPECT_EQ(failureOf<TransportError>(stopping.listDevices()).errorCase(), TransportError::Case::failed);
+    EXPECT_EQ(silent.connections(), 1);
+}
+
 } // namespace
 } // namespace tarnwick

@@ -256,6 +256,7 @@ void HeadlessFrontEnd::showPeers() {
 
 // The text is the whole list; JSON tells each device that came or went.
 void HeadlessFrontEnd::showConnected() {
+    showVerified();
     const auto& devices = state_.connectedDevices();
     if (!reporter_.json()) {
         reporter_.event("connected", {}, "connected: " + joinedNames(devices));
@@ -274,6 +275,15 @@ void HeadlessFrontEnd::showConnected() {
         }
     }
     shownConnected_ = std::move(now);
+}
+
+void HeadlessFrontEnd::showVerified() {
+    for (const auto& device : state_.connectedDevices()) {
+        if (device.verified && shownVerified_.insert(device.fingerprint).second) {
+            reporter_.event("verified", {{"name", device.name}, {"id", device.id}},
+                            "verified: " + TerminalText::escaped(device.name));
+        }
+    }
 }
 
 void HeadlessFrontEnd::showPairing() {

@@ -43,6 +43,8 @@ private:
     void showAvailability();
     void showPeers();
     void showConnected();
+    /// Announces each connected device once the registry has verified its pairing.
+    void showVerified();
     void showPairing();
     void showTransfers();
     void showReceived(const ReceivedFile& file, const std::string& sender);
@@ -62,6 +64,8 @@ private:
     std::set<std::string> shownIncoming_;
     /// The connected devices' names by identifier, as JSON last told them.
     std::map<std::string, std::string> shownConnected_;
+    /// Keys of the devices the registry verified that were announced as such.
+    std::set<std::string> shownVerified_;
 };
 
 } // namespace tarnwick

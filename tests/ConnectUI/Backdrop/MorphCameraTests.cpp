@@ -7,17 +7,6 @@
 namespace tarnwick {
 namespace {
 
-TEST(MorphCameraTest, PerspectiveTermsForNearAndFarPlanes) {
-    const QMatrix4x4 projection = MorphCamera::projection(2);
-    EXPECT_FLOAT_EQ(projection(0, 0), 2.656728f / 2);
-    EXPECT_FLOAT_EQ(projection(1, 1), 2.656728f);
-    EXPECT_FLOAT_EQ(projection(2, 2), -1.0033388f);
-    EXPECT_FLOAT_EQ(projection(2, 3), -0.20033388f);
-    EXPECT_FLOAT_EQ(projection(3, 2), -1);
-    EXPECT_EQ(projection(3, 3), 0);
-    EXPECT_FLOAT_EQ(MorphCamera::projection(0)(0, 0), 2.656728f / 0.0001f);
-}
-
 TEST(MorphCameraTest, CirclesTheOriginAndKeepsItInTheCentre) {
     EXPECT_EQ(MorphCamera::eye(0, 0.15, 5.4, 0.75), QVector3D(0, 0.75f, 5.4f));
     const QVector3D quarterTurn = MorphCamera::eye(10, std::numbers::pi / 20, 5.4, 0.75);

@@ -120,16 +120,14 @@ asio::awaitable<void> ConnectDevice::registerDevice() {
 }
 
 void ConnectDevice::publishPairing(DeviceEvent event) {
-    const auto* paired = std::get_if<DeviceEvents::Paired>(&event);
-    std::optional<DeviceEvents::Paired> checked = paired ? std::optional(*paired) : std::nullopt;
-    publish(std::move(event));
-    if (checked) {
-        onStrand([paired = std::move(*checked)](ConnectDevice& self) {
+    if (const auto* paired = std::get_if<DeviceEvents::Paired>(&event)) {
+        onStrand([paired = *paired](ConnectDevice& self) {
             if (self.api_ && self.registeredID_) {
                 self.spawn(self.checkPairing(paired), "pairing check");
             }
         });
     }
+    publish(std::move(event));
 }
 
 asio::awaitable<void> ConnectDevice::checkPairing(DeviceEvents::Paired paired) {

@@ -38,16 +38,6 @@ TEST(AppConfiguration, DevUsesTheLocalBackEndWhereverItIs) {
     }
 }
 
-TEST(AppConfiguration, TheSummaryNamesTheEnvironmentInUseAndItsRegistry) {
-    testing::ScopedEnvironment environment;
-    environment.set("TARNWICK_ENV", "dev");
-    environment.set("TARNWICK_DEV_BACKEND_URL", "http://127.0.0.1:9");
-    EXPECT_EQ(AppConfiguration::summary(), "account environment dev at http://127.0.0.1:9");
-    environment.set("TARNWICK_ENV", "prod");
-    EXPECT_EQ(AppConfiguration::summary(),
-              "account environment prod at " + AppConfiguration::endpoints(Environment::prod).apiBaseURL);
-}
-
 TEST(URLEncoding, EscapesWhatWouldChangeTheAddress) {
     EXPECT_EQ(HTTPClient::formBody({{"a", "x y+z/~"}, {"b", "é"}}), "a=x%20y%2Bz%2F~&b=%C3%A9");
     EXPECT_EQ(URLEncoding::encode("../A/B", URLEncoding::pathSegment), "%2E%2E%2FA%2FB");

@@ -2,7 +2,6 @@
 #include "ConnectCore/Account/AuthStore.hpp"
 #include "ConnectCore/Account/DecodingError.hpp"
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
-#include "TarnwickConnectProtocol/Crypto/SHA256.hpp"
 
 #include <gtest/gtest.h>
 
@@ -116,13 +115,6 @@ TEST(AuthSessionStoredForm, CountsSecondsFrom2001AndOmitsMissingEmail) {
     EXPECT_THROW(AuthSession::decode(R"({"idToken":"i","accessToken":"a","refreshToken":"r","expiresAt":1e300,
                                         "tenantSlug":"","userSub":"u"})"),
                  DecodingError);
-}
-
-TEST(AuthPKCE, ChallengeIsTheDigestOfTheVerifier) {
-    const auto pair = AuthStore::PKCE::generate();
-    EXPECT_EQ(pair.verifier.size(), 43u);
-    EXPECT_EQ(pair.challenge, Base64::urlEncode(SHA256::digest(bytesOf(pair.verifier))));
-    EXPECT_NE(AuthStore::PKCE::generate().verifier, pair.verifier);
 }
 
 } // namespace

@@ -224,44 +224,6 @@ TEST_F(NetworkNamespaceAppStateTest, APairedNameWithANewKeyGetsTheWarningPrompt)
     EXPECT_FALSE(mac->paired().isPaired(impostor->identity()->spkiSHA256()));
 }
 
-// A device connected does not delay another: the second caller is asked at once, and one device may dial
-// another while its own dial to a third still runs.
-TEST_F(NetworkNamespaceAppStateTest, ASecondCallerIsServedWhileTheFirstStaysConnected) {
-    auto& mac = launch("Studio Mac");
-    auto& phone = launch("Phone");
-    auto& tablet = launch("Tablet");
-    testing::connectAndPair(*phone.state, *mac.state);
-
-    tablet->connect(peerOf(mac));
-    ASSERT_TRUE(testing::waitFor([&] { return tablet->pendingPairing().has_value(); }));
-    tablet->approvePendingPairing();
-    ASSERT_TRUE(testing::waitFor([&] { return mac->pendingPairing().has_value(); }));
-    EXPECT_EQ(mac->pendingPairing()->peerName, "Tablet");
-    mac->approvePendingPairing();
-    ASSERT_TRUE(testing::waitFor([&] { return lists(mac, tablet) && lists(mac, phone); }));
-    EXPECT_EQ(mac->connectedDevices().size(), 2u);
-
-    // Both send to this device at once, and it sends to each of them.
-    const auto fromPhone = phone.profile.folder / "from-phone.txt";
-    const auto fromTablet = tablet.profile.folder / "from-tablet.txt";
-    testing::appendToFile(fromPhone, "phone");
-    testing::appendToFile(fromTablet, "tablet");
-    phone->send({fromPhone});
-    tablet->send({fromTablet});
-    for (const auto& device : mac->connectedDevices()) {
-        const auto file = mac.profile.folder / ("to-" + device.name + ".txt");
-        testing::appendToFile(file, device.name);
-        mac->setSelectedPeerID(device.id);
-        mac->send({file});
-    }
-    ASSERT_TRUE(testing::waitFor([&] { return mac->received().size() == 2; }));
-    ASSERT_TRUE(
-        testing::waitFor([&] { return phone->received().size() == 1 && tablet->received().size() == 1; }));
-    EXPECT_EQ(contents(phone->receiveFolder() / "to-Phone.txt"), "Phone");
-    EXPECT_EQ(contents(tablet->receiveFolder() / "to-Tablet.txt"), "Tablet");
-    EXPECT_EQ(contents(mac->receiveFolder() / "from-tablet.txt"), "tablet");
-}
-
 TEST_F(NetworkNamespaceAppStateTest, ConnectingToAConnectedDeviceSelectsItAndSelectionMovesWhenOneLeaves) {
     auto& mac = launch("Studio Mac");
     auto& phone = launch("Phone");

@@ -9,28 +9,6 @@
 namespace tarnwick {
 namespace {
 
-// Two lit pixels, (100, 50) and (300, 150), and one just too dim to count at the corner: the lit area
-// is 200 × 100 pixels around (200, 100), so each pixel measures min(3.9 / 200, 1.1 / 100) = 0.011.
-TEST(WordmarkPointsTest, SpreadsPointsEvenlyOverTheLitPixels) {
-    QImage bitmap(1400, 360, QImage::Format_Grayscale8);
-    bitmap.fill(0);
-    bitmap.setPixel(0, 0, qRgb(128, 128, 128));
-    bitmap.setPixel(100, 50, qRgb(255, 255, 255));
-    bitmap.setPixel(300, 150, qRgb(129, 129, 129));
-
-    const std::vector<MorphPoint> points = WordmarkPoints::spread(bitmap, 4);
-    ASSERT_EQ(points.size(), 4u);
-    // Points 0 and 1 take the first pixel, 2 and 3 the second, each with its three randoms from seed
-    // 90210 added to its column and row.
-    EXPECT_NEAR(points[0].x, -1.0978311f, 1e-5);
-    EXPECT_NEAR(points[0].y, 0.5426826f, 1e-5);
-    EXPECT_NEAR(points[0].z, -0.0235550f, 1e-5);
-    EXPECT_NEAR(points[1].x, points[0].x, 0.011);
-    EXPECT_NEAR(points[2].x, 1.1021385f, 1e-5);
-    EXPECT_NEAR(points[2].y, -0.5587859f, 1e-5);
-    EXPECT_NEAR(points[2].z, 0.0319942f, 1e-5);
-}
-
 TEST(WordmarkPointsTest, ADarkBitmapGivesNoPoints) {
     QImage bitmap(1400, 360, QImage::Format_Grayscale8);
     bitmap.fill(0);

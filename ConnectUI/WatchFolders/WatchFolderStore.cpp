@@ -84,8 +84,9 @@ void WatchFolderStore::add(const FolderChooser& choose) {
     const auto id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
     folders_.push_back({id, folder.string(), QByteArray::fromStdString(folder.string()), true});
     persist();
-    Q_EMIT foldersChanged();
+    // Watching before the list changes, so that a file written once the folder shows is new to it.
     startWatching(folders_.back());
+    Q_EMIT foldersChanged();
 }
 
 void WatchFolderStore::remove(const WatchedFolder& folder) {
@@ -105,12 +106,12 @@ void WatchFolderStore::setEnabled(bool enabled, const WatchedFolder& folder) {
     entry->isEnabled = enabled;
     const WatchedFolder updated = *entry;
     persist();
-    Q_EMIT foldersChanged();
     if (enabled) {
         startWatching(updated);
     } else {
         stopWatching(updated.id);
     }
+    Q_EMIT foldersChanged();
 }
 
 void WatchFolderStore::load() {

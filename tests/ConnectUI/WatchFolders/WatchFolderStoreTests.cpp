@@ -46,7 +46,12 @@ TEST_F(WatchFolderStoreTest, OnlyEnabledFoldersAreWatchedAndTheListSurvivesARest
     std::filesystem::create_directory(folders / "Exports");
     {
         const auto store = makeStore(*profile.settings);
+        // Whoever shows the list may tell the user to drop files in at once.
+        std::size_t watchedWhenListed = 0;
+        QObject::connect(store.get(), &WatchFolderStore::foldersChanged,
+                         [&] { watchedWhenListed = watched.size(); });
         store->add(picking(folders / "Scans"));
+        EXPECT_EQ(watchedWhenListed, 1u) << "a folder is watched before it is listed";
         store->add(picking(folders / "Exports"));
         store->setEnabled(false, store->folders()[1]);
         EXPECT_FALSE(store->isWatching(store->folders()[1].id));

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -35,6 +36,47 @@ std::int64_t takeOpenSSLStatus() {
 PlatformError importFailure(std::int64_t status) {
     return PlatformError(PlatformError::osStatusDomain, status,
                          "SecPKCS12Import failed: " + std::to_string(status));
+}
+
+/// PrivateKeyInfo (PKCS #8) around an ECPrivateKey without parameters.
+Bytes pkcs8PrivateKey(ByteView privateKeyX963) {
+    const ByteView point = privateKeyX963.first(std::min<std::size_t>(65, privateKeyX963.size()));
+    const ByteView scalar = privateKeyX963.last(std::min<std::size_t>(32, privateKeyX963.size()));
+    const Bytes ecPrivateKey = DER::sequence({DER::integer(std::uint64_t{1}), DER::octetString(scalar),
+                                              DER::contextConstructed(1, DER::bitString(point))});
+    return DER::sequence({DER::integer(std::uint64_t{0}), SelfSignedCertificate::keyAlgorithm(),
+                          DER::octetString(ecPrivateKey)});
+}
+
+/// PKCS #7 padding: always 1 to blockSize bytes, each holding their count.
+Bytes pad(ByteView bytes, std::size_t blockSize) {
+    const std::size_t count = blockSize - bytes.size() % blockSize;
+    Bytes padded(bytes.begin(), bytes.end());
+    padded.insert(padded.end(), count, static_cast<std::uint8_t>(count));
+    return padded;
+}
+
+/// Triple-DES CBC of an already padded plaintext.
+Bytes tripleDESCBC(ByteView plaintext, std::span<const std::uint8_t, 24> key,
+                   std::span<const std::uint8_t, 8> iv) {
+    const std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
+                                                                                  EVP_CIPHER_CTX_free);
+    Bytes ciphertext(plaintext.size() + 8);
+    int written = 0;
+    int finished = 0;
+    const bool encrypted =
+        context &&
+        EVP_EncryptInit_ex(context.get(), EVP_des_ede3_cbc(), nullptr, key.data(), iv.data()) == 1 &&
+        EVP_CIPHER_CTX_set_padding(context.get(), 0) == 1 &&
+        EVP_EncryptUpdate(context.get(), ciphertext.data(), &written, plaintext.data(),
+                          static_cast<int>(plaintext.size())) == 1 &&
+        EVP_EncryptFinal_ex(context.get(), ciphertext.data() + written, &finished) == 1;
+    if (!encrypted) {
+        const std::int64_t status = takeOpenSSLStatus();
+        throw PlatformError(errorDomain, status, "3DES failed: " + std::to_string(status));
+    }
+    ciphertext.resize(static_cast<std::size_t>(written + finished));
+    return ciphertext;
 }
 
 /// SEQUENCE { pbeWithSHAAnd3-KeyTripleDES-CBC, SEQUENCE { salt, iterations } }.
@@ -111,44 +153,6 @@ struct ContainerFree {
 };
 
 } // namespace
-
-Bytes pkcs8PrivateKey(ByteView privateKeyX963) {
-    const ByteView point = privateKeyX963.first(std::min<std::size_t>(65, privateKeyX963.size()));
-    const ByteView scalar = privateKeyX963.last(std::min<std::size_t>(32, privateKeyX963.size()));
-    const Bytes ecPrivateKey = DER::sequence({DER::integer(std::uint64_t{1}), DER::octetString(scalar),
-                                              DER::contextConstructed(1, DER::bitString(point))});
-    return DER::sequence({DER::integer(std::uint64_t{0}), SelfSignedCertificate::keyAlgorithm(),
-                          DER::octetString(ecPrivateKey)});
-}
-
-Bytes pad(ByteView bytes, std::size_t blockSize) {
-    const std::size_t count = blockSize - bytes.size() % blockSize;
-    Bytes padded(bytes.begin(), bytes.end());
-    padded.insert(padded.end(), count, static_cast<std::uint8_t>(count));
-    return padded;
-}
-
-Bytes tripleDESCBC(ByteView plaintext, std::span<const std::uint8_t, 24> key,
-                   std::span<const std::uint8_t, 8> iv) {
-    const std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
-                                                                                  EVP_CIPHER_CTX_free);
-    Bytes ciphertext(plaintext.size() + 8);
-    int written = 0;
-    int finished = 0;
-    const bool encrypted =
-        context &&
-        EVP_EncryptInit_ex(context.get(), EVP_des_ede3_cbc(), nullptr, key.data(), iv.data()) == 1 &&
-        EVP_CIPHER_CTX_set_padding(context.get(), 0) == 1 &&
-        EVP_EncryptUpdate(context.get(), ciphertext.data(), &written, plaintext.data(),
-                          static_cast<int>(plaintext.size())) == 1 &&
-        EVP_EncryptFinal_ex(context.get(), ciphertext.data() + written, &finished) == 1;
-    if (!encrypted) {
-        const std::int64_t status = takeOpenSSLStatus();
-        throw PlatformError(errorDomain, status, "3DES failed: " + std::to_string(status));
-    }
-    ciphertext.resize(static_cast<std::size_t>(written + finished));
-    return ciphertext;
-}
 
 Bytes make(ByteView privateKeyX963, ByteView certificateDER, const std::string& password) {
     const Bytes keySalt = SecureRandom::bytes(8);

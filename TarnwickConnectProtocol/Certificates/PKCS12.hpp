@@ -4,7 +4,6 @@
 #include "TarnwickConnectProtocol/Certificates/SecIdentity.hpp"
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,20 +25,9 @@ Bytes make(ByteView privateKeyX963, ByteView certificateDER, const std::string& 
 /// failed: <status>", when the import fails (status 0 when it yields no key or no certificate).
 SecIdentity identity(ByteView from, const std::string& password);
 
-/// PrivateKeyInfo (PKCS #8) around an ECPrivateKey without parameters.
-Bytes pkcs8PrivateKey(ByteView privateKeyX963);
-
 /// RFC 7292 appendix B.2 with SHA-1; id 1 derives a cipher key, 2 an IV, 3 a MAC key. The password
 /// is UTF-8 (or else ISO 8859-1), used as a BMPString with its 00 00 terminator.
 Bytes pkcs12KDF(std::string_view password, ByteView salt, unsigned iterations, std::uint8_t id,
                 std::size_t length);
-
-/// PKCS #7 padding: always 1 to blockSize bytes, each holding their count.
-Bytes pad(ByteView bytes, std::size_t blockSize);
-
-/// Triple-DES CBC of an already padded plaintext. Throws PlatformError (domain "PKCS12",
-/// "3DES failed: <status>") when the cipher refuses, e.g. for a length not a multiple of 8.
-Bytes tripleDESCBC(ByteView plaintext, std::span<const std::uint8_t, 24> key,
-                   std::span<const std::uint8_t, 8> iv);
 
 } // namespace tarnwick::PKCS12

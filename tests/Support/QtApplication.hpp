@@ -8,11 +8,15 @@
 
 namespace tarnwick::testing {
 
-/// The one application object of a test program, made on first use on the thread that runs the tests.
-/// A GUI application, so that text can be drawn; on the offscreen platform, so that no display is needed.
-/// It is never destroyed: at exit Qt's own globals (icon and scene-graph caches) are already gone, and
-/// the application's clean-up routines would touch them.
+/// The one application object of a test program, made on first use on the thread that runs the tests
+/// unless the program made its own (the window tests make a widgets application). A GUI application, so that
+/// text can be drawn; on the offscreen platform, so that no display is needed. It is never destroyed: at exit
+/// Qt's own globals (icon and scene-graph caches) are already gone, and the application's clean-up routines
+/// would touch them.
 inline QGuiApplication& qtApplication() {
+    if (auto* existing = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        return *existing;
+    }
     static int argc = 3;
     static char name[] = "tests";
     static char platformOption[] = "-platform";

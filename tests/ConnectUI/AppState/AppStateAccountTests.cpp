@@ -3,8 +3,6 @@
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
 #include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
-#include "tests/Support/NetworkNamespace.hpp"
-#include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
 #include "tests/Support/ScriptedHTTPServer.hpp"
 
@@ -21,46 +19,19 @@ constexpr const char* notLinkedText =
     "This computer isn't linked to your account yet, so pairing asks for the "
     "six-digit code each time. Transfers work as normal.";
 
-class NetworkNamespaceAccountTest : public ::testing::Test {
+class NetworkNamespaceAccountTest : public testing::LoopbackInstances {
 protected:
-    struct Instance {
-        testing::ProfileSettings profile;
-        std::unique_ptr<AppState> state;
-        /// The sign-in pages the instance asked to show.
-        std::vector<std::string> opened;
-        AppState* operator->() const { return state.get(); }
-    };
-
-    NetworkNamespaceAccountTest() {
-        // The key store is the profile's file: nobody's keyring is touched.
-        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus");
-    }
-
-    void SetUp() override {
-        const char* marker = std::getenv("TARNWICK_NETWORK_NAMESPACE");
-        if (!marker || std::string(marker) != "inside") {
-            GTEST_SKIP() << "listens only in a network namespace made for it";
-        }
-        testing::qtApplication();
-    }
-
     /// A started instance whose account services are at `endpoints`; `stored` is signed in already.
     Instance& launch(const AppConfiguration::Endpoints& endpoints, std::optional<AuthSession> stored = {},
-                     std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout,
-                     const std::string& name = "Studio Mac") {
-        auto& instance = *instances.emplace_back(std::make_unique<Instance>());
-        if (stored) {
-            testing::storeAccount(instance.profile.home, *stored);
-        }
-        AppState::Setup setup = testing::loopbackSetup(instance.profile);
-        setup.accountEndpoints = endpoints;
-        setup.openSignInPage = [&instance](const std::string& url) {
-            instance.opened.push_back(url);
-            return true;
-        };
-        setup.signInTimeout = signInTimeout;
-        instance.state = std::make_unique<AppState>(std::move(setup));
-        instance->setDeviceName(name);
+                     std::chrono::milliseconds signInTimeout = SignInController::defaultTimeout) {
+        Instance& instance = add("Studio Mac", stored, [&](AppState::Setup& setup) {
+            setup.accountEndpoints = endpoints;
+            setup.openSignInPage = [this](const std::string& url) {
+                opened.push_back(url);
+                return true;
+            };
+            setup.signInTimeout = signInTimeout;
+        });
         instance->start();
         EXPECT_TRUE(
             testing::waitFor([&] { return instance->availability().state == Availability::Case::ready; }));
@@ -68,46 +39,27 @@ protected:
     }
 
     /// Starts a sign-in and waits until its page is open.
-    static void beginSignIn(Instance& instance) {
-        const auto opened = instance.opened.size();
+    void beginSignIn(Instance& instance) {
+        const auto before = opened.size();
         instance->signIn();
         EXPECT_TRUE(instance->isSigningIn());
-        ASSERT_TRUE(testing::waitFor([&] { return instance.opened.size() > opened; }));
+        ASSERT_TRUE(testing::waitFor([&] { return opened.size() > before; }));
     }
 
-    /// A started instance named `name`, signed in as `email` through the back end's page and registered.
-    Instance& signedIn(const testing::DevBackendProcess& backend, const std::string& name,
-                       const std::string& email) {
-        Instance& instance =
-            launch(testing::endpointsAt(backend.url()), {}, SignInController::defaultTimeout, name);
-        beginSignIn(instance);
-        EXPECT_TRUE(
-            instance->signInController().complete(testing::signInThroughPage(instance.opened.back(), email)));
-        EXPECT_TRUE(testing::waitFor([&] { return instance->registeredDeviceId().has_value(); }));
-        return instance;
-    }
-
-    static bool verified(const Instance& instance) {
-        const auto& devices = instance->connectedDevices();
-        return devices.size() == 1 && devices.front().verified;
-    }
-
-    testing::ScopedEnvironment environment;
-    EngineThreads& engine = testing::processEngine();
-    QtExecutionContext& context = testing::processMainContext();
-    std::vector<std::unique_ptr<Instance>> instances;
+    /// The sign-in pages the instances asked to show.
+    std::vector<std::string> opened;
 };
 
-TEST_F(NetworkNamespaceAccountTest, SignInAdoptsTheReturnAddressRegistersAndSurvivesARelaunch) {
+TEST_F(NetworkNamespaceAccountTest, SignInAdoptsTheReturnAddressRegistersAndSignsOut) {
     testing::DevBackendProcess backend;
     Instance& instance = launch(testing::endpointsAt(backend.url()));
     EXPECT_FALSE(instance->isSignedIn());
     beginSignIn(instance);
-    const std::string login = instance.opened.back();
+    const std::string login = opened.back();
     EXPECT_TRUE(login.starts_with(backend.url() + "/login?returnTo=tarnwickconnect://auth/callback&"))
         << login;
     instance->signIn(); // a second press while one runs changes nothing
-    EXPECT_EQ(instance.opened.size(), 1u);
+    EXPECT_EQ(opened.size(), 1u);
 
     // Another page's sign-in, or tokens without the state, neither sign in nor end the user's sign-in.
     EXPECT_FALSE(instance->signInController().complete("https://elsewhere.example/#id_token=x"));
@@ -125,32 +77,16 @@ TEST_F(NetworkNamespaceAccountTest, SignInAdoptsTheReturnAddressRegistersAndSurv
     EXPECT_EQ(instance->registeredDeviceId(), instance->identity()->deviceID());
     EXPECT_FALSE(instance->signInError());
 
-    // The next launch of the profile finds the account in its key store and registers again.
-    const auto account = instance->account();
-    instance.state.reset();
-    auto relaunched = std::make_unique<AppState>(
-        AppState::Setup{QtExecutor(context), engine.executor(), engine.blocking(),
-                        instance.profile.settings.get(), instance.profile.home, std::nullopt, false,
-                        [] { return true; }, testing::endpointsAt(backend.url())});
-    relaunched->start();
-    ASSERT_TRUE(testing::waitFor([&] { return relaunched->registeredDeviceId().has_value(); }));
-    EXPECT_EQ(relaunched->account(), account);
-
-    relaunched->signOut();
-    ASSERT_TRUE(testing::waitFor([&] { return !relaunched->isSignedIn(); }));
-    EXPECT_FALSE(relaunched->registeredDeviceId());
+    instance->signOut();
+    ASSERT_TRUE(testing::waitFor([&] { return !instance->isSignedIn(); }));
+    EXPECT_FALSE(instance->registeredDeviceId());
 }
 
-TEST_F(NetworkNamespaceAccountTest, ACancelledSignInShowsNothingAndAFailedOneSaysWhy) {
+TEST_F(NetworkNamespaceAccountTest, AFailedSignInSaysWhyUntilTheNextOneStarts) {
     testing::DevBackendProcess backend;
     Instance& instance = launch(testing::endpointsAt(backend.url()));
     beginSignIn(instance);
-    instance->signInController().cancel();
-    ASSERT_TRUE(testing::waitFor([&] { return !instance->isSigningIn(); }));
-    EXPECT_FALSE(instance->signInError());
-
-    beginSignIn(instance);
-    const std::string login = instance.opened.back();
+    const std::string login = opened.back();
     const std::string state = URLEncoding::parameters(login.substr(login.find('?') + 1)).at("state");
     ASSERT_TRUE(instance->signInController().complete(
         "tarnwickconnect://auth/callback?error=access_denied&state=" + state));
@@ -162,9 +98,6 @@ TEST_F(NetworkNamespaceAccountTest, ACancelledSignInShowsNothingAndAFailedOneSay
 
     beginSignIn(instance);
     EXPECT_FALSE(instance->signInError()) << "a new sign-in clears the last message";
-    instance->cancelSignIn();
-    ASSERT_TRUE(testing::waitFor([&] { return !instance->isSigningIn(); }));
-    EXPECT_FALSE(instance->signInError()) << "cancelled from the window: nothing to tell";
 }
 
 // A browser closed without answering sends nothing back; the sign-in must end on its own and say so.
@@ -177,8 +110,8 @@ TEST_F(NetworkNamespaceAccountTest, ASignInWithoutAnAnswerEndsAfterItsTimeoutAnd
     EXPECT_FALSE(instance->signInErrorIsRecoverable()) << "the Sign In button is the way on";
 
     beginSignIn(instance);
-    EXPECT_TRUE(instance->signInController().complete(
-        testing::signInThroughPage(instance.opened.back(), "ada@example.com")));
+    EXPECT_TRUE(
+        instance->signInController().complete(testing::signInThroughPage(opened.back(), "ada@example.com")));
     ASSERT_TRUE(testing::waitFor([&] { return instance->isSignedIn(); }));
 }
 
@@ -222,28 +155,6 @@ TEST_F(NetworkNamespaceAccountTest, WithoutAnAccountNothingIsDialledSentOrAccept
     EXPECT_FALSE(signedOut->pendingPairing());
     EXPECT_TRUE(signedOut->connectedDevices().empty());
     EXPECT_TRUE(signedIn->connectedDevices().empty());
-}
-
-// Two devices of one account that pair are verified by the registry, and again when they pair anew after
-// forgetting each other, although the registry still holds what the first pairing committed.
-TEST_F(NetworkNamespaceAccountTest, DevicesOfTheAccountThatPairAreVerifiedByTheRegistry) {
-    testing::DevBackendProcess backend;
-    Instance& mac = signedIn(backend, "Studio Mac", "ada@example.com");
-    Instance& laptop = signedIn(backend, "Laptop", "bob@example.com");
-    for (int round = 1; round <= 2; ++round) {
-        SCOPED_TRACE(round);
-        testing::connectAndPair(*mac.state, *laptop.state);
-        ASSERT_TRUE(testing::waitFor([&] { return verified(mac) && verified(laptop); }));
-        EXPECT_TRUE(mac->paired().isPaired(laptop->identity()->spkiSHA256()));
-        EXPECT_TRUE(laptop->paired().isPaired(mac->identity()->spkiSHA256()));
-        EXPECT_FALSE(mac->connectError());
-
-        mac->disconnect(mac->connectedDevices().front());
-        ASSERT_TRUE(testing::waitFor(
-            [&] { return mac->connectedDevices().empty() && laptop->connectedDevices().empty(); }));
-        mac->paired().forgetAll();
-        laptop->paired().forgetAll();
-    }
 }
 
 } // namespace

@@ -3,16 +3,22 @@
 #include "ConnectCore/Account/KeychainStore.hpp"
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Async/EngineThreads.hpp"
+#include "tests/Support/NetworkNamespace.hpp"
 #include "tests/Support/ProfileSettings.hpp"
 #include "tests/Support/QtApplication.hpp"
+#include "tests/Support/ScopedEnvironment.hpp"
 
 #include <asio/ip/address.hpp>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tarnwick::testing {
 
@@ -97,10 +103,56 @@ inline AuthSession accountOf(const std::string& userSub) {
             "ada@example.com"};
 }
 
-/// Keeps the account in the profile's key-store file, as a previous launch's sign-in would have. The test
-/// must have turned the Secret Service off (DBUS_SESSION_BUS_ADDRESS) so that the file is the key store.
-inline void storeAccount(const ApplicationHome& home, const AuthSession& account) {
-    KeychainStore(AppState::keychainService, home.settingsFile.parent_path()).save(account);
-}
+/// Application instances, each with a profile of its own, that listen and dial on loopback in a network
+/// namespace made for the test (see tests/CMakeLists.txt), where loopback is the only interface; elsewhere
+/// the test skips. Each keeps its account in its profile's key-store file: nobody's keyring is touched.
+class LoopbackInstances : public ::testing::Test {
+protected:
+    struct Instance {
+        ProfileSettings profile;
+        std::unique_ptr<AppState> state;
+        AppState* operator->() const { return state.get(); }
+    };
+
+    void SetUp() override {
+        const char* marker = std::getenv("TARNWICK_NETWORK_NAMESPACE");
+        if (!marker || std::string(marker) != "inside") {
+            GTEST_SKIP() << "listens and dials only in a network namespace made for it";
+        }
+        ASSERT_TRUE(seesOnlyInterfaces({"lo"}));
+        qtApplication();
+        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tarnwick-no-bus");
+    }
+
+    /// An instance announcing `name`, not started, made from its profile's loopbackSetup as `adjust` changes
+    /// it; `account`, when given, is in its key store as a previous launch's sign-in would have left it.
+    Instance& add(const std::string& name, const std::optional<AuthSession>& account,
+                  const std::function<void(AppState::Setup&)>& adjust = {}) {
+        auto& instance = *instances.emplace_back(std::make_unique<Instance>());
+        if (account) {
+            KeychainStore(AppState::keychainService, instance.profile.home.settingsFile.parent_path())
+                .save(*account);
+        }
+        AppState::Setup setup = loopbackSetup(instance.profile);
+        if (adjust) {
+            adjust(setup);
+        }
+        instance.state = std::make_unique<AppState>(std::move(setup));
+        instance->setDeviceName(name);
+        return instance;
+    }
+
+    /// A started instance announcing `name`, once it listens signed in to an account (devices connect only
+    /// then) whose registry is out of reach, which leaves the account in place.
+    Instance& launch(const std::string& name) {
+        auto& instance = add(name, accountOf("user-" + name));
+        instance->start();
+        EXPECT_TRUE(waitFor([&] { return instance->isSignedIn() && instance->availability().port != 0; }));
+        return instance;
+    }
+
+    ScopedEnvironment environment;
+    std::vector<std::unique_ptr<Instance>> instances;
+};
 
 } // namespace tarnwick::testing

@@ -14,7 +14,7 @@
 namespace tarnwick {
 namespace {
 
-TEST(TransferGallery, FiltersByDirectionAndSaysWhenNothingMoved) {
+TEST(TransferGallery, FiltersByDirection) {
     const std::vector<TransferItem> sent{
         {"s1", "/tmp/one.jpg", "one.jpg", 10, TransferItem::State::sending(0.5, 1), "Phone"},
         {"s2", "/tmp/two.pdf", "two.pdf", 20, TransferItem::State::failed("The device disconnected."),
@@ -34,12 +34,6 @@ TEST(TransferGallery, FiltersByDirectionAndSaysWhenNothingMoved) {
     EXPECT_EQ(onlyReceived[0].name, "three.png");
     EXPECT_EQ(TransferGallery::visible(entries, TransferGallery::Filter::sent).size(), 2u);
     EXPECT_EQ(TransferGallery::visible(entries, TransferGallery::filterNamed("bogus")), entries);
-
-    const auto onlySent = TransferGallery::entries(sent, {});
-    EXPECT_TRUE(TransferGallery::visible(onlySent, TransferGallery::Filter::received).empty());
-    EXPECT_EQ(TransferGallery::emptyText(TransferGallery::Filter::received), "Nothing received yet.");
-    EXPECT_EQ(TransferGallery::emptyText(TransferGallery::Filter::sent), "Nothing sent yet.");
-    EXPECT_EQ(TransferGallery::emptyText(TransferGallery::Filter::all), "Nothing has moved yet.");
 }
 
 // Sent and received files interleave by when they were listed, not by direction; files listed together
@@ -76,7 +70,6 @@ TEST(ThumbnailCache, PreviewsAreTheirOwnEntryAtFullSizeAndNoneForOtherFiles) {
     EXPECT_EQ(cache.status(photo, 2560, true), "loading");
     EXPECT_EQ(cache.status(notes, 2560, true), "loading");
     ASSERT_TRUE(testing::waitFor([&] { return ready.count() == 3; }));
-    EXPECT_EQ(cache.load(photo, 100)->height(), 100);
     EXPECT_EQ(cache.load(photo, 2560, true)->size(), picture.size()) << "never enlarged";
     EXPECT_EQ(cache.cached(ThumbnailCache::keyFor(photo, true)).size(), picture.size());
     EXPECT_EQ(cache.status(notes, 2560, true), "none");

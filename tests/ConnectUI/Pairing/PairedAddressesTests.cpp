@@ -31,16 +31,6 @@ TEST_F(PairedAddressesTest, AnAddressSurvivesARestartBesideThePairedList) {
     EXPECT_EQ(restarted.address("KEY-B"), std::nullopt);
 }
 
-TEST_F(PairedAddressesTest, ForgettingAPairingForgetsItsAddress) {
-    PairedAddresses addresses(*profile.settings);
-    addresses.remember("KEY-A", "laptop:47810");
-    addresses.remember("KEY-B", "tablet:47810");
-    addresses.keepOnly({"KEY-B"});
-    const auto settings = profile.reopened();
-    EXPECT_EQ(PairedAddresses(*settings).entries(),
-              (std::vector<PairedAddresses::Entry>{{"KEY-B", "tablet:47810"}}));
-}
-
 TEST_F(PairedAddressesTest, StoredDataThatDoesNotReadGivesNoAddresses) {
     profile.settings->setValue(PairedAddresses::settingsKey,
                                R"([{"fingerprint":"KEY-A","address":"laptop:47810"},)"

@@ -21,13 +21,6 @@ TEST(DefaultDownloads, WithoutADownloadFolderFilesGoToDownloadsInTheHome) {
               "/home/ada/Fichiers/Tarnwick Connect");
 }
 
-TEST_F(DownloadsLocationTest, FirstLaunchUsesTheDefaultFolderInDownloads) {
-    DownloadsLocation downloads(*profile.settings, profile.home.defaultDownloads);
-    EXPECT_EQ(downloads.url(), profile.folder / "Downloads" / "Tarnwick Connect");
-    EXPECT_FALSE(downloads.isCustom());
-    EXPECT_FALSE(downloads.problem());
-}
-
 TEST_F(DownloadsLocationTest, AChosenFolderIsKeptAcrossLaunchesUntilReset) {
     DownloadsLocation downloads(*profile.settings, profile.home.defaultDownloads);
     downloads.choose(chosen.path());

@@ -86,11 +86,8 @@ TEST_F(WatchFolderStoreTest, AFolderThatIsGoneStaysListedUnwatchedWithTheReason)
     EXPECT_EQ(store->lastError(), "Lost access to Camera. Remove and add it again.");
 }
 
-TEST_F(WatchFolderStoreTest, CancellingOrPickingNoFolderAddsNothing) {
+TEST_F(WatchFolderStoreTest, AFolderThatCannotBeWatchedIsNotAdded) {
     const auto store = makeStore(*profile.settings);
-    store->add(picking(std::nullopt));
-    EXPECT_TRUE(store->folders().empty());
-    EXPECT_FALSE(store->lastError());
     store->add(picking(folders / "nowhere"));
     EXPECT_TRUE(store->folders().empty());
     EXPECT_EQ(store->lastError(), "Could not keep access to nowhere: No such file or directory");

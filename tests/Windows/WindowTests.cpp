@@ -8,7 +8,7 @@
 #include "ConnectUI/SignIn/SignInHandOff.hpp"
 #include "ConnectUI/ViewModels/ConnectModel.hpp"
 #include "ConnectUI/ViewModels/KeyedListModel.hpp"
-#include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
+#include "tests/Support/LoopbackInstances.hpp"
 #include "tests/Support/ScriptedHTTPServer.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
 

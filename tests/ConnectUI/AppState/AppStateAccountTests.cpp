@@ -2,7 +2,7 @@
 // (or a scripted registry), in a network namespace of the test's own (see tests/CMakeLists.txt).
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
-#include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
+#include "tests/Support/LoopbackInstances.hpp"
 #include "tests/Support/QtApplication.hpp"
 #include "tests/Support/ScriptedHTTPServer.hpp"
 

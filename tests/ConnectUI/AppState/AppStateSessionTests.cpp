@@ -1,7 +1,7 @@
 // Application states that find each other by address on loopback, in a network namespace of the test's
 // own (see tests/CMakeLists.txt): real TLS, real sessions, real files.
 #include "ConnectUI/ViewModels/ConnectModel.hpp"
-#include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
+#include "tests/Support/LoopbackInstances.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // of the test's own on a private session bus (see tests/CMakeLists.txt); elsewhere they skip.
 #include "ConnectUI/AppState/AppState.hpp"
 #include "ConnectUI/Desktop/DesktopNotifications.hpp"
-#include "tests/ConnectUI/AppState/LoopbackInstances.hpp"
+#include "tests/Support/LoopbackInstances.hpp"
 #include "tests/Support/NotificationServer.hpp"
 #include "tests/Support/QtApplication.hpp"
 #include "tests/Support/TemporaryFolder.hpp"

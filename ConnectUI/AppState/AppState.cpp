@@ -122,9 +122,11 @@ void AppState::updatePeers(const std::vector<DiscoveredPeer>& browsed) {
     if (!selectedPeerID_) {
         return;
     }
-    const bool stillListed = std::any_of(peers_.begin(), peers_.end(), [&](const DiscoveredPeer& peer) {
-        return peer.id == *selectedPeerID_;
-    });
+    const auto isSelected = [&](const auto& device) { return device.id == *selectedPeerID_; };
+    // A connected device stays chosen when it is not (or no longer) advertised, as one dialled by its
+    // address usually is not: moving the choice would send the next files to another device.
+    const bool stillListed = std::any_of(peers_.begin(), peers_.end(), isSelected) ||
+                             std::any_of(connectedDevices_.begin(), connectedDevices_.end(), isSelected);
     if (!stillListed) {
         setSelectedPeerID(peers_.empty() ? std::nullopt : std::optional(peers_.front().id));
     }

@@ -98,6 +98,11 @@ TEST_F(NetworkNamespaceAppStateTest, ConnectingToAConnectedDeviceSelectsItAndSel
 
     testing::connectAndPair(*mac.state, *tablet.state);
     ASSERT_EQ(mac->connectedDevices().size(), 2u);
+    mac->setSelectedPeerID(tablet->identity()->deviceID());
+    mac->updatePeers({DiscoveredPeer{"PRINTER", "Printer", "KEY-PRINTER", {}, {}, {}, {}}});
+    EXPECT_EQ(mac->selectedDestination()->name, "Tablet") << "discovery does not move a connected choice";
+
+    mac->setSelectedPeerID(phone->identity()->deviceID());
     disconnect(phone);
     ASSERT_TRUE(testing::waitFor([&] { return mac->connectedDevices().size() == 1; }));
     EXPECT_EQ(mac->selectedPeerID(), tablet->identity()->deviceID()) << "selection moves to the one left";

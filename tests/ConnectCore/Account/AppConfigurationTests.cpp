@@ -22,22 +22,6 @@ TEST(AppConfiguration, TheVariableWinsThenTheBuildSettingThenDev) {
     EXPECT_EQ(AppConfiguration::environment(), Environment::prod);
 }
 
-TEST(AppConfiguration, DevUsesTheLocalBackEndWhereverItIs) {
-    testing::ScopedEnvironment environment;
-    environment.set("TARNWICK_DEV_BACKEND_URL", std::nullopt);
-    EXPECT_EQ(AppConfiguration::endpoints(Environment::dev).loginURL, "http://127.0.0.1:47800/login");
-    environment.set("TARNWICK_DEV_BACKEND_URL", "http://127.0.0.1:9");
-    const auto dev = AppConfiguration::endpoints(Environment::dev);
-    EXPECT_EQ(dev.apiBaseURL, "http://127.0.0.1:9");
-    EXPECT_EQ(dev.hostedAuthURL, "http://127.0.0.1:9");
-    for (const auto hosted : {Environment::staging, Environment::prod}) {
-        const auto endpoints = AppConfiguration::endpoints(hosted);
-        EXPECT_TRUE(endpoints.apiBaseURL.ends_with("/v1"));
-        EXPECT_TRUE(endpoints.loginURL.ends_with("/login"));
-        EXPECT_TRUE(endpoints.hostedAuthURL.starts_with("https://"));
-    }
-}
-
 TEST(URLEncoding, EscapesWhatWouldChangeTheAddress) {
     EXPECT_EQ(HTTPClient::formBody({{"a", "x y+z/~"}, {"b", "é"}}), "a=x%20y%2Bz%2F~&b=%C3%A9");
     EXPECT_EQ(URLEncoding::encode("../A/B", URLEncoding::pathSegment), "%2E%2E%2FA%2FB");

@@ -59,42 +59,20 @@ TEST_F(ConnectAPITest, RegistersListsAndRevokesDevices) {
     const auto left = run(api.listDevices());
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0], device);
-    EXPECT_EQ(failureOf<APIError>(api.revokeDevice("B/../A-1")).description(),
-              "That is no longer available.");
+    EXPECT_EQ(failureOf<APIError>(api.revokeDevice("B/../A-1")).status(), 404);
 }
 
+// "+" and "&" in the query's identifier must reach the registry as themselves, so that the revoke names
+// this pairing and no other.
 TEST_F(ConnectAPITest, PairsDevicesOnceBothSidesAgree) {
-    // "+" and "&" in the query's identifier must reach the registry as themselves.
     const std::string b = "B+1&deviceId=A";
-    const Bytes keyA = newKey();
-    const Bytes keyB = newKey();
-    registerDevice("A", keyA);
-    registerDevice(b, keyB);
+    registerDevice("A", newKey());
+    registerDevice(b, newKey());
     EXPECT_EQ(run(api.submitPairing("A", b, "commitment")), "pending") << "until the peer commits";
-    EXPECT_TRUE(run(api.listPairings()).empty());
     EXPECT_EQ(run(api.submitPairing(b, "A", "commitment")), "active");
-
-    const auto pairings = run(api.listPairings());
-    ASSERT_EQ(pairings.size(), 1u);
-    EXPECT_EQ(pairings[0].peerFingerprint("A"), SPKIFingerprint::compute(keyB));
-    EXPECT_EQ(pairings[0].peerFingerprint(b), SPKIFingerprint::compute(keyA));
-    EXPECT_EQ(pairings[0].peerFingerprint("C"), std::nullopt);
-
     run(api.revokePairing(b, "A"));
     EXPECT_TRUE(run(api.listPairings()).empty());
     EXPECT_EQ(failureOf<APIError>(api.revokePairing("A", b)).status(), 404);
-}
-
-TEST_F(ConnectAPITest, WakesADeviceUntilTheRegistryLimitsIt) {
-    registerDevice("A", newKey());
-    EXPECT_EQ(run(api.wake("A", "2 photos")), "queued");
-    for (int i = 0; i < 4; ++i) {
-        run(api.wake("A", "again"));
-    }
-    const auto limited = failureOf<APIError>(api.wake("A", "too often"));
-    EXPECT_EQ(limited.status(), 429);
-    EXPECT_EQ(limited.description(), "Too many attempts. Wait a moment and try again.");
-    EXPECT_EQ(failureOf<APIError>(api.wake("nobody", "x")).description(), "That is no longer available.");
 }
 
 TEST_F(ConnectAPITest, TheRegistryRefusesBadTokensAndOtherWorkspaces) {
@@ -103,7 +81,6 @@ TEST_F(ConnectAPITest, TheRegistryRefusesBadTokensAndOtherWorkspaces) {
     run(auth->adopt(other));
     const auto mismatch = failureOf<APIError>(api.listDevices());
     EXPECT_EQ(mismatch, APIError::http(403, "tenant_mismatch"));
-    EXPECT_EQ(mismatch.description(), "This account doesn't have access to that workspace.");
     EXPECT_FALSE(mismatch.needsSignIn());
 
     AuthSession forged = session;
@@ -111,7 +88,6 @@ TEST_F(ConnectAPITest, TheRegistryRefusesBadTokensAndOtherWorkspaces) {
     run(auth->adopt(forged));
     const auto unauthorized = failureOf<APIError>(api.listDevices());
     EXPECT_EQ(unauthorized, APIError::http(401, "unauthorized"));
-    EXPECT_EQ(unauthorized.description(), "Your session has expired.");
     EXPECT_TRUE(unauthorized.needsSignIn());
 }
 
@@ -125,7 +101,6 @@ TEST_F(ConnectAPITest, AnExpiredTokenAsksForSignInAgain) {
     ConnectAPI expiringAPI{pool.get_executor(), expiringAuth, expiring.url()};
     const auto expired = failureOf<APIError>(expiringAPI.listDevices());
     EXPECT_EQ(expired, APIError::http(403, "token_expired"));
-    EXPECT_EQ(expired.description(), "Your session has expired.");
     EXPECT_TRUE(expired.needsSignIn());
 }
 
@@ -135,7 +110,7 @@ TEST_F(ConnectAPITest, AccountsWithoutSessionOrWorkspaceSendNothing) {
     AuthSession noWorkspace = session;
     noWorkspace.tenantSlug.clear();
     run(auth->adopt(noWorkspace));
-    EXPECT_EQ(failureOf<APIError>(offline.listDevices()).description(), "This account has no workspace.");
+    EXPECT_EQ(failureOf<APIError>(offline.listDevices()), APIError::noWorkspace());
     EXPECT_EQ(failureOf<APIError>(offline.registerDevice("A", "n", "macos", newKey(), "o", "v")),
               APIError::noWorkspace());
     EXPECT_EQ(failureOf<APIError>(offline.revokePairing("A", "B")), APIError::noWorkspace());
@@ -143,47 +118,10 @@ TEST_F(ConnectAPITest, AccountsWithoutSessionOrWorkspaceSendNothing) {
 
     run(auth->signOut());
     const auto signedOut = failureOf<APIError>(offline.submitPairing("A", "B", "c"));
-    EXPECT_EQ(signedOut.description(), "Sign in to Tarnwick first.");
+    EXPECT_EQ(signedOut, APIError::notSignedIn());
     EXPECT_TRUE(signedOut.needsSignIn());
     EXPECT_EQ(registry.connections(), 0);
 }
-
-/// One misbehaving registry answer and what the client makes of it.
-struct Misbehaviour {
-    std::string name;
-    std::string reply;
-    std::string description;
-};
-
-void PrintTo(const Misbehaviour& misbehaviour, std::ostream* out) {
-    *out << misbehaviour.name;
-}
-
-class ConnectAPIAnswerTest : public ConnectAPITest, public ::testing::WithParamInterface<Misbehaviour> {};
-
-TEST_P(ConnectAPIAnswerTest, EveryFailedAnswerGetsItsDescription) {
-    const ScriptedHTTPServer registry(GetParam().reply);
-    ConnectAPI api{pool.get_executor(), auth, registry.url()};
-    EXPECT_EQ(failureOf<APIError>(api.listPairings()).description(), GetParam().description);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Statuses, ConnectAPIAnswerTest,
-    ::testing::Values(Misbehaviour{"ForbiddenInHTML",
-                                   ScriptedHTTPServer::answer(403, "<html>Forbidden</html>", "text/html"),
-                                   "This account is not allowed to do that."},
-                      Misbehaviour{"TokenExpired",
-                                   ScriptedHTTPServer::answer(403, R"({"error":"token_expired"})"),
-                                   "Your session has expired."},
-                      Misbehaviour{"Teapot", ScriptedHTTPServer::answer(418, R"({"error":"teapot"})"),
-                                   "Something went wrong. Try again in a moment."},
-                      Misbehaviour{"BadGateway", ScriptedHTTPServer::answer(502, "bad gateway", "text/plain"),
-                                   "Tarnwick is having trouble right now. Try again in a moment."},
-                      Misbehaviour{"NotFoundWithoutObject", ScriptedHTTPServer::answer(404, "[]"),
-                                   "That is no longer available."},
-                      Misbehaviour{"NotHTTP", "SSH-2.0-OpenSSH_9.2\r\n",
-                                   "Something went wrong at our end. Try again in a moment."}),
-    [](const auto& info) { return info.param.name; });
 
 TEST_F(ConnectAPITest, BadAnswersEndWithTypedErrors) {
     const ScriptedHTTPServer truncated(ScriptedHTTPServer::answer(200, R"({"devices":[{"deviceId":"A","na)"));
@@ -203,6 +141,14 @@ TEST_F(ConnectAPITest, BadAnswersEndWithTypedErrors) {
     const ScriptedHTTPServer cut("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"devices\":[");
     ConnectAPI readsCut{pool.get_executor(), auth, cut.url()};
     EXPECT_THROW(run(readsCut.listDevices()), TransportError);
+
+    const ScriptedHTTPServer html(ScriptedHTTPServer::answer(403, "<html>Forbidden</html>", "text/html"));
+    ConnectAPI readsHTML{pool.get_executor(), auth, html.url()};
+    EXPECT_EQ(failureOf<APIError>(readsHTML.listPairings()), APIError::http(403, "unknown"));
+
+    const ScriptedHTTPServer notHTTP("SSH-2.0-OpenSSH_9.2\r\n");
+    ConnectAPI readsNotHTTP{pool.get_executor(), auth, notHTTP.url()};
+    EXPECT_EQ(failureOf<APIError>(readsNotHTTP.listPairings()), APIError::malformedResponse());
 }
 
 TEST_F(ConnectAPITest, ASlowRegistryTimesOut) {

@@ -1,4 +1,5 @@
 #include "ConnectCore/Account/KeychainStore.hpp"
+#include "tests/Support/FileMode.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
 
@@ -6,7 +7,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace tarnwick {
 namespace {
@@ -16,11 +16,6 @@ AuthSession sampleSession() {
             "refresh",        AuthSession::TimePoint(std::chrono::seconds(1'900'000'000)),
             "studio",         "user-1",
             "ada@example.com"};
-}
-
-mode_t modeOf(const std::filesystem::path& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777 : 0;
 }
 
 /// With no session bus at all, the store keeps the session in a private file.
@@ -39,24 +34,14 @@ protected:
 TEST_F(KeychainFileFallback, KeepsTheSessionInAPrivateFile) {
     EXPECT_FALSE(store.loadSession());
     store.save(sampleSession());
-    EXPECT_EQ(modeOf(config), 0700u);
-    EXPECT_EQ(modeOf(store.fallbackFile()), 0600u);
+    EXPECT_EQ(testing::modeOf(config), 0700u);
+    EXPECT_EQ(testing::modeOf(store.fallbackFile()), 0600u);
     EXPECT_EQ(KeychainStore("io.tarnwick.connect", config).loadSession(), sampleSession());
     EXPECT_FALSE(KeychainStore("io.tarnwick.other", config).loadSession()) << "items are per service";
 
     store.clear();
     EXPECT_FALSE(std::filesystem::exists(store.fallbackFile()));
     EXPECT_FALSE(store.loadSession());
-}
-
-TEST_F(KeychainFileFallback, SaysOnceThatAFileStandsInForTheKeyring) {
-    ::testing::internal::CaptureStdout();
-    store.save(sampleSession());
-    const KeychainStore copy = store;
-    copy.save(sampleSession());
-    const std::string said = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(said, "key store: no Secret Service on the session bus, so the account is kept in " +
-                        store.fallbackFile().string() + "\n");
 }
 
 TEST_F(KeychainFileFallback, UnreadableOrUnwritableStoresFailQuietly) {

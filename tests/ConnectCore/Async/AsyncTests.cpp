@@ -1,12 +1,11 @@
 #include "ConnectCore/Async/Actor.hpp"
 #include "ConnectCore/Async/AsyncQueue.hpp"
 #include "ConnectCore/Async/Completion.hpp"
+#include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/Async/Task.hpp"
 #include "tests/Support/RunCoroutine.hpp"
 
 #include <asio/experimental/awaitable_operators.hpp>
-#include <asio/steady_timer.hpp>
-#include <asio/this_coro.hpp>
 #include <gtest/gtest.h>
 
 #include <future>
@@ -17,11 +16,6 @@ namespace {
 
 using namespace asio::experimental::awaitable_operators;
 using namespace std::chrono_literals;
-
-asio::awaitable<void> sleepFor(std::chrono::milliseconds duration) {
-    asio::steady_timer timer(co_await asio::this_coro::executor, duration);
-    co_await timer.async_wait(asio::use_awaitable);
-}
 
 class AsyncTest : public ::testing::TestWithParam<int> {
 protected:
@@ -59,16 +53,6 @@ TEST_P(AsyncTest, CompletionResumesExactlyOnce) {
     EXPECT_FALSE(completion.resume(8));
     EXPECT_FALSE(completion.fail(std::make_exception_ptr(std::runtime_error("late"))));
     EXPECT_EQ(engine.run(completion.wait()), 7);
-}
-
-// A timeout race must cancel the losing wait, not leave it parked.
-TEST_P(AsyncTest, RaceCancelsTheWaitThatLost) {
-    Completion<int> completion(engine.executor());
-    const auto winner = engine.run([&]() -> asio::awaitable<std::size_t> {
-        auto result = co_await (completion.wait() || sleepFor(20ms));
-        co_return result.index();
-    }());
-    EXPECT_EQ(winner, 1u);
 }
 
 // A consumer that gave up waiting (a timeout) and asks again later still gets everything pushed meanwhile.

@@ -169,31 +169,6 @@ TEST_F(AvahiDiscoveryTest, LooksARestartedDeviceUpAgainAtItsNewPort) {
     EXPECT_EQ(port, restarted.port);
 }
 
-// The application finds its own advertisement too (and leaves it out by fingerprint); a device that
-// dials the browsed endpoint reaches the advertiser's stream of connections.
-TEST_F(AvahiDiscoveryTest, AdvertisesThisDeviceAndHandsOverWhoDialsIt) {
-    auto local = advertiser("MAC-ID", "Studio Mac");
-    const std::uint16_t port = engine.run(local->start(std::nullopt, true));
-    engine.run(browser->start());
-    const PeerList list = awaitList(contains("MAC-ID"));
-    const auto self = *std::ranges::find_if(list, [](const auto& peer) { return peer.id == "MAC-ID"; });
-    EXPECT_EQ(self.fingerprint, localTLS.spkiSHA256);
-    EXPECT_EQ(self.model, "macOS");
-    EXPECT_EQ(self.endpoint.port(), port);
-    EXPECT_EQ(establishedName(*local), "Studio Mac");
-
-    testing::TLSIdentity dialerTLS{"Pocket Phone"};
-    const auto dialed = engine.run(ConnectDialer::connect(
-        self.endpoint,
-        TWCPParameters::make(*dialerTLS.identity, TWCPParameters::Pinning::trustOnFirstUse(nullptr))));
-    const auto accepted = engine.run(local->connections().next());
-    ASSERT_TRUE(accepted);
-    EXPECT_EQ((*accepted)->authenticatedPeerSPKISHA256(), dialerTLS.spkiSHA256);
-
-    engine.run(local->stop());
-    awaitList([](const PeerList& list) { return !contains("MAC-ID")(list); });
-}
-
 // A device elsewhere on the network already holds the name: this one is renamed the way Avahi names
 // alternatives and stays findable. (Each test has names of its own: a withdrawn name lingers in caches.)
 TEST_F(AvahiDiscoveryTest, TakesAnAlternativeNameWhenAnotherDeviceHasIt) {

@@ -11,18 +11,6 @@ std::optional<DiscoveredPeer> peerWith(std::vector<std::string> txt, std::string
     return DiscoveredPeer::fromService(std::move(name), TXTRecord::decode(txt), somewhere);
 }
 
-TEST(DiscoveredPeerTest, TakesEveryFieldFromTheService) {
-    const auto peer = peerWith({"v=1", "pid=ID-1", "spki=KEY", "mdl=iPadOS", "os=17.4", "cap=31"});
-    ASSERT_TRUE(peer);
-    EXPECT_EQ(peer->id, "ID-1");
-    EXPECT_EQ(peer->name, "Studio iPad");
-    EXPECT_EQ(peer->fingerprint, "KEY");
-    EXPECT_EQ(peer->model, "iPadOS");
-    EXPECT_EQ(peer->osVersion, "17.4");
-    EXPECT_EQ(peer->capabilities.rawValue, 31u);
-    EXPECT_EQ(peer->endpoint, somewhere);
-}
-
 TEST(DiscoveredPeerTest, NeedsIdentifierAndKeyOnly) {
     const auto bare = peerWith({"pid=ID-1", "spki=KEY"});
     ASSERT_TRUE(bare);

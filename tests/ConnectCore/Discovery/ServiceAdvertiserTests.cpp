@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iostream>
 
 namespace tarnwick {
 namespace {
@@ -135,8 +134,6 @@ TEST_F(ServiceAdvertiserTest, AFloodOfSilentConnectionsHoldsOffADeviceOnlyUntilT
     struct Outcome {
         std::vector<Clock::duration> closed;
         bool refusedWhileFull = false;
-        Clock::duration refusedAfter{};
-        Clock::duration deviceThrough{};
         bool deviceAccepted = false;
     };
     const Outcome outcome = engine.run([&]() -> asio::awaitable<Outcome> {
@@ -153,11 +150,9 @@ TEST_F(ServiceAdvertiserTest, AFloodOfSilentConnectionsHoldsOffADeviceOnlyUntilT
             co_await ConnectDialer::connect(loopback(port), clientTLS);
         } catch (const std::exception&) {
             result.refusedWhileFull = true;
-            result.refusedAfter = Clock::now() - start;
         }
         result.closed = co_await closingTimes(flood, start);
         auto [dialed, accepted] = co_await dialAndAccept(listener, port);
-        result.deviceThrough = Clock::now() - start;
         result.deviceAccepted = accepted != nullptr;
         co_return result;
     }());
@@ -170,19 +165,6 @@ TEST_F(ServiceAdvertiserTest, AFloodOfSilentConnectionsHoldsOffADeviceOnlyUntilT
     EXPECT_EQ(closedAtOnce, floodSize - ServiceAdvertiser::maximumWaitingConnections);
     EXPECT_TRUE(outcome.refusedWhileFull);
     EXPECT_TRUE(outcome.deviceAccepted);
-
-    using std::chrono::duration_cast;
-    using std::chrono::milliseconds;
-    std::vector<Clock::duration> sorted = outcome.closed;
-    std::ranges::sort(sorted);
-    std::cout << "flood of " << floodSize << " silent connections, TLS deadline "
-              << duration_cast<milliseconds>(deadline).count() << " ms: " << closedAtOnce << " closed by "
-              << duration_cast<milliseconds>(sorted[floodSize - heldUntilDeadline - 1]).count() << " ms, "
-              << heldUntilDeadline << " held until " << duration_cast<milliseconds>(sorted.back()).count()
-              << " ms; a device dialing meanwhile was "
-              << "refused after " << duration_cast<milliseconds>(outcome.refusedAfter).count()
-              << " ms and got through at " << duration_cast<milliseconds>(outcome.deviceThrough).count()
-              << " ms\n";
 }
 
 // One host cannot take every place: past three of its connections, the next is closed at once, and a
@@ -203,17 +185,6 @@ TEST_F(ServiceAdvertiserTest, OneHostHoldsAtMostThreePlaces) {
         }());
     EXPECT_TRUE(accepted);
     EXPECT_EQ(std::ranges::count_if(closed, [](auto at) { return at < 1s; }), 3);
-}
-
-TEST(ConnectDialerTest, ARefusedConnectionFailsTheDial) {
-    testing::Engine engine;
-    testing::TLSIdentity identity;
-    tcp::acceptor closed(engine.executor(), {asio::ip::address_v4::loopback(), 0});
-    const auto endpoint = closed.local_endpoint();
-    closed.close();
-    const auto tls =
-        TWCPParameters::make(*identity.identity, TWCPParameters::Pinning::trustOnFirstUse(nullptr));
-    EXPECT_THROW(engine.run(ConnectDialer::connect(endpoint, tls)), asio::system_error);
 }
 
 } // namespace

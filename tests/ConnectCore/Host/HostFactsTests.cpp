@@ -49,24 +49,20 @@ TEST_F(HostFactsTest, OSVersionReadsOSReleaseInOrder) {
     EXPECT_EQ(HostFacts::osVersion(root.path()), "Linux");
 }
 
-TEST(HostFacts, ApplicationSupportFolderFollowsXDGDataHome) {
+// Only an absolute XDG folder counts; anything else falls back to the home's default.
+TEST(HostFacts, FoldersFollowTheXDGVariables) {
     testing::ScopedEnvironment environment;
     environment.set("HOME", "/home/ada");
     environment.set("XDG_DATA_HOME", "/data/ada");
+    environment.set("XDG_CONFIG_HOME", "/settings/ada");
     EXPECT_EQ(HostFacts::applicationSupportFolder(), "/data/ada/Tarnwick Connect");
+    EXPECT_EQ(HostFacts::configFolder(), "/settings/ada/Tarnwick");
     for (const auto& ignored : std::vector<std::optional<std::string>>{"", "relative/data", std::nullopt}) {
         environment.set("XDG_DATA_HOME", ignored);
+        environment.set("XDG_CONFIG_HOME", ignored);
         EXPECT_EQ(HostFacts::applicationSupportFolder(), "/home/ada/.local/share/Tarnwick Connect");
+        EXPECT_EQ(HostFacts::configFolder(), "/home/ada/.config/Tarnwick");
     }
-}
-
-TEST(HostFacts, ConfigFolderFollowsXDGConfigHome) {
-    testing::ScopedEnvironment environment;
-    environment.set("HOME", "/home/ada");
-    environment.set("XDG_CONFIG_HOME", "/settings/ada");
-    EXPECT_EQ(HostFacts::configFolder(), "/settings/ada/Tarnwick");
-    environment.set("XDG_CONFIG_HOME", "relative");
-    EXPECT_EQ(HostFacts::configFolder(), "/home/ada/.config/Tarnwick");
 }
 
 } // namespace

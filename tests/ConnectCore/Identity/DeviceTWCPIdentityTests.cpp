@@ -1,7 +1,7 @@
 #include "ConnectCore/Channel/TWCPNetworkChannel.hpp"
 #include "ConnectCore/Identity/DeviceTWCPIdentity.hpp"
 #include "TarnwickConnectProtocol/Framing/TWCPError.hpp"
-#include "tests/Support/SessionFixture.hpp"
+#include "tests/Support/RunCoroutine.hpp"
 
 #include <asio/experimental/awaitable_operators.hpp>
 #include <asio/ip/tcp.hpp>
@@ -74,43 +74,6 @@ TEST_F(DeviceTWCPIdentityTest, ConnectionAttemptsWithNewKeysLeaveNothingBehind) 
     for (const auto& [fingerprint, signature] : attempts) {
         EXPECT_THROW(self.verify(signature, digest, fingerprint), TWCPError);
     }
-}
-
-using Outcomes = std::pair<std::optional<TWCPError>, std::optional<TWCPError>>;
-
-asio::awaitable<Outcomes> handshakeBoth(std::shared_ptr<TWCPSession> initiator,
-                                        std::shared_ptr<TWCPSession> responder) {
-    using namespace asio::experimental::awaitable_operators;
-    auto [first, second] = co_await (testing::SessionPair::outcome(initiator, 15s) &&
-                                     testing::SessionPair::outcome(responder, 15s));
-    co_return Outcomes{first, second};
-}
-
-// Two paired devices over an in-memory pair that reports each peer's key as TLS would complete a
-// handshake with those keys alone: neither identity knows the other's key.
-TEST(DeviceTWCPIdentitySession, TheKeyTheConnectionAuthenticatedCarriesTheHandshake) {
-    testing::Engine engine;
-    const auto executor = engine.executor();
-    const auto a =
-        std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(makeIdentity("A")));
-    const auto b =
-        std::make_shared<DeviceTWCPIdentity>(DeviceTWCPIdentity::trustOnFirstUse(makeIdentity("B")));
-    auto [left, right] = InMemoryChannel::pair(executor);
-    left->setAuthenticatedPeerSPKISHA256(b->spkiSHA256(), P256PublicKey::fromDER(b->identity().spkiDER()));
-    right->setAuthenticatedPeerSPKISHA256(a->spkiSHA256(), P256PublicKey::fromDER(a->identity().spkiDER()));
-    const auto session = [&](TWCPRole role, std::shared_ptr<InMemoryChannel> channel,
-                             std::shared_ptr<DeviceTWCPIdentity> self, const std::string& peer) {
-        auto created = std::make_shared<TWCPSession>(
-            executor, role, std::move(channel), std::move(self),
-            std::make_shared<StaticPairingPolicy>(executor, std::set{peer}, false));
-        created->start();
-        return created;
-    };
-    const auto [initiatorError, responderError] =
-        engine.run(handshakeBoth(session(TWCPRole::initiator, left, a, b->spkiSHA256()),
-                                 session(TWCPRole::responder, right, b, a->spkiSHA256())));
-    EXPECT_EQ(initiatorError, std::nullopt);
-    EXPECT_EQ(responderError, std::nullopt);
 }
 
 } // namespace

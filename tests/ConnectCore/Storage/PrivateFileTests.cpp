@@ -1,45 +1,18 @@
 #include "ConnectCore/Storage/PrivateFile.hpp"
+#include "tests/Support/FileMode.hpp"
+#include "tests/Support/FileSizeLimit.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
 
-mode_t modeOf(const fs::path& path) {
-    struct stat status {};
-    EXPECT_EQ(::stat(path.c_str(), &status), 0);
-    return status.st_mode & 07777;
-}
-
 std::size_t entriesIn(const fs::path& folder) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
-
-/// Files may grow to `limit` bytes at most while it lives; writing beyond fails with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        signal_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit lowered{limit, saved_.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, signal_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*signal_)(int) = nullptr;
-};
 
 class PrivateFileTest : public ::testing::Test {
 protected:
@@ -55,9 +28,9 @@ TEST_F(PrivateFileTest, FoldersAre0700AndFiles0600WhateverTheUmask) {
     PrivateFile::createFolder(folder);
     PrivateFile::write(file, key);
     ::umask(savedMask);
-    EXPECT_EQ(modeOf(home.path() / "share"), 0700u);
-    EXPECT_EQ(modeOf(folder), 0700u);
-    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(testing::modeOf(home.path() / "share"), 0700u);
+    EXPECT_EQ(testing::modeOf(folder), 0700u);
+    EXPECT_EQ(testing::modeOf(file), 0600u);
     EXPECT_EQ(PrivateFile::read(file, 32), key);
 }
 
@@ -67,8 +40,8 @@ TEST_F(PrivateFileTest, AFolderThatExistsIsMade0700) {
     fs::permissions(home.path() / "share", fs::perms(0755));
     fs::permissions(folder, fs::perms(0755));
     PrivateFile::createFolder(folder);
-    EXPECT_EQ(modeOf(folder), 0700u);
-    EXPECT_EQ(modeOf(home.path() / "share"), 0755u);
+    EXPECT_EQ(testing::modeOf(folder), 0700u);
+    EXPECT_EQ(testing::modeOf(home.path() / "share"), 0755u);
 }
 
 TEST_F(PrivateFileTest, WriteReplacesTheFileWholeWithoutLeavingTemporaries) {
@@ -84,7 +57,7 @@ TEST_F(PrivateFileTest, HalfWrittenFileNeverReplacesTheOldOne) {
     PrivateFile::createFolder(folder);
     PrivateFile::write(file, key);
     {
-        const FileSizeLimit limit(10);
+        const testing::FileSizeLimit limit(10);
         EXPECT_THROW(PrivateFile::write(file, Bytes(32, 0x5A)), std::system_error);
     }
     EXPECT_EQ(PrivateFile::read(file, 32), key);

@@ -12,7 +12,31 @@
 #include <asio/thread_pool.hpp>
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 namespace tarnwick::testing {
+
+/// A file as an offer describes it.
+inline FileDescriptor describe(std::string fileID, std::string name, const Bytes& bytes) {
+    return {.fileID = std::move(fileID),
+            .name = std::move(name),
+            .byteCount = bytes.size(),
+            .utType = "public.data",
+            .sha256 = SHA256::digest(bytes)};
+}
+
+/// Progress reports, collected from the sender's executor.
+struct ProgressLog {
+    std::mutex mutex;
+    std::vector<TransferProgress> reports;
+
+    TransferCoordinator::ProgressCallback callback() {
+        return [this](const TransferProgress& progress) {
+            std::lock_guard lock(mutex);
+            reports.push_back(progress);
+        };
+    }
+};
 
 /// Drives one raw session as a hand-written peer: the test sends exactly the frames it wants and reads
 /// every frame the side under test sends.

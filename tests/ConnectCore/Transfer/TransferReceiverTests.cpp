@@ -1,30 +1,20 @@
 #include "ConnectCore/Transfer/TransferReceiver.hpp"
 #include "TarnwickConnectProtocol/Messages/RejectMessage.hpp"
 #include "tests/ConnectCore/Transfer/TransferFixture.hpp"
+#include "tests/Support/FileSizeLimit.hpp"
 
 #include <array>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <sys/mount.h>
-#include <sys/resource.h>
 
 namespace tarnwick {
 namespace {
 
 using Kind = TWCPFrameKind;
+using testing::describe;
 using testing::MiB;
 using testing::ScriptedPeer;
-
-FileDescriptor describe(std::string fileID, std::string name, const Bytes& bytes) {
-    FileDescriptor descriptor;
-    descriptor.fileID = std::move(fileID);
-    descriptor.name = std::move(name);
-    descriptor.byteCount = bytes.size();
-    descriptor.utType = "public.data";
-    descriptor.sha256 = SHA256::digest(bytes);
-    return descriptor;
-}
 
 /// A scripted peer offers and sends; the coordinator on the responder's side receives.
 class ReceiverTest : public testing::TransferTest {
@@ -81,14 +71,16 @@ protected:
     }
 };
 
-// Several files of one offer arrive one after another on its stream; each chunk reaches its own file.
-TEST_P(ReceiverTest, NameCollisionsGetTheNextFreeNumber) {
+// Several files of one offer arrive one after another on its stream, each under a safe name of its own
+// inside the folder, whatever the offered name.
+TEST_P(ReceiverTest, OfferedNamesArePlacedSafelyAndCollisionsGetTheNextFreeNumber) {
     receiveFolder.write("photo.jpg", {});
     receiveFolder.write("photo 2.jpg", {});
     receiveFolder.write("notes", {});
-    const std::array<std::string, 5> offered{"photo.jpg", "notes", "..", "....", "photo.jpg"};
-    const std::array<std::string, 5> placed{"photo 3.jpg", "notes 2", "Untitled", "Untitled 2",
-                                            "photo 4.jpg"};
+    const std::array<std::string, 8> offered{
+        "photo.jpg", "notes", "..", "....", "photo.jpg", "../../outside.txt", "/etc/passwd", "a/b\\c.txt"};
+    const std::array<std::string, 8> placed{"photo 3.jpg", "notes 2",     "Untitled", "Untitled 2",
+                                            "photo 4.jpg", "outside.txt", "passwd",   "c.txt"};
     run([&]() -> asio::awaitable<void> {
         std::vector<FileDescriptor> files;
         std::vector<Bytes> contents;
@@ -100,30 +92,12 @@ TEST_P(ReceiverTest, NameCollisionsGetTheNextFreeNumber) {
         for (std::size_t i = 0; i < files.size(); ++i) {
             co_await sendFile(1, files[i], contents[i]);
             const ReceivedFile received = co_await nextReceived();
-            EXPECT_EQ(received.name, placed[i]);
+            EXPECT_EQ(received.name, placed[i]) << offered[i];
             EXPECT_EQ(received.originalName, std::optional(offered[i]));
             EXPECT_EQ(received.path, receiveFolder / placed[i]);
-            EXPECT_EQ(received.byteCount, contents[i].size());
-            EXPECT_EQ(received.utType, files[i].utType);
             EXPECT_EQ(testing::readFile(received.path), contents[i]);
         }
     }());
-}
-
-TEST_P(ReceiverTest, HostileNamesStayInsideTheFolder) {
-    const std::array<std::string, 3> offered{"../../outside.txt", "/etc/passwd", "a/b\\c.txt"};
-    run([&]() -> asio::awaitable<void> {
-        const Bytes bytes = testing::patternBytes(10);
-        for (std::size_t i = 0; i < offered.size(); ++i) {
-            const std::vector files{describe("FILE-" + std::to_string(i), offered[i], bytes)};
-            const auto streamID = 1 + 2 * i;
-            co_await offer(files, streamID);
-            co_await sendFile(streamID, files[0], bytes);
-            co_await nextReceived();
-            co_await peer->expect<FlowMessage>(Kind::flow);
-        }
-    }());
-    EXPECT_EQ(receiveFolder.names(), (std::vector<std::string>{"c.txt", "outside.txt", "passwd"}));
     EXPECT_FALSE(std::filesystem::exists(receiveFolder.path().parent_path() / "outside.txt"));
 }
 
@@ -192,20 +166,6 @@ TEST_P(ReceiverTest, UsablePartialFilesAreResumedAndVerifiedOverAllBytes) {
     EXPECT_FALSE(std::filesystem::exists(partialPath(others[1])));
 }
 
-TEST_P(ReceiverTest, ResumedBytesThatDifferFailTheDigestAndAreDeleted) {
-    const Bytes bytes = testing::patternBytes(1000);
-    const auto file = describe("TAMPERED", "resumed.bin", bytes);
-    receiveFolder.write(partialPath(file).filename(), testing::patternBytes(700, 5));
-    run([&]() -> asio::awaitable<void> {
-        const std::vector files{file};
-        const auto offsets = co_await offer(files, 1);
-        EXPECT_EQ(offsets.at("TAMPERED"), 700u);
-        co_await sendFile(1, file, bytes, 700);
-        co_await expectError(1201, "complete", 1);
-    }());
-    EXPECT_TRUE(receiveFolder.names().empty());
-}
-
 TEST_P(ReceiverTest, ChunksMustContinueExactlyWhereTheFileEnds) {
     const Bytes bytes = testing::patternBytes(2000);
     const auto file = describe("FILE", "a.bin", bytes);
@@ -231,12 +191,12 @@ TEST_P(ReceiverTest, ChunksMustContinueExactlyWhereTheFileEnds) {
     }());
 }
 
-TEST_P(ReceiverTest, CompleteWithAnotherSizeOrDigestDeletesThePartialFile) {
+// A complete that names another size fails the file and deletes what it held; the file is then gone.
+TEST_P(ReceiverTest, CompleteWithAnotherSizeDeletesThePartialFile) {
     const Bytes bytes = testing::patternBytes(1000);
     auto longer = describe("LONGER", "a.bin", bytes);
-    auto altered = describe("ALTERED", "b.bin", bytes);
     run([&]() -> asio::awaitable<void> {
-        const std::vector files{longer, altered};
+        const std::vector files{longer};
         co_await offer(files, 1);
         longer.byteCount += 1;
         co_await sendFile(1, longer, bytes);
@@ -244,10 +204,6 @@ TEST_P(ReceiverTest, CompleteWithAnotherSizeOrDigestDeletesThePartialFile) {
         const CompleteMessage again{longer.fileID, 1001, longer.sha256};
         co_await peer->send(Kind::complete, again, 1);
         co_await expectError(1200, "complete", 1);
-
-        altered.sha256[0] ^= 0xFF;
-        co_await sendFile(1, altered, bytes);
-        co_await expectError(1201, "complete", 1);
     }());
     EXPECT_TRUE(receiveFolder.names().empty());
 }
@@ -277,23 +233,6 @@ TEST_P(ReceiverTest, FlowReportsEvery4MiBWritten) {
                   {"FRESH", 4 * MiB}, {"FRESH", 8 * MiB}, {"RESUMED", 7 * MiB}, {"RESUMED", 8 * MiB}}));
 }
 
-TEST_P(ReceiverTest, RejectedOfferLeavesNothingBehind) {
-    TransferReceiver::Approval approval = [](OfferMessage) -> asio::awaitable<TransferReceiver::Decision> {
-        co_return TransferReceiver::Decision::reject("Busy");
-    };
-    const Bytes bytes = testing::patternBytes(10);
-    const OfferMessage message{"OFFER", {describe("FILE", "a.txt", bytes)}, {}};
-    run([&]() -> asio::awaitable<void> {
-        co_await receiver().setApproval(approval);
-        co_await peer->send(Kind::offer, message, 1);
-        const auto reject = co_await peer->expect<RejectMessage>(Kind::reject);
-        EXPECT_EQ(reject, (RejectMessage{"OFFER", "Busy"}));
-        co_await peer->sendChunk(1, 0, bytes);
-        co_await expectError(1200, "chunk", 1);
-    }());
-    EXPECT_TRUE(receiveFolder.names().empty());
-}
-
 TEST_P(ReceiverTest, AbandonedFilesKeepTheirPartialFilesForALaterOffer) {
     const Bytes bytes = testing::patternBytes(1000);
     const auto file = describe("FILE", "a.bin", bytes);
@@ -320,41 +259,6 @@ TEST_P(ReceiverTest, AbandonedFilesKeepTheirPartialFilesForALaterOffer) {
     }());
 }
 
-std::size_t openDescriptors() {
-    const std::filesystem::directory_iterator entries("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
-}
-
-// Accepting only looks for partial files to resume: a file's partial file appears with its first chunk and
-// is closed once placed, so an offer of many files holds one descriptor, whatever its size.
-TEST_P(ReceiverTest, AnOfferOpensOneFileAtATime) {
-    constexpr std::size_t count = 300;
-    const Bytes bytes = testing::patternBytes(100);
-    std::vector<FileDescriptor> files;
-    for (std::size_t i = 0; i < count; ++i) {
-        files.push_back(describe("FILE-" + std::to_string(i), "file " + std::to_string(i), bytes));
-    }
-    const std::size_t idle = openDescriptors();
-    run([&]() -> asio::awaitable<void> {
-        co_await offer(files, 1);
-        EXPECT_TRUE(receiveFolder.names().empty());
-        co_await peer->sendChunk(1, 0, bytes);
-        co_await peer->expectNothingBeforeMarker();
-        EXPECT_EQ(receiveFolder.names(), std::vector{partialPath(files[0]).filename().string()});
-        EXPECT_LE(openDescriptors(), idle + 1);
-        const CompleteMessage complete{files[0].fileID, bytes.size(), files[0].sha256};
-        co_await peer->send(Kind::complete, complete, 1);
-        for (std::size_t i = 1; i < count; ++i) {
-            co_await sendFile(1, files[i], bytes);
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            co_await nextReceived();
-        }
-        EXPECT_LE(openDescriptors(), idle);
-    }());
-    EXPECT_EQ(receiveFolder.names().size(), count);
-}
-
 // A chunk larger than the largest chunk size breaks the window the channel is sized for: the offer ends
 // with flowViolation, once, and nothing of it is written.
 TEST_P(ReceiverTest, OversizedChunkEndsTheOfferWithFlowViolation) {
@@ -370,28 +274,6 @@ TEST_P(ReceiverTest, OversizedChunkEndsTheOfferWithFlowViolation) {
     EXPECT_TRUE(receiveFolder.names().empty());
 }
 
-/// While it lives, no file of this process may grow beyond `limit` bytes: a write past it fails (EFBIG)
-/// instead of raising SIGXFSZ.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit lowered{limit, saved_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
 // A file that cannot be written (here no byte fits) fails its offer: one error frame, later frames of the
 // offer dropped unanswered, and no partial file left that holds none of its bytes.
 TEST_P(ReceiverTest, AnOfferThatCannotBeWrittenFailsOnceAndLeavesNoEmptyPartialFile) {
@@ -400,7 +282,7 @@ TEST_P(ReceiverTest, AnOfferThatCannotBeWrittenFailsOnceAndLeavesNoEmptyPartialF
     run([&]() -> asio::awaitable<void> {
         co_await offer(files, 1);
         {
-            const FileSizeLimit nothingFits(0);
+            const testing::FileSizeLimit nothingFits(0);
             co_await peer->sendChunk(1, 0, bytes);
             co_await expectError(1402, "chunk", 1);
         }

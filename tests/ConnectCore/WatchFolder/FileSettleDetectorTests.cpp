@@ -46,22 +46,16 @@ TEST(FileSettleDetectorNames, TemporaryNamesOfWritersAndPreviewFolders) {
     }
 }
 
-TEST_F(FileSettleDetectorTest, DocumentSettlesOnceQuietAndIsThenForgotten) {
-    const auto file = folder / "report.pdf";
-    testing::appendToFile(file, "%PDF-1.7");
-    EXPECT_EQ(evaluateAt(file, {0ms, 2s, 4s, 4s}), (std::vector{Verdict::stillWriting, Verdict::stillWriting,
-                                                                Verdict::settled, Verdict::stillWriting}));
-}
-
 // The quiet period counts from the look that first saw the final size; exactly the period is quiet enough.
-TEST_F(FileSettleDetectorTest, GrowthRestartsTheQuietPeriod) {
+// A settled file is forgotten: the next look starts afresh.
+TEST_F(FileSettleDetectorTest, GrowthRestartsTheQuietPeriodAndASettledFileIsForgotten) {
     const auto file = folder / "notes.txt";
     testing::appendToFile(file, "one");
     EXPECT_EQ(evaluateAt(file, {0ms, 2s}), (std::vector{Verdict::stillWriting, Verdict::stillWriting}));
     testing::appendToFile(file, "two");
-    EXPECT_EQ(
-        evaluateAt(file, {2500ms, 5s, 5499ms, 5500ms}),
-        (std::vector{Verdict::stillWriting, Verdict::stillWriting, Verdict::stillWriting, Verdict::settled}));
+    EXPECT_EQ(evaluateAt(file, {2500ms, 5s, 5499ms, 5500ms, 5500ms}),
+              (std::vector{Verdict::stillWriting, Verdict::stillWriting, Verdict::stillWriting,
+                           Verdict::settled, Verdict::stillWriting}));
 }
 
 // The limit is tested before stability: a file first seen too long ago is given up even when quiet.
@@ -94,7 +88,7 @@ TEST_F(FileSettleDetectorTest, VanishedFilesAndNonFilesAreIgnored) {
     EXPECT_EQ(evaluateAt(file, {8s, 11s}), (std::vector{Verdict::stillWriting, Verdict::settled}));
 }
 
-class MovieTest : public ::testing::Test {
+class MovieTest : public FileSettleDetectorTest {
 protected:
     void SetUp() override {
         if (!testing::writeSampleMovie(folder / "whole.mp4") ||
@@ -109,8 +103,6 @@ protected:
         std::filesystem::resize_file(copy, std::filesystem::file_size(copy) / 2);
         return copy;
     }
-
-    testing::TemporaryDirectory folder;
 };
 
 TEST_F(MovieTest, ContainerMustBeCompleteForMoviesOnly) {
@@ -125,6 +117,11 @@ TEST_F(MovieTest, ContainerMustBeCompleteForMoviesOnly) {
     // Not a media type: nothing is read.
     std::filesystem::copy_file(folder / "cut.mp4", folder / "cut.bin");
     EXPECT_TRUE(FileSettleDetector::containerParses(folder / "cut.bin"));
+    // A movie cut short is still being written, however long it stays quiet.
+    EXPECT_EQ(evaluateAt(folder / "cut.mp4", {0ms, 4s}),
+              (std::vector{Verdict::stillWriting, Verdict::stillWriting}));
+    EXPECT_EQ(evaluateAt(folder / "whole.mp4", {0ms, 4s}),
+              (std::vector{Verdict::stillWriting, Verdict::settled}));
 }
 
 } // namespace

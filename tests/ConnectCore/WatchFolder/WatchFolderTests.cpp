@@ -1,7 +1,6 @@
 #include "ConnectCore/Async/AsyncQueue.hpp"
 #include "ConnectCore/Async/Race.hpp"
 #include "ConnectCore/WatchFolder/WatchFolder.hpp"
-#include "tests/Support/MovieSamples.hpp"
 #include "tests/Support/RunCoroutine.hpp"
 #include "tests/Support/TemporaryDirectory.hpp"
 
@@ -23,7 +22,6 @@ using std::filesystem::path;
 // Short quiet period and poll interval keep the suite fast; the rules do not depend on their length.
 constexpr auto quietPeriod = 300ms;
 constexpr WatchFolder::Options fast{.pollInterval = 100ms};
-constexpr WatchFolder::Options pollingOnly{.pollInterval = 100ms, .fileEvents = false};
 // Long enough for a quiet file to be reported: the quiet period plus a few polls.
 constexpr auto reportLimit = 2s;
 
@@ -105,24 +103,6 @@ TEST_F(WatchFolderTest, LockedFileWaitsForItsWriter) {
     }());
 }
 
-TEST_F(WatchFolderTest, MovieIsReportedOnlyOnceItsContainerIsComplete) {
-    testing::TemporaryDirectory source;
-    if (!testing::writeSampleMovie(source / "clip.mp4")) {
-        GTEST_SKIP() << "ffmpeg is not available";
-    }
-    std::string bytes(std::filesystem::file_size(source / "clip.mp4"), '\0');
-    std::ifstream(source / "clip.mp4", std::ios::binary)
-        .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    startWatching();
-    const auto movie = folder / "clip.mp4";
-    engine.run([&]() -> asio::awaitable<void> {
-        testing::appendToFile(movie, std::string_view(bytes).substr(0, bytes.size() / 2));
-        EXPECT_EQ(co_await nextReport(1200ms), std::nullopt);
-        testing::appendToFile(movie, std::string_view(bytes).substr(bytes.size() / 2));
-        EXPECT_EQ(co_await nextReport(), movie);
-    }());
-}
-
 TEST_F(WatchFolderTest, RemovalDropsPendingFilesAndLetsANewFileOfTheSameNameBeReported) {
     startWatching();
     engine.run([&]() -> asio::awaitable<void> {
@@ -143,17 +123,6 @@ TEST_F(WatchFolderTest, RemovalDropsPendingFilesAndLetsANewFileOfTheSameNameBeRe
         std::filesystem::last_write_time(elsewhere / "again.txt", reported);
         std::filesystem::rename(elsewhere / "again.txt", file);
         EXPECT_EQ(co_await nextReport(), file);
-    }());
-}
-
-TEST_F(WatchFolderTest, WithoutNotificationsTheRescanFindsNewFiles) {
-    testing::appendToFile(folder / "before.txt", "old");
-    startWatching(pollingOnly);
-    EXPECT_EQ(watcher->lastEventID(), std::nullopt);
-    engine.run([&]() -> asio::awaitable<void> {
-        testing::appendToFile(folder / "new.txt", "x");
-        EXPECT_EQ(co_await nextReport(), folder / "new.txt");
-        EXPECT_EQ(co_await nextReport(600ms), std::nullopt);
     }());
 }
 

@@ -4,6 +4,7 @@
 #include "ConnectCore/Account/AuthStore.hpp"
 #include "ConnectCore/Account/KeychainStore.hpp"
 #include "ConnectCore/Account/URLEncoding.hpp"
+#include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "tests/Support/RunCoroutine.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
 #include "tests/Support/TemporaryFolder.hpp"
@@ -16,6 +17,11 @@
 #include <string>
 
 namespace tarnwick::testing {
+
+/// A token without a signature that carries the claims, the way the sign-in services hand them out.
+inline std::string unsignedToken(const nlohmann::json& claims) {
+    return "eyJhbGciOiJub25lIn0." + Base64::urlEncode(bytesOf(claims.dump())) + ".c2ln";
+}
 
 /// The three services at one base address, as the development back end plays them.
 inline AppConfiguration::Endpoints endpointsAt(const std::string& url) {

@@ -2,6 +2,7 @@
 #include "ConnectCore/Account/AuthStore.hpp"
 #include "ConnectCore/Account/DecodingError.hpp"
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
+#include "tests/ConnectCore/Account/AccountFixture.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,8 @@ using Clock = AuthSession::Clock;
 
 const Clock::time_point now = Clock::time_point(std::chrono::seconds(1'800'000'000));
 
-std::string jwt(const nlohmann::json& claims) {
-    return "eyJhbGciOiJub25lIn0." + Base64::urlEncode(bytesOf(claims.dump())) + ".c2ln";
-}
-
-const std::string idToken =
-    jwt({{"sub", "user-1"}, {"email", "ada@example.com"}, {"custom:tenantSlug", "claimed"}});
+const std::string idToken = testing::unsignedToken(
+    {{"sub", "user-1"}, {"email", "ada@example.com"}, {"custom:tenantSlug", "claimed"}});
 
 AuthSession adopt(const std::string& fragment) {
     return AuthStore::sessionFromCallback("tarnwickconnect://auth/callback#" + fragment, now);
@@ -84,14 +81,15 @@ TEST(AuthCallback, RefusesTokensWithoutSubjectOrWorkspace) {
     // Two dots around a payload that is not JSON: no claims, so no subject.
     EXPECT_EQ(failureOf(callback("a." + Base64::urlEncode(bytesOf("not json")) + ".c")),
               AuthError::tokenExchangeFailed("token has no subject"));
-    EXPECT_EQ(failureOf(callback(jwt({{"sub", 7}}))), AuthError::tokenExchangeFailed("token has no subject"));
-    EXPECT_EQ(failureOf(callback(jwt({{"sub", "u"}}))), AuthError::noWorkspace());
+    EXPECT_EQ(failureOf(callback(testing::unsignedToken({{"sub", 7}}))),
+              AuthError::tokenExchangeFailed("token has no subject"));
+    EXPECT_EQ(failureOf(callback(testing::unsignedToken({{"sub", "u"}}))), AuthError::noWorkspace());
 }
 
 TEST(AuthTokenAnswer, BuildsSessionsKeepingTheEarlierRefreshToken) {
-    const auto answer = AuthStore::TokenResponse::decode(R"({"id_token":")" +
-                                                         jwt({{"sub", "u"}, {"custom:tenant_slug", "alt"}}) +
-                                                         R"(","access_token":"acc","expires_in":120})");
+    const auto answer = AuthStore::TokenResponse::decode(
+        R"({"id_token":")" + testing::unsignedToken({{"sub", "u"}, {"custom:tenant_slug", "alt"}}) +
+        R"(","access_token":"acc","expires_in":120})");
     const auto session = AuthStore::buildSession(answer, "kept", now);
     EXPECT_EQ(session.refreshToken, "kept");
     EXPECT_EQ(session.tenantSlug, "alt");

@@ -2,7 +2,6 @@
 #include "ConnectCore/Account/AuthStore.hpp"
 #include "ConnectCore/Account/AuthorizationRequest.hpp"
 #include "ConnectCore/Account/URLEncoding.hpp"
-#include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "tests/ConnectCore/Account/AccountFixture.hpp"
 #include "tests/ConnectCore/Account/DevBackendProcess.hpp"
 #include "tests/Support/ScriptedHTTPServer.hpp"
@@ -181,8 +180,8 @@ TEST_F(RefreshTest, AfterAFailureTheNextAttemptWaitsAndFailuresInBetweenCostNoRe
 }
 
 TEST_F(RefreshTest, CallersDuringARefreshShareIt) {
-    const nlohmann::json claims{{"sub", "user-1"}, {"custom:tenantSlug", "example-com"}};
-    const std::string token = "eyJhbGciOiJub25lIn0." + Base64::urlEncode(bytesOf(claims.dump())) + ".c2ln";
+    const std::string token =
+        testing::unsignedToken({{"sub", "user-1"}, {"custom:tenantSlug", "example-com"}});
     const nlohmann::json answer{{"id_token", token}, {"access_token", "a"}, {"expires_in", 3600}};
     testing::ScriptedHTTPServer slow(testing::ScriptedHTTPServer::answer(200, answer.dump()), 300ms);
     auto refreshing = storeRefreshingAt(slow, -5s);

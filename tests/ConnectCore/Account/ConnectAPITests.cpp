@@ -47,8 +47,6 @@ Bytes newKey() {
 TEST_F(ConnectAPITest, RegistersListsAndRevokesDevices) {
     const Bytes key = newKey();
     const RegisteredDevice device = registerDevice("A-1", key);
-    EXPECT_EQ(device.deviceId, "A-1");
-    EXPECT_EQ(device.platform, "macos");
     EXPECT_EQ(device.spkiSHA256, SPKIFingerprint::compute(key));
     EXPECT_TRUE(device.lastSeenAt);
     // An identifier that is not one path segment reaches the registry whole and names only itself.
@@ -111,10 +109,7 @@ TEST_F(ConnectAPITest, AccountsWithoutSessionOrWorkspaceSendNothing) {
     noWorkspace.tenantSlug.clear();
     run(auth->adopt(noWorkspace));
     EXPECT_EQ(failureOf<APIError>(offline.listDevices()), APIError::noWorkspace());
-    EXPECT_EQ(failureOf<APIError>(offline.registerDevice("A", "n", "macos", newKey(), "o", "v")),
-              APIError::noWorkspace());
     EXPECT_EQ(failureOf<APIError>(offline.revokePairing("A", "B")), APIError::noWorkspace());
-    EXPECT_EQ(failureOf<APIError>(offline.wake("A", "s")), APIError::noWorkspace());
 
     run(auth->signOut());
     const auto signedOut = failureOf<APIError>(offline.submitPairing("A", "B", "c"));

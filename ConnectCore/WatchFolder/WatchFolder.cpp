@@ -71,7 +71,7 @@ WatchFolder::~WatchFolder() {
 void WatchFolder::start(std::optional<std::uint64_t> since) {
     const std::weak_ptr<WatchFolder> self = shared_from_this();
     std::unique_ptr<FileEventStream> stream;
-    if (options_.fileEvents && !eventTask_) {
+    if (!eventTask_) {
         try {
             stream = std::make_unique<FileEventStream>(strand_, url_);
         } catch (const std::system_error&) {

@@ -31,8 +31,6 @@ public:
 
     struct Options {
         std::chrono::milliseconds pollInterval = std::chrono::seconds(2);
-        /// Off for folders where notifications are known not to arrive; the rescan then finds new files.
-        bool fileEvents = true;
     };
 
     /// Reads the folder (listing, attributes, notifications) on a strand of `executor`: give it one that

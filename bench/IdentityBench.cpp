@@ -4,7 +4,7 @@
 #include "TarnwickConnectProtocol/Certificates/SelfSignedCertificate.hpp"
 #include "TarnwickConnectProtocol/Crypto/P256Key.hpp"
 #include "TarnwickConnectProtocol/Crypto/SecureRandom.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -25,7 +25,7 @@ std::string freshPassword() {
 // What a start pays: key and identifier from their files, certificate, container under a fresh
 // password, import.
 void loadOrCreate(benchmark::State& state) {
-    const testing::TemporaryFolder home;
+    const testing::TemporaryDirectory home;
     PersistentIdentity::loadOrCreate(home.path(), "Studio Mac", DevicePlatform::macOS, "1.0.0");
     for (auto _ : state) {
         benchmark::DoNotOptimize(
@@ -36,7 +36,7 @@ BENCHMARK(loadOrCreate)->Unit(benchmark::kMillisecond);
 
 // The first start also draws the key and identifier and writes both files to disk.
 void firstStart(benchmark::State& state) {
-    const testing::TemporaryFolder home;
+    const testing::TemporaryDirectory home;
     for (auto _ : state) {
         PersistentIdentity::clear(home.path());
         benchmark::DoNotOptimize(

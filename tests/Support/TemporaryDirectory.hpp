@@ -1,11 +1,15 @@
 #pragma once
 
+#include "TarnwickConnectProtocol/Bytes/Bytes.hpp"
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <stdlib.h>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick::testing {
 
@@ -29,6 +33,24 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::filesystem::path& relative) const { return path_ / relative; }
+
+    /// Writes a file in the directory and returns its path.
+    std::filesystem::path write(const std::filesystem::path& name, const Bytes& bytes) const {
+        const auto path = path_ / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    /// The names in the directory, sorted.
+    std::vector<std::string> names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
 private:
     std::filesystem::path path_;

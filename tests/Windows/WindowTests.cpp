@@ -10,7 +10,7 @@
 #include "ConnectUI/ViewModels/KeyedListModel.hpp"
 #include "tests/Support/LoopbackInstances.hpp"
 #include "tests/Support/ScriptedHTTPServer.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -318,7 +318,7 @@ TEST_F(WindowTest, FilesChosenOrInADroppedFolderArriveOneByOne) {
     ASSERT_TRUE(waitFor([&] { return shows(window, "sendFilesButton"); }));
     EXPECT_EQ(textOf(window, "headline"), "Drop files to send");
 
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const auto chosen = folder.path() / "chosen.txt";
     std::ofstream(chosen) << "picked in the chooser";
     press(window, "sendFilesButton");
@@ -364,7 +364,7 @@ TEST_F(WindowTest, TheSettingsChoosersAskTheirOwnQuestionAndTheNameFieldKeepsEdi
     QQuickWindow& window = *app.mainWindow();
     app.openMainWindow("settings");
 
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const auto chosen = folder.path() / "Incoming";
     std::filesystem::create_directory(chosen);
     const auto before = mac->receiveFolder();
@@ -443,7 +443,7 @@ TEST_F(WindowTest, TheKeyboardReachesTabsDestinationsAndTheLightboxShowsFullReso
     QTest::keyClick(&window, Qt::Key_Space);
     EXPECT_EQ(mac->selectedPeerID(), mac->connectedDevices().front().id);
 
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const auto photo = folder.path() / "photo.png";
     QImage picture(1200, 900, QImage::Format_RGB32);
     picture.fill(QColor("#3d7a5c"));
@@ -506,7 +506,7 @@ TEST_F(WindowTest, ASecondLaunchRaisesTheWindowAndSendsItsFilesToTheSelectedDevi
     SignInHandOff handOff;
     const QString name = SignInHandOff::serverName(mac.profile.home);
     ASSERT_TRUE(handOff.listen(name, [&](const std::string& line) { EXPECT_TRUE(app.answerLaunch(line)); }));
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     std::vector<std::filesystem::path> files;
     for (const char* file : {"one.txt", "two words.txt"}) {
         files.push_back(folder.path() / file);

@@ -7,7 +7,7 @@
 #include "TarnwickConnectProtocol/Bytes/Base64.hpp"
 #include "tests/Support/RunCoroutine.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <asio/thread_pool.hpp>
 #include <gtest/gtest.h>
@@ -67,7 +67,7 @@ protected:
     ScopedEnvironment environment;
     Engine engine;
     asio::thread_pool pool{2};
-    TemporaryFolder config;
+    TemporaryDirectory config;
     KeychainStore keychain{"io.tarnwick.connect.test", config.path()};
 };
 

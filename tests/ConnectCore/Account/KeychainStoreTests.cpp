@@ -1,7 +1,7 @@
 #include "ConnectCore/Account/KeychainStore.hpp"
 #include "tests/Support/FileMode.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ protected:
     }
 
     testing::ScopedEnvironment environment;
-    testing::TemporaryFolder home;
+    testing::TemporaryDirectory home;
     std::filesystem::path config = home.path() / "config" / "Tarnwick";
     KeychainStore store{"io.tarnwick.connect", config};
 };
@@ -67,7 +67,7 @@ protected:
         }
     }
 
-    testing::TemporaryFolder config;
+    testing::TemporaryDirectory config;
     KeychainStore store{"io.tarnwick.connect.test", config.path()};
 };
 
@@ -102,7 +102,7 @@ TEST(LockedSecretServiceKeychain, ARefusingKeyringIsNotReplacedByAPlainFile) {
         GTEST_SKIP()
             << "needs the locked Secret Service of tests/integration/with-secret-service.sh --locked";
     }
-    testing::TemporaryFolder config;
+    testing::TemporaryDirectory config;
     const KeychainStore store{"io.tarnwick.connect.test", config.path()};
     store.save(sampleSession());
     EXPECT_FALSE(std::filesystem::exists(store.fallbackFile())) << "the user chose the keyring, not a file";

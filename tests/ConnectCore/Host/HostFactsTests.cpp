@@ -1,6 +1,6 @@
 #include "ConnectCore/Host/HostFacts.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ protected:
         std::ofstream(root.path() / file) << text;
     }
 
-    testing::TemporaryFolder root;
+    testing::TemporaryDirectory root;
 };
 
 TEST_F(HostFactsTest, ComputerNameIsThePrettyHostNameUnquoted) {

@@ -2,7 +2,7 @@
 #include "ConnectCore/Storage/PrivateFile.hpp"
 #include "tests/Support/FileMode.hpp"
 #include "tests/Support/OpenSSLSignature.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 #include <openssl/x509.h>
@@ -38,7 +38,7 @@ protected:
         return PersistentIdentity::loadOrCreate(folder, "Studio Mac", DevicePlatform::macOS, "1.0.0");
     }
 
-    testing::TemporaryFolder home;
+    testing::TemporaryDirectory home;
     fs::path folder = home.path() / "Tarnwick Connect";
     fs::path keyFile = folder / PersistentIdentity::keyFileName;
     fs::path idFile = folder / PersistentIdentity::idFileName;

@@ -1,7 +1,7 @@
 #include "ConnectCore/Storage/PrivateFile.hpp"
 #include "tests/Support/FileMode.hpp"
 #include "tests/Support/FileSizeLimit.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ std::size_t entriesIn(const fs::path& folder) {
 
 class PrivateFileTest : public ::testing::Test {
 protected:
-    testing::TemporaryFolder home;
+    testing::TemporaryDirectory home;
     fs::path folder = home.path() / "share" / "Tarnwick Connect";
     fs::path file = folder / "device.key";
     Bytes key = Bytes(32, 0xA5);

@@ -9,7 +9,7 @@ namespace {
 
 // A partial file's name is predictable; a link planted there must not lead writes elsewhere.
 TEST(IncrementalWriterTest, NeverWritesThroughALink) {
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const Bytes precious = testing::patternBytes(100);
     const auto target = folder.write("precious", precious);
     const auto link = folder / "part";
@@ -26,7 +26,7 @@ TEST(IncrementalWriterTest, NeverWritesThroughALink) {
 // The digest stands in for reading the file back, so it must cover what an earlier connection left and
 // every write since, across the write-back steps.
 TEST(IncrementalWriterTest, DigestCoversTheResumedBytesAndEveryWrite) {
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const Bytes whole = testing::patternBytes(IncrementalWriter::writeBackStep + 5000, 3);
     const auto earlier = ByteView(whole).first(1000);
     const auto path = folder.write("part", Bytes(earlier.begin(), earlier.end()));

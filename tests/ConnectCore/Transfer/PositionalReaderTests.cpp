@@ -8,7 +8,7 @@ namespace tarnwick {
 namespace {
 
 TEST(PositionalReaderTest, ReadsStopAtTheSizeMeasuredAtOpening) {
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const Bytes bytes = testing::patternBytes(3000);
     const PositionalReader reader(folder.write("file.bin", bytes));
     EXPECT_EQ(reader.byteCount(), 3000u);
@@ -26,7 +26,7 @@ TEST(PositionalReaderTest, ReadsStopAtTheSizeMeasuredAtOpening) {
 // Blocks are read ahead of the hash: each must count once and in order, and a file that shrank since it
 // was opened ends the hash at its new end rather than failing.
 TEST(PositionalReaderTest, HashesAFileOfManyBlocksWhole) {
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const Bytes bytes = testing::patternBytes(2 * PositionalReader::hashReadSize + 1234, 5);
     const auto path = folder.write("large.bin", bytes);
     const PositionalReader reader(path);
@@ -37,7 +37,7 @@ TEST(PositionalReaderTest, HashesAFileOfManyBlocksWhole) {
 }
 
 TEST(PositionalReaderTest, FailuresAreFileSystemErrorsWithThePath) {
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     try {
         PositionalReader reader(folder / "missing");
         ADD_FAILURE() << "opened a missing file";

@@ -11,7 +11,7 @@ using namespace std::chrono_literals;
 // Only hidden partial files untouched for longer than the age go; the user's own files, however old
 // or hidden, stay, and so do recent partial files that a retry may still resume.
 TEST(ReceiveFolderTest, StalePartialFilesAreRemovedAtStart) {
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const Bytes bytes = testing::patternBytes(10);
     const auto lastWeek = std::filesystem::file_time_type::clock::now() - ReceiveFolder::stalePartialAge - 1h;
     for (const auto* name : {".OLD-10.part", "old.txt", ".old-hidden", "old.part"}) {

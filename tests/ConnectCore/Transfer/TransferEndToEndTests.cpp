@@ -13,7 +13,7 @@ using testing::MiB;
 /// the accepting one into `receiveFolder`.
 class EndToEndTest : public testing::TransferTest {
 protected:
-    testing::TemporaryFolder returnFolder;
+    testing::TemporaryDirectory returnFolder;
     std::shared_ptr<TransferCoordinator> dialling;
     std::shared_ptr<TransferCoordinator> accepting;
     std::shared_ptr<Completion<bool>> acceptingLoopEnded;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TarnwickConnectProtocol/Bytes/Bytes.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <algorithm>
 #include <cstring>

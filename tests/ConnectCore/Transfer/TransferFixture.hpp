@@ -121,8 +121,8 @@ class TransferTest : public ::testing::TestWithParam<int> {
 protected:
     Engine engine{GetParam()};
     asio::thread_pool pool{2};
-    TemporaryFolder sendFolder;
-    TemporaryFolder receiveFolder;
+    TemporaryDirectory sendFolder;
+    TemporaryDirectory receiveFolder;
     std::unique_ptr<SessionPair> pair;
     /// How long a send waits for a refusal after its last complete: short, since a scripted peer that
     /// says nothing lets every send wait this long.

@@ -1,5 +1,5 @@
 #include "ConnectUI/AppState/SendableFiles.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ protected:
         return path;
     }
 
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
 };
 
 // A dropped folder is its files, nested ones included, so each gets a row and arrives under its own name.

@@ -5,7 +5,7 @@
 #include "tests/Support/LoopbackInstances.hpp"
 #include "tests/Support/NotificationServer.hpp"
 #include "tests/Support/QtApplication.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
@@ -91,7 +91,7 @@ protected:
     QSettings* phoneSettings = nullptr;
     std::optional<Topic> shownInFocusedWindow;
     std::unique_ptr<DesktopNotifications> notifications;
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
 };
 
 TEST_F(NotificationsOnPrivateBus, APairingRequestAsksOnceAndPairAnswersIt) {

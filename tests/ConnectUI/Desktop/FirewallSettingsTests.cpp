@@ -1,5 +1,5 @@
 #include "ConnectUI/Desktop/FirewallSettings.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +13,14 @@ void installProgram(const std::filesystem::path& folder, const std::string& name
     std::filesystem::permissions(folder / name, std::filesystem::perms::owner_all);
 }
 
-QStringList searchPath(const testing::TemporaryFolder& folder) {
+QStringList searchPath(const testing::TemporaryDirectory& folder) {
     return {QString::fromStdString(folder.path().string())};
 }
 
 // The blocked notice's button shows only when something can open; GNOME's network panel wins over
 // firewalld's own tool.
 TEST(FirewallSettings, PrefersTheDesktopsNetworkPanelAndIsAbsentWithoutEither) {
-    testing::TemporaryFolder bin;
+    testing::TemporaryDirectory bin;
     EXPECT_EQ(FirewallSettings::command(searchPath(bin)), std::nullopt);
 
     installProgram(bin.path(), "firewall-config");

@@ -1,6 +1,6 @@
 #include "ConnectUI/Desktop/LoginItem.hpp"
 #include "tests/Support/ScopedEnvironment.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 
 // The entry carries the installed launcher's name and icon, and starts the program that wrote it.
 TEST(LoginItem, WritesAndRemovesTheAutostartEntry) {
-    testing::TemporaryFolder config;
+    testing::TemporaryDirectory config;
     testing::ScopedEnvironment environment;
     environment.set("XDG_CONFIG_HOME", config.path().string());
     const auto entry = config.path() / "autostart" / "io.tarnwick.connect.desktop";
@@ -33,7 +33,7 @@ TEST(LoginItem, WritesAndRemovesTheAutostartEntry) {
 }
 
 TEST(LoginItem, ReportsAnEntryItCannotWrite) {
-    testing::TemporaryFolder config;
+    testing::TemporaryDirectory config;
     testing::ScopedEnvironment environment;
     environment.set("XDG_CONFIG_HOME", config.path().string());
     std::ofstream(config.path() / "autostart") << "a file where the folder should be";

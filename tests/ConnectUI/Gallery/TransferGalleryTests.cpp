@@ -2,7 +2,7 @@
 #include "ConnectUI/Gallery/ThumbnailCache.hpp"
 #include "ConnectUI/Gallery/TransferGallery.hpp"
 #include "tests/Support/QtApplication.hpp"
-#include "tests/Support/TemporaryFolder.hpp"
+#include "tests/Support/TemporaryDirectory.hpp"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -56,7 +56,7 @@ TEST(TransferGallery, ListsTheNewestFirstAcrossDirections) {
 // is no picture has no preview at all rather than an icon blown up.
 TEST(ThumbnailCache, PreviewsAreTheirOwnEntryAtFullSizeAndNoneForOtherFiles) {
     testing::qtApplication();
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const QString photo = QString::fromStdString((folder.path() / "photo.png").string());
     QImage picture(1200, 900, QImage::Format_RGB32);
     picture.fill(Qt::blue);
@@ -97,7 +97,7 @@ TEST(LightboxZoom, StaysBetweenOneAndSixTimesAndToggles) {
 
 TEST(ThumbnailCache, RequestsForOneFileShareOneGeneration) {
     testing::qtApplication();
-    testing::TemporaryFolder folder;
+    testing::TemporaryDirectory folder;
     const QString photo = QString::fromStdString((folder.path() / "photo.png").string());
     QImage picture(400, 200, QImage::Format_RGB32);
     picture.fill(Qt::red);

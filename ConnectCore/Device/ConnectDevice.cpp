@@ -194,24 +194,17 @@ asio::awaitable<void> ConnectDevice::removeStalePartials() {
 
 void ConnectDevice::connect(DiscoveredPeer peer) {
     onStrand([peer = std::move(peer)](ConnectDevice& self) {
-        if (!self.tls_ || self.dialing_.contains(peer.id) || self.connections_.contains(peer.fingerprint)) {
-            return;
+        if (!self.connections_.contains(peer.fingerprint) && self.beginDial(peer.id)) {
+            self.spawn(self.dial(peer), "dial");
         }
-        self.dialing_.insert(peer.id);
-        self.publish(DeviceEvents::DialStarted{peer.id});
-        self.spawn(self.dial(peer), "dial");
     });
 }
 
 void ConnectDevice::connectTo(DeviceAddress address) {
     onStrand([address = std::move(address)](ConnectDevice& self) {
-        const std::string id = address.text();
-        if (!self.tls_ || self.dialing_.contains(id)) {
-            return;
+        if (self.beginDial(address.text())) {
+            self.spawn(self.resolveAndDial(address), "dial by address");
         }
-        self.dialing_.insert(id);
-        self.publish(DeviceEvents::DialStarted{id});
-        self.spawn(self.resolveAndDial(address), "dial by address");
     });
 }
 
@@ -224,8 +217,7 @@ asio::awaitable<void> ConnectDevice::resolveAndDial(DeviceAddress address) {
         peer.endpoint = co_await std::move(resolving);
     } catch (const std::system_error& error) {
         diagnostic("dial failed: " + peer.id + ": " + error.what());
-        publish(DeviceEvents::DialFailed{peer});
-        endDial(peer.id);
+        failDial(peer);
         co_return;
     }
     auto dialing = dial(std::move(peer));

@@ -196,6 +196,9 @@ private:
     /// queue ends with the connection.
     template <typename Event, typename T>
     asio::awaitable<void> forward(std::string fingerprint, AsyncQueue<T> queue);
+    /// Marks a dial to the peer as running; false when one runs already or nothing can be dialled yet.
+    bool beginDial(const std::string& peerID);
+    void failDial(const DiscoveredPeer& peer);
     void endDial(const std::optional<std::string>& peerID);
 
     // The account (ConnectDeviceAccount.cpp).

@@ -70,8 +70,7 @@ asio::awaitable<void> ConnectDevice::dial(DiscoveredPeer peer) {
         auto resolving = browser_->resolveAgain(peer.name);
         co_await std::move(resolving);
     }
-    publish(DeviceEvents::DialFailed{peer});
-    endDial(peer.id);
+    failDial(peer);
 }
 
 asio::awaitable<void> ConnectDevice::runConnection(std::shared_ptr<TWCPNetworkChannel> channel, TWCPRole role,
@@ -154,6 +153,20 @@ asio::awaitable<void> ConnectDevice::forward(std::string fingerprint, AsyncQueue
     while (auto element = co_await queue.next()) {
         publish(Event{fingerprint, std::move(*element)});
     }
+}
+
+bool ConnectDevice::beginDial(const std::string& peerID) {
+    if (!tls_ || dialing_.contains(peerID)) {
+        return false;
+    }
+    dialing_.insert(peerID);
+    publish(DeviceEvents::DialStarted{peerID});
+    return true;
+}
+
+void ConnectDevice::failDial(const DiscoveredPeer& peer) {
+    publish(DeviceEvents::DialFailed{peer});
+    endDial(peer.id);
 }
 
 void ConnectDevice::endDial(const std::optional<std::string>& peerID) {

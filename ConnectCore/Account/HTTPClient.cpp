@@ -55,6 +55,10 @@ TransportError transportError(CURLcode code, const BodySink& sink, const char* d
     }
 }
 
+TransportError stopped() {
+    return TransportError(TransportError::Case::failed, "the request was stopped");
+}
+
 // libcurl asks while it waits too, about once a second; a non-zero answer ends the exchange.
 int checkAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<const std::atomic<bool>*>(aborted)->load() ? 1 : 0;
@@ -64,7 +68,7 @@ int checkAborted(void* aborted, curl_off_t, curl_off_t, curl_off_t, curl_off_t) 
 
 HTTPClient::Response HTTPClient::perform(const Request& request) const {
     if (aborted_->load()) {
-        throw TransportError(TransportError::Case::failed, "the request was stopped");
+        throw stopped();
     }
     const std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
     if (!handle) {
@@ -99,7 +103,7 @@ HTTPClient::Response HTTPClient::perform(const Request& request) const {
 
     const CURLcode code = curl_easy_perform(curl);
     if (code == CURLE_ABORTED_BY_CALLBACK) {
-        throw TransportError(TransportError::Case::failed, "the request was stopped");
+        throw stopped();
     }
     if (code != CURLE_OK) {
         throw transportError(code, sink, detail);

@@ -277,7 +277,6 @@ private:
 
     // The device and its events (AppStateSessions.cpp).
     void startDevice();
-    void setUnreachable(const std::string& name);
     void apply(DeviceEvent event);
     void apply(DeviceEvents::Started started);
     void apply(DeviceEvents::StartFailed failed);

@@ -206,15 +206,11 @@ void AppState::disconnect(const ConnectedDevice& device) {
 void AppState::apply(DeviceEvents::DialStarted) {}
 
 void AppState::apply(DeviceEvents::DialFailed failed) {
-    setUnreachable(failed.peer.name);
-}
-
-void AppState::setUnreachable(const std::string& name) {
-    assign(
-        connectError_,
-        std::optional("Could not reach " + name + ". Make sure it is on this network and Tarnwick is open."),
-        &AppState::connectErrorChanged);
-    lastFailedPeer_ = name;
+    assign(connectError_,
+           std::optional("Could not reach " + failed.peer.name +
+                         ". Make sure it is on this network and Tarnwick is open."),
+           &AppState::connectErrorChanged);
+    lastFailedPeer_ = failed.peer.name;
     updateDiagnosis();
 }
 

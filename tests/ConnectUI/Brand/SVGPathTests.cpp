@@ -69,13 +69,6 @@ TEST(SVGPathTest, SmoothCubicsMirrorThePreviousControl) {
     EXPECT_EQ(parsed("M0 0 C0 1 2 3 4 4 L5 5 S6 6 7 7")[3], cubic({5, 5}, {6, 6}, {7, 7}));
 }
 
-TEST(SVGPathTest, DrawingOnAfterACloseStartsAtTheSubpathStart) {
-    EXPECT_EQ(parsed("M2 2 L3 2 Z l0 1"),
-              (std::vector{move(2, 2), line(3, 2), close(2, 2), move(2, 2), line(2, 3)}));
-    EXPECT_EQ(parsed("M0 0 L1 0 Z m5 5 l1 0 z"),
-              (std::vector{move(0, 0), line(1, 0), close(0, 0), move(5, 5), line(6, 5), close(5, 5)}));
-}
-
 TEST(SVGPathTest, MalformedTextNamesWhatAndWhere) {
     expectError("  z", SVGPathError::Case::missingMoveTo, 2);
     expectError("M0 0 L1 -", SVGPathError::Case::missingNumber, 8);

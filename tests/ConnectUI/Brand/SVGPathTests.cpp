@@ -1,5 +1,4 @@
 #include "ConnectUI/Brand/SVGPath.hpp"
-#include "ConnectUI/Brand/SVGPathError.hpp"
 
 #include <gtest/gtest.h>
 
@@ -24,16 +23,6 @@ Segment cubic(QPointF c1, QPointF c2, QPointF end) {
 
 std::vector<Segment> parsed(std::string_view text) {
     return SVGPath::parse(text).segments();
-}
-
-void expectError(std::string_view text, SVGPathError::Case expected, std::size_t offset) {
-    try {
-        SVGPath::parse(text);
-        ADD_FAILURE() << "parsed " << text;
-    } catch (const SVGPathError& error) {
-        EXPECT_EQ(error.errorCase(), expected) << text;
-        EXPECT_EQ(error.offset(), offset) << text;
-    }
 }
 
 TEST(SVGPathTest, AbsoluteAndRelativeLinesEndAtTheSamePoints) {
@@ -67,15 +56,6 @@ TEST(SVGPathTest, SmoothCubicsMirrorThePreviousControl) {
     EXPECT_EQ(parsed("M0 0 C0 1 2 3 4 4 S8 6 8 8 S9 9 10 10")[3], cubic({8, 10}, {9, 9}, {10, 10}));
     EXPECT_EQ(parsed("M1 1 S2 2 3 3")[1], cubic({1, 1}, {2, 2}, {3, 3}));
     EXPECT_EQ(parsed("M0 0 C0 1 2 3 4 4 L5 5 S6 6 7 7")[3], cubic({5, 5}, {6, 6}, {7, 7}));
-}
-
-TEST(SVGPathTest, MalformedTextNamesWhatAndWhere) {
-    expectError("  z", SVGPathError::Case::missingMoveTo, 2);
-    expectError("M0 0 L1 -", SVGPathError::Case::missingNumber, 8);
-    expectError("M0 0 C1 1 2 2", SVGPathError::Case::missingNumber, 13);
-    expectError("M inf 0", SVGPathError::Case::missingNumber, 2);
-    expectError("M1 1 Q1 1 2 2", SVGPathError::Case::unknownCommand, 5);
-    expectError("M1e308 0 l1e308 0", SVGPathError::Case::numberOutOfRange, 10);
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "ConnectCore/Transfer/IncrementalWriter.hpp"
-#include "TarnwickConnectProtocol/Crypto/SHA256.hpp"
 #include "tests/ConnectCore/Transfer/TransferFiles.hpp"
 
 #include <gtest/gtest.h>
@@ -21,23 +20,6 @@ TEST(IncrementalWriterTest, NeverWritesThroughALink) {
     fresh.close();
     EXPECT_FALSE(std::filesystem::is_symlink(link));
     EXPECT_EQ(testing::readFile(target), precious);
-}
-
-// The digest stands in for reading the file back, so it must cover what an earlier connection left and
-// every write since, across the write-back steps.
-TEST(IncrementalWriterTest, DigestCoversTheResumedBytesAndEveryWrite) {
-    testing::TemporaryDirectory folder;
-    const Bytes whole = testing::patternBytes(IncrementalWriter::writeBackStep + 5000, 3);
-    const auto earlier = ByteView(whole).first(1000);
-    const auto path = folder.write("part", Bytes(earlier.begin(), earlier.end()));
-
-    IncrementalWriter writer(path, true);
-    ASSERT_EQ(writer.writtenBytes(), 1000u);
-    writer.write(ByteView(whole).subspan(1000, IncrementalWriter::writeBackStep));
-    writer.write(ByteView(whole).subspan(1000 + IncrementalWriter::writeBackStep));
-    writer.close();
-    EXPECT_EQ(writer.sha256(), SHA256::digest(whole));
-    EXPECT_EQ(testing::readFile(path), whole);
 }
 
 } // namespace

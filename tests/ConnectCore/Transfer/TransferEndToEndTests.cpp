@@ -93,32 +93,6 @@ TEST_P(EndToEndTest, NameThatIsNotUTF8IsSentWithAReplacementCharacter) {
     EXPECT_EQ(testing::readFile(files.at(0).path), bytes);
 }
 
-// A file of several MiB crosses the chunk-size steps and the 4 MiB flow interval.
-TEST_P(EndToEndTest, MultiMiBFileArrivesIntact) {
-    connectBoth();
-    const std::uint64_t size = 12 * MiB + 100;
-    const Bytes bytes = testing::patternBytes(size);
-    const auto path = sendFolder.write("large.bin", bytes);
-    testing::ProgressLog log;
-    run([&]() -> asio::awaitable<void> {
-        auto sending = startSend(dialling, {path}, log.callback());
-        const auto outcome = co_await sending.wait();
-        EXPECT_EQ(outcome, std::nullopt);
-    }());
-    const auto& progress = log.reports;
-    const auto files = received(*accepting, 1);
-    EXPECT_EQ(files.at(0).byteCount, size);
-    EXPECT_EQ(testing::readFile(files.at(0).path), bytes);
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back().sentBytes, size);
-    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end(),
-                               [](const auto& a, const auto& b) { return a.sentBytes < b.sentBytes; }));
-    // Where the 4 MiB marks fall depends on the chunk sizes: at most one flow per 4 MiB, and they came.
-    // Then one confirms the file.
-    EXPECT_GE(framesOfKind(Kind::flow), 3u);
-    EXPECT_LE(framesOfKind(Kind::flow), 4u);
-}
-
 // The peer's digest check catches a chunk damaged on the way; nothing damaged is kept, and the send
 // that had already written its complete fails with the peer's refusal.
 TEST_P(EndToEndTest, DamagedChunkIsCaughtAndTheSendFails) {

@@ -30,18 +30,6 @@ AuthError failureOf(const std::string& url) {
     throw std::runtime_error("the address was adopted");
 }
 
-TEST(AuthCallback, BuildsTheSessionFromTheFragment) {
-    const auto session = adopt("id_token=" + idToken + "&access_token=acc&refresh_token=ref&expires_in=600" +
-                               "&tenant_slug=studio%20north");
-    EXPECT_EQ(session.idToken, idToken);
-    EXPECT_EQ(session.accessToken, "acc");
-    EXPECT_EQ(session.refreshToken, "ref");
-    EXPECT_EQ(session.expiresAt, now + 600s);
-    EXPECT_EQ(session.tenantSlug, "studio north");
-    EXPECT_EQ(session.userSub, "user-1");
-    EXPECT_EQ(session.email, "ada@example.com");
-}
-
 TEST(AuthCallback, FillsWhatTheFragmentLeavesOut) {
     // No access token, workspace or lifetime: the ID token, its claim and an hour stand in.
     const auto session = adopt("id_token=" + idToken + "&refresh_token=ref");

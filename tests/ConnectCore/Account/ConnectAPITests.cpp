@@ -119,31 +119,23 @@ TEST_F(ConnectAPITest, AccountsWithoutSessionOrWorkspaceSendNothing) {
 }
 
 TEST_F(ConnectAPITest, BadAnswersEndWithTypedErrors) {
+    const auto registry = [this](const ScriptedHTTPServer& server) {
+        return std::make_unique<ConnectAPI>(pool.get_executor(), auth, server.url());
+    };
     const ScriptedHTTPServer truncated(ScriptedHTTPServer::answer(200, R"({"devices":[{"deviceId":"A","na)"));
-    ConnectAPI readsTruncated{pool.get_executor(), auth, truncated.url()};
-    EXPECT_THROW(run(readsTruncated.listDevices()), DecodingError);
-
+    EXPECT_THROW(run(registry(truncated)->listDevices()), DecodingError);
     const ScriptedHTTPServer wrongShape(ScriptedHTTPServer::answer(200, R"({"devices":[{"deviceId":7}]})"));
-    ConnectAPI readsWrongShape{pool.get_executor(), auth, wrongShape.url()};
-    EXPECT_THROW(run(readsWrongShape.listDevices()), DecodingError);
-
+    EXPECT_THROW(run(registry(wrongShape)->listDevices()), DecodingError);
     const ScriptedHTTPServer huge(ScriptedHTTPServer::answer(200, std::string(8 << 20, ' ')));
-    ConnectAPI readsHuge{pool.get_executor(), auth, huge.url()};
-    EXPECT_EQ(failureOf<TransportError>(readsHuge.listDevices()).errorCase(),
+    EXPECT_EQ(failureOf<TransportError>(registry(huge)->listDevices()).errorCase(),
               TransportError::Case::responseTooLarge);
-
     // Short of its length: the connection ends before the body does.
     const ScriptedHTTPServer cut("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"devices\":[");
-    ConnectAPI readsCut{pool.get_executor(), auth, cut.url()};
-    EXPECT_THROW(run(readsCut.listDevices()), TransportError);
-
+    EXPECT_THROW(run(registry(cut)->listDevices()), TransportError);
     const ScriptedHTTPServer html(ScriptedHTTPServer::answer(403, "<html>Forbidden</html>", "text/html"));
-    ConnectAPI readsHTML{pool.get_executor(), auth, html.url()};
-    EXPECT_EQ(failureOf<APIError>(readsHTML.listPairings()), APIError::http(403, "unknown"));
-
+    EXPECT_EQ(failureOf<APIError>(registry(html)->listPairings()), APIError::http(403, "unknown"));
     const ScriptedHTTPServer notHTTP("SSH-2.0-OpenSSH_9.2\r\n");
-    ConnectAPI readsNotHTTP{pool.get_executor(), auth, notHTTP.url()};
-    EXPECT_EQ(failureOf<APIError>(readsNotHTTP.listPairings()), APIError::malformedResponse());
+    EXPECT_EQ(failureOf<APIError>(registry(notHTTP)->listPairings()), APIError::malformedResponse());
 }
 
 TEST_F(ConnectAPITest, ASlowRegistryTimesOut) {

@@ -1,5 +1,4 @@
 #include "ConnectCore/Discovery/DeviceAddress.hpp"
-#include "tests/Support/RunCoroutine.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +18,6 @@ TEST(DeviceAddressTest, RefusesWhatIsNotHostColonPort) {
                              "laptop:-1", "fe80::1:47810", "[]:47810", "laptop: 47810"}) {
         EXPECT_FALSE(DeviceAddress::parse(text)) << text;
     }
-}
-
-TEST(DeviceAddressTest, ResolvesANumericAddressWithoutTheNetwork) {
-    testing::Engine engine;
-    const auto endpoint = engine.run(DeviceAddress{"127.0.0.1", 4242}.resolve(engine.executor()));
-    EXPECT_EQ(endpoint, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 4242));
 }
 
 } // namespace

@@ -77,15 +77,6 @@ TEST_F(ServiceAdvertiserTest, StopEndsTheStreamAndTheListener) {
     EXPECT_THROW(engine.run(ConnectDialer::connect(loopback(port), clientTLS)), asio::system_error);
 }
 
-TEST_F(ServiceAdvertiserTest, StartingAgainReplacesTheListener) {
-    auto listener = advertiser();
-    const std::uint16_t first = engine.run(listener->start(std::nullopt, false));
-    const std::uint16_t second = engine.run(listener->start(std::nullopt, false));
-    EXPECT_THROW(engine.run(ConnectDialer::connect(loopback(first), clientTLS)), asio::system_error);
-    const auto [dialed, accepted] = engine.run(dialAndAccept(listener, second));
-    EXPECT_TRUE(accepted);
-}
-
 TEST_F(ServiceAdvertiserTest, StartingOnAPortInUseFails) {
     auto first = advertiser();
     const std::uint16_t port = engine.run(first->start(std::nullopt, false));

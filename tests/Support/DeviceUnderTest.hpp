@@ -8,7 +8,6 @@
 #include <asio/use_future.hpp>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -52,8 +51,6 @@ public:
     ConnectDevice* operator->() { return device_.get(); }
     std::uint16_t port() const { return port_; }
     const TemporaryDirectory& home() const { return home_; }
-    /// Whether pairing codes are confirmed (the default) or declined.
-    void confirmCodes(bool confirm) { confirm_ = confirm; }
 
     /// Waits for the first event that passes `matches` and was not taken by an earlier wait, and takes it;
     /// throws when none comes in time.
@@ -85,7 +82,7 @@ public:
 private:
     void record(const DeviceEvent& event) {
         if (const auto* requested = std::get_if<DeviceEvents::PairingRequested>(&event)) {
-            device_->answerPairing(requested->prompt, confirm_);
+            device_->answerPairing(requested->prompt, true);
         }
         std::lock_guard lock(mutex_);
         events_.push_back(event);
@@ -99,7 +96,6 @@ private:
     TemporaryDirectory home_{"/dev/shm"};
     std::shared_ptr<ConnectDevice> device_;
     std::uint16_t port_ = 0;
-    std::atomic<bool> confirm_ = true;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<DeviceEvent> events_;

@@ -72,7 +72,6 @@ struct SessionPair {
     struct Options {
         bool initiatorHasPeerPaired = true;
         bool responderHasPeerPaired = true;
-        bool initiatorAnswer = true;
         bool responderAnswer = true;
         /// The responder cannot check the initiator's signature at all.
         bool responderKnowsInitiatorKey = true;
@@ -91,8 +90,8 @@ struct SessionPair {
                 ? SoftwareIdentity(a.deviceID(), a.deviceName(), a.platform(), a.osVersion(), a.appVersion(),
                                    P256PrivateKey::generate(), {{b.spkiSHA256(), impostor.publicKey()}})
                 : a.trusting(b);
-        initiator = makeSide(executor, initiatorIdentity, b, options.initiatorHasPeerPaired,
-                             options.initiatorAnswer, left, TWCPRole::initiator);
+        initiator = makeSide(executor, initiatorIdentity, b, options.initiatorHasPeerPaired, true, left,
+                             TWCPRole::initiator);
         responder = makeSide(executor, options.responderKnowsInitiatorKey ? b.trusting(initiatorIdentity) : b,
                              initiatorIdentity, options.responderHasPeerPaired, options.responderAnswer,
                              right, TWCPRole::responder);

@@ -164,21 +164,18 @@ TEST(TWCPCoding, RefusesAbsurdlyDeepNesting) {
     EXPECT_EQ(decoded<CancelMessage>(R"({"future":)" + shallow + "}"), CancelMessage{});
 }
 
-// The failure names the field, also inside a nested descriptor.
-TEST(TWCPCoding, RefusesToWriteNumbersJSONCannotHold) {
-    FileDescriptor file = bareDescriptor();
-    file.durationSeconds = std::nan("");
+// Such a value is refused rather than mangled; the failure names the field, also inside a nested
+// descriptor. A Linux file name need not be UTF-8, but JSON text must be.
+TEST(TWCPCoding, RefusesToWriteWhatJSONCannotHold) {
+    FileDescriptor notFinite = bareDescriptor();
+    notFinite.durationSeconds = std::nan("");
     expectTWCPError(
-        [&] { TWCPCoding::encode(CurrentFileMessage{.file = file}); },
+        [&] { TWCPCoding::encode(CurrentFileMessage{.file = notFinite}); },
         TWCPError::internalFailure("encode CurrentFileMessage: file.durationSeconds is not a finite number"));
-}
-
-// A Linux file name need not be UTF-8; JSON text must be, so such a name is refused rather than mangled.
-TEST(TWCPCoding, RefusesToWriteTextThatIsNotUTF8) {
-    FileDescriptor file = bareDescriptor();
-    file.name = "caf\xE9.txt";
+    FileDescriptor notUTF8 = bareDescriptor();
+    notUTF8.name = "caf\xE9.txt";
     try {
-        TWCPCoding::encode(file);
+        TWCPCoding::encode(notUTF8);
         FAIL();
     } catch (const TWCPError& error) {
         EXPECT_EQ(error.errorCase(), TWCPError::Case::internalFailure);

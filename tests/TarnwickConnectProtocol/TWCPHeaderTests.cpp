@@ -65,11 +65,5 @@ TEST(TWCPHeader, ChecksMagicThenVersionThenKindThenLength) {
     expectTWCPError([&] { TWCPHeader::decode(bad); }, TWCPError::payloadTooLarge(0xFF000005));
 }
 
-TEST(TWCPHeader, ReportsHowManyBytesATruncatedHeaderHad) {
-    expectTWCPError([&] { TWCPHeader::decode(ByteView(helloHeader).first(19)); },
-                    TWCPError::truncatedHeader(19));
-    expectTWCPError([&] { TWCPHeader::decode({}); }, TWCPError::truncatedHeader(0));
-}
-
 } // namespace
 } // namespace tarnwick

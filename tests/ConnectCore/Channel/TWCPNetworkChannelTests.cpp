@@ -236,13 +236,6 @@ TEST_F(NetworkChannelTest, RefusesLargeHandshakeMessages) {
     EXPECT_EQ(refused, TWCPError::payloadTooLarge(limit + 1));
 }
 
-TEST_F(NetworkChannelTest, BrokenFramingEndsTheInboundWithTheFramersError) {
-    auto pair = startedPair(serverTLS());
-    const TWCPHeader unknownKind{static_cast<TWCPFrameKind>(99), {}, 0, 0};
-    engine.run(pair.client->send(TWCPFrame(unknownKind, {})));
-    EXPECT_EQ(engine.run(endOf(pair.server->inbound())), TWCPError::unknownFrameKind(99));
-}
-
 TEST_F(NetworkChannelTest, PinningThatRefusesTheKeyFailsTheStartOnBothSides) {
     auto [dialed, accepted] = connectedSockets();
     auto client = std::make_shared<TWCPNetworkChannel>(std::move(dialed), clientTLS, Side::client);

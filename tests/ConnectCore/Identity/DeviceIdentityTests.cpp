@@ -1,6 +1,5 @@
 #include "ConnectCore/Identity/DeviceIdentity.hpp"
 #include "TarnwickConnectProtocol/Handshake/SPKIFingerprint.hpp"
-#include "tests/Support/OpenSSLSignature.hpp"
 
 #include <gtest/gtest.h>
 #include <openssl/x509.h>
@@ -35,15 +34,6 @@ TEST_F(DeviceIdentityTest, FingerprintIsThatOfTheTLSCertificatesKey) {
     EXPECT_EQ(SPKIFingerprint::compute(spkiOf(certificate)), identity.spkiSHA256());
     EXPECT_EQ(X509_check_private_key(certificate, identity.secIdentity()->privateKey()), 1);
     EXPECT_EQ(EVP_PKEY_eq(identity.secIdentity()->privateKey(), key.handle()), 1);
-}
-
-// The session hands over a 32-byte transcript digest; any ECDSA-SHA256 verifier takes it as the message.
-TEST_F(DeviceIdentityTest, SignatureOverADigestVerifiesWithOpenSSL) {
-    const Bytes digest(32, 0x42);
-    const Bytes signature = identity.sign(digest);
-    EVP_PKEY* certificateKey = X509_get0_pubkey(certificate);
-    EXPECT_TRUE(testing::OpenSSLSignature::verifies(certificateKey, digest, signature));
-    EXPECT_FALSE(testing::OpenSSLSignature::verifies(certificateKey, Bytes(32, 0x43), signature));
 }
 
 // Pairings are kept by fingerprint, so they survive a new computer name.

@@ -21,7 +21,6 @@ TEST(ReachabilityTest, AssumesANetworkUntilItReadsOne) {
     testing::Engine engine;
     const auto reachability = std::make_shared<Reachability>(engine.executor());
     EXPECT_EQ(engine.run(reachability->diagnose(2, std::nullopt)), ReachabilityDiagnosis::reachable());
-    EXPECT_EQ(engine.run(reachability->diagnose(2, "iPad")), ReachabilityDiagnosis::blockedByNetwork("iPad"));
 }
 
 // Exits with 0 when listening is refused while no descriptor may be opened, and the answer stays once
@@ -41,10 +40,6 @@ TEST(NetworkAvailabilityTest, ProbesOncePerProcess) {
     // A fresh process runs this test again up to the statement, so its first read is the probe.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(probeWithoutDescriptorsThenWith(), ::testing::ExitedWithCode(0), "");
-}
-
-TEST(NetworkAvailabilityTest, ThisHostAllowsListening) {
-    EXPECT_TRUE(NetworkAvailability::canBindListener());
 }
 
 /// A network namespace of the test's own (see tests/CMakeLists.txt), where interfaces may be changed.

@@ -63,7 +63,6 @@ TEST_F(WatchFolderTest, SlowCopyIsReportedOnceAfterItStopsGrowingAndAgainPerVers
         const auto lastWrite = std::chrono::steady_clock::now() - 150ms;
         EXPECT_EQ(co_await nextReport(), copy);
         EXPECT_GE(std::chrono::steady_clock::now() - lastWrite, quietPeriod);
-        EXPECT_EQ(std::filesystem::file_size(copy), 8u * 64 * 1024);
         EXPECT_EQ(co_await nextReport(1s), std::nullopt);
         // New versions, of the copy and of a file that was there before.
         testing::appendToFile(copy, "more");

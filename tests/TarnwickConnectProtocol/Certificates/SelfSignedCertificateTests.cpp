@@ -76,13 +76,6 @@ protected:
     DER::Instant notBefore = sys_days{2026y / January / 1};
 };
 
-TEST_F(SelfSignedCertificateTest, SubjectPublicKeyInfoIsTheStandardEncoding) {
-    unsigned char* der = nullptr;
-    const int length = i2d_PUBKEY(key.handle(), &der);
-    EXPECT_EQ(SelfSignedCertificate::subjectPublicKeyInfo(key.publicKey().x963()), Bytes(der, der + length));
-    OPENSSL_free(der);
-}
-
 // The device name goes into subject and alternative name unchanged, whatever its characters.
 TEST_F(SelfSignedCertificateTest, OpenSSLReadsNamesValidityKeyAndSignature) {
     const std::string name = "Jürgen’s MacBook Pro ☕";

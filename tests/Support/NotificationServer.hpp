@@ -20,7 +20,6 @@ class NotificationServer : public QDBusVirtualObject {
 public:
     struct Call {
         uint id = 0;
-        uint replaces = 0;
         QString summary;
         QString body;
         QStringList actions;
@@ -57,7 +56,7 @@ public:
         if (message.member() == "Notify" && arguments.size() == 8) {
             const uint replaces = arguments[1].toUInt();
             const uint id = replaces != 0 ? replaces : ++lastID_;
-            calls_.push_back({id, replaces, arguments[3].toString(), arguments[4].toString(),
+            calls_.push_back({id, arguments[3].toString(), arguments[4].toString(),
                               arguments[5].toStringList(), qdbus_cast<QVariantMap>(arguments[6])});
             connection.send(message.createReply(QVariant::fromValue(id)));
         } else if (message.member() == "CloseNotification" && arguments.size() == 1) {

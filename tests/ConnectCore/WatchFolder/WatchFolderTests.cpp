@@ -165,15 +165,10 @@ TEST_F(WatchFolderTest, RescanResumesWhenTheFolderItselfIsReplaced) {
     EXPECT_EQ(watcher->lastEventID(), std::nullopt);
 }
 
-TEST_F(WatchFolderTest, NothingIsReportedOnceStoppedOrDropped) {
+// A stopped watcher is the device's unwatch, tested there; one dropped without a stop goes quiet too.
+TEST_F(WatchFolderTest, NothingIsReportedOnceDropped) {
     startWatching();
     engine.run([&]() -> asio::awaitable<void> {
-        testing::appendToFile(folder / "a.txt", "x");
-        co_await sleepFor(100ms);
-        watcher->stop();
-        EXPECT_EQ(watcher->lastEventID(), std::nullopt);
-        EXPECT_EQ(co_await nextReport(800ms), std::nullopt);
-        startWatching();
         testing::appendToFile(folder / "b.txt", "x");
         co_await sleepFor(100ms);
         watcher.reset();
